@@ -1,0 +1,31 @@
+#pragma once
+// The program's error types. Everything that fails raises one of these; window
+// handlers catch them at the top so no exception reaches the event loop.
+
+#include <QString>
+#include <stdexcept>
+
+namespace core {
+
+class Error : public std::runtime_error {
+public:
+    explicit Error(const QString& message) : std::runtime_error(message.toStdString()), message_(message) {}
+    const QString& message() const { return message_; }
+
+private:
+    QString message_;
+};
+
+// A statement or a table file that the store (or the central link) could not handle.
+class DbError : public Error {
+public:
+    using Error::Error;
+};
+
+// A value that cannot be converted to the requested kind.
+class ConversionError : public Error {
+public:
+    using Error::Error;
+};
+
+}  // namespace core

@@ -1,0 +1,23 @@
+#include "core/twips.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace core {
+namespace {
+double g_pinnedDpi = 0;
+}
+
+double logicalDpi() {
+    if (g_pinnedDpi > 0)
+        return g_pinnedDpi;
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        if (QScreen* s = app->primaryScreen())
+            return s->logicalDotsPerInchX();
+    }
+    return 96.0;
+}
+
+void setLogicalDpiForTests(double dpi) { g_pinnedDpi = dpi; }
+
+}  // namespace core

@@ -1,0 +1,63 @@
+#pragma once
+// The program's data access: a connection that runs one SQL statement per call, and
+// the forward-only, read-only result set a query returns. `Cn` is one of these.
+
+#include "core/value.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace store {
+
+class RecordSet {
+public:
+    virtual ~RecordSet() = default;
+    virtual bool isOpen() const = 0;
+    // True when there is no current record (after the last one, or on an empty result).
+    virtual bool eof() const = 0;
+    // The current record's field by name (case-insensitive). int columns come back as
+    // 32-bit integers, double columns as doubles, texts as text, blank fields as null.
+    // Throws core::DbError for an unknown name or when eof() is true.
+    virtual core::Value field(const QString& name) const = 0;
+    virtual void moveNext() = 0;
+    virtual void close() = 0;
+    virtual QStringList fieldNames() const = 0;
+};
+
+class Connection {
+public:
+    virtual ~Connection() = default;
+    // Runs a statement that returns no rows. Throws core::DbError.
+    virtual void execute(const QString& sql) = 0;
+    // Runs a query; the result set is positioned on its first record. Throws core::DbError.
+    virtual std::unique_ptr<RecordSet> open(const QString& sql) = 0;
+};
+
+// True for statements addressed to the central server (the order-exchange commands
+// and the synchronisation's source queries), which the local store does not serve.
+bool isCentralStatement(const QString& sql);
+
+// Sends the central server's statements to the central link and every other
+// statement to the local store. Without a central link a central statement fails
+// with a DbError like any statement the store cannot run.
+class RoutedConnection final : public Connection {
+public:
+    RoutedConnection(std::unique_ptr<Connection> local, std::unique_ptr<Connection> central);
+    void execute(const QString& sql) override;
+    std::unique_ptr<RecordSet> open(const QString& sql) override;
+    Connection& local() { return *local_; }
+    Connection* central() { return central_.get(); }
+    void setCentral(std::unique_ptr<Connection> central) { central_ = std::move(central); }
+
+private:
+    Connection& route(const QString& sql);
+    std::unique_ptr<Connection> local_;
+    std::unique_ptr<Connection> central_;
+};
+
+// Parses "Data Source=" out of a connection string ("Provider=...;Data Source=C:\x\DB;
+// Extended Properties=dBASE IV"); a backslash is a path separator.
+QString dataSourceFolder(const QString& connectionString);
+
+}  // namespace store

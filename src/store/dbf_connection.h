@@ -1,0 +1,20 @@
+#pragma once
+// The local store: a folder of dBASE IV tables behind the Connection interface.
+// Every .dbf file of the folder is a table of the SQL engine; statements write
+// through to the files.
+
+#include "store/connection.h"
+
+#include <memory>
+
+namespace store {
+
+// Opens the folder. Throws core::DbError when the folder is missing, is owned by
+// another program ("in use"), or holds a table file that cannot be read (the message
+// names the file and what is wrong).
+std::unique_ptr<Connection> openFolder(const QString& folder);
+
+// Opens the folder named by "Data Source=" of a connection string.
+std::unique_ptr<Connection> openConnectionString(const QString& connectionString);
+
+}  // namespace store
