@@ -80,13 +80,10 @@ QString doubleToText(double v, QChar decimalPoint) {
     if (s.contains(QLatin1Char('e'))) {
         // Spell ordinary magnitudes out; keep the exponent only for extreme ones.
         const double a = std::fabs(v);
-        if (a >= 1e-9 && a < 1e15) {
-            s = QString::number(v, 'f', 15);
-            while (s.endsWith(QLatin1Char('0')))
-                s.chop(1);
-            if (s.endsWith(QLatin1Char('.')))
-                s.chop(1);
-        }
+        // Fixed notation with the shortest digits: a fixed count of decimals would cut
+        // the significant digits of small numbers and invent some for large ones.
+        if (a >= 1e-9 && a < 1e15)
+            s = QString::number(v, 'f', QLocale::FloatingPointShortest);
     }
     if (decimalPoint != QLatin1Char('.'))
         s.replace(QLatin1Char('.'), decimalPoint);

@@ -1,0 +1,444 @@
+#include "order/clsZak.h"
+
+#include "core/errors.h"
+#include "core/helpers.h"
+#include "core/seams.h"
+#include "store/connection.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+enum class Key { None, Pos, IndTbl, Idn, Qty, Ed, Pr, Rezka, Prim, Sklad, RezFlg, Codeza, IdUsl, IdBase, Filial };
+
+// Names are matched exactly and case-sensitively; anything but a text matches nothing.
+Key keyOf(const core::Value& s) {
+    if (!s.isText())
+        return Key::None;
+    static const struct {
+        const char* name;
+        Key key;
+    } kKeys[] = {{"pos", Key::Pos},       {"ind_tbl", Key::IndTbl}, {"idn", Key::Idn},       {"qty", Key::Qty},
+                 {"ed", Key::Ed},         {"pr", Key::Pr},          {"rezka", Key::Rezka},   {"prim", Key::Prim},
+                 {"sklad", Key::Sklad},   {"rezFlg", Key::RezFlg},  {"codeza", Key::Codeza}, {"id_usl", Key::IdUsl},
+                 {"id_base", Key::IdBase}, {"filial", Key::Filial}};
+    const QString& name = s.rawText();
+    for (const auto& k : kKeys) {
+        if (name == QLatin1String(k.name))
+            return k.key;
+    }
+    return Key::None;
+}
+
+// Blanks only: a note that is just a line break is still a note.
+QString trimBlanks(const QString& s) {
+    qsizetype b = 0;
+    qsizetype e = s.size();
+    while (b < e && s.at(b) == QLatin1Char(' '))
+        ++b;
+    while (e > b && s.at(e - 1) == QLatin1Char(' '))
+        --e;
+    return s.mid(b, e - b);
+}
+
+QString quoted(const QString& s) {
+    QString t = s;
+    t.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + t + QLatin1Char('\'');
+}
+
+QString escaped(const QString& s) {
+    QString t = s;
+    t.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return t;
+}
+
+QString textOrNull(const QString& s) {
+    const QString t = trimBlanks(s);
+    return t.isEmpty() ? QStringLiteral("NULL") : quoted(t);
+}
+
+// General format: at most 15 significant digits, a point whatever the operator's locale.
+QString sqlNumber(double q) {
+    const double rounded = QString::number(q, 'g', 15).toDouble();
+    return core::doubleToText(rounded, QLatin1Char('.'));
+}
+
+// MAX(IND) + 1 of a key query, or 1 for an empty table.
+int32_t nextKey(store::Connection& cn, const QString& sql) {
+    auto rs = cn.open(sql);
+    int64_t next = 1;
+    if (!rs->eof()) {
+        const core::Value v = rs->field(QStringLiteral("MAX_IND"));
+        if (!v.isNull() && !v.isEmpty())
+            next = static_cast<int64_t>(v.toInt32()) + 1;
+    }
+    rs->close();
+    if (next > std::numeric_limits<int32_t>::max())
+        throw core::DbError(QStringLiteral("No free number is left for a new record (%1).").arg(sql));
+    return static_cast<int32_t>(next);
+}
+
+// The stored creation moment ("yyyy.MM.dd hh:mm") as the date the order object keeps.
+QString creationDate(const core::Value& v) {
+    if (v.isNull() || v.isEmpty())
+        return QString();
+    const QString text = v.toText().trimmed();
+    // Only the date part matters; reading it alone also spares us clock times that do not
+    // exist in the local time zone (the hour skipped when summer time begins).
+    const QString datePart = text.section(QLatin1Char(' '), 0, 0);
+    static const char* const kForms[] = {"yyyy.MM.dd", "dd.MM.yyyy", "yyyy-MM-dd"};
+    for (const char* form : kForms) {
+        const QDate d = QDate::fromString(datePart, QLatin1String(form));
+        if (d.isValid())
+            return d.toString(QStringLiteral("dd.MM.yyyy"));
+    }
+    // Not a date we can read: show what is stored rather than lose the order.
+    return text;
+}
+
+store::Connection& requireConnection(store::Connection* cn) {
+    if (!cn)
+        throw core::DbError(QStringLiteral("The order has no database connection."));
+    return *cn;
+}
+
+}  // namespace
+
+void clsZak::Init() {
+    for (Line& l : lines_)
+        l = Line{};
+    cur_ = 0;
+}
+
+int16_t clsZak::InsertRow() {
+    for (int16_t i = 0; i <= kMaxSlot; ++i) {
+        if (!lines_[i].used) {
+            lines_[i] = Line{};
+            lines_[i].used = true;
+            cur_ = i;
+            return i;
+        }
+    }
+    return -1;
+}
+
+int16_t clsZak::RemoveRow(int16_t i) {
+    if (i >= 0 && i <= kMaxSlot && lines_[i].used)
+        lines_[i] = Line{};
+    return 0;
+}
+
+core::Value clsZak::Field(const core::Value& s) const {
+    const Key key = keyOf(s);
+    if (key == Key::Pos)
+        return core::Value::int16(cur_);
+    if (key == Key::None || cur_ < 0 || cur_ > kMaxSlot)
+        return core::Value();
+    const Line& l = lines_[cur_];
+    switch (key) {
+    case Key::IndTbl:
+        return core::Value::int32(l.ind_tbl);
+    case Key::Idn:
+        return core::Value::int32(l.idn);
+    case Key::Qty:
+        return core::Value::dbl(l.qty);
+    case Key::Ed:
+        return core::Value::text(l.ed);
+    case Key::Pr:
+        return core::Value::text(l.pr);
+    case Key::Rezka:
+        return core::Value::text(l.rezka);
+    case Key::Prim:
+        return core::Value::text(l.prim);
+    case Key::Sklad:
+        return core::Value::text(l.sklad);
+    case Key::RezFlg:
+        return core::Value::int16(l.rezFlg);
+    case Key::Codeza:
+        return core::Value::text(l.codeza);
+    case Key::IdUsl:
+        return core::Value::text(l.id_usl);
+    case Key::IdBase:
+        return core::Value::int32(l.id_base);
+    case Key::Filial:
+        return core::Value::text(l.filial);
+    case Key::Pos:
+    case Key::None:
+        break;
+    }
+    return core::Value();
+}
+
+QString clsZak::FieldSql(const core::Value& s) const {
+    if (cur_ < 0 || cur_ > kMaxSlot)
+        return QStringLiteral("NULL");
+    const Line& l = lines_[cur_];
+    switch (keyOf(s)) {
+    case Key::Pos:
+        return QString::number(cur_);
+    case Key::IndTbl:
+        return QString::number(l.ind_tbl);
+    case Key::Idn:
+        return QString::number(l.idn);
+    case Key::Qty:
+        return sqlNumber(l.qty);
+    case Key::Ed:
+        return textOrNull(l.ed);
+    case Key::Pr:
+        return textOrNull(l.pr);
+    case Key::Rezka:
+        return textOrNull(l.rezka);
+    case Key::Prim:
+        return textOrNull(l.prim);
+    case Key::Sklad:
+        return textOrNull(l.sklad);
+    case Key::Codeza:
+        return textOrNull(l.codeza);
+    case Key::Filial:
+        return textOrNull(l.filial);
+    case Key::RezFlg:
+        return l.rezFlg != 0 ? QStringLiteral("1") : QStringLiteral("NULL");
+    case Key::IdUsl:
+        return trimBlanks(l.id_usl).isEmpty() ? QStringLiteral("NULL") : quoted(l.id_usl.left(9));
+    case Key::IdBase:
+        return QString::number(l.id_base).left(9);
+    case Key::None:
+        break;
+    }
+    return QString();
+}
+
+void clsZak::setField(const core::Value& s, const core::Value& ss) {
+    if (cur_ < 0 || cur_ > kMaxSlot) {
+        core::showMessage(QStringLiteral("Err"));
+        return;
+    }
+    const Key key = keyOf(s);
+    if (key == Key::None || key == Key::Pos) {
+        core::showMessage(QStringLiteral("Err2"));
+        return;
+    }
+    Line& l = lines_[cur_];
+    const bool null = ss.isNull();
+    // Every conversion happens before anything is stored, so a failure leaves the field as it was.
+    try {
+        switch (key) {
+        case Key::IndTbl:
+            l.ind_tbl = null ? 0 : ss.toInt32();
+            break;
+        case Key::Idn:
+            l.idn = null ? 0 : ss.toInt32();
+            break;
+        case Key::IdBase:
+            l.id_base = null ? 0 : ss.toInt32();
+            break;
+        case Key::RezFlg:
+            l.rezFlg = null ? 0 : ss.toInt16();
+            break;
+        case Key::Qty: {
+            const double q = null ? 0.0 : ss.toDouble();
+            // A quantity that is no finite number would make every later statement invalid.
+            if (!std::isfinite(q))
+                throw core::ConversionError(QStringLiteral("The quantity is not a finite number."));
+            l.qty = q;
+            break;
+        }
+        case Key::Ed:
+            l.ed = ss.toText();
+            break;
+        case Key::Pr:
+            l.pr = ss.toText();
+            break;
+        case Key::Rezka:
+            l.rezka = ss.toText();
+            break;
+        case Key::Prim:
+            l.prim = ss.toText();
+            break;
+        case Key::Sklad:
+            l.sklad = ss.toText();
+            break;
+        case Key::Codeza:
+            l.codeza = ss.toText();
+            break;
+        case Key::IdUsl:
+            l.id_usl = ss.toText();
+            break;
+        case Key::Filial:
+            l.filial = ss.toText();
+            break;
+        case Key::Pos:
+        case Key::None:
+            break;
+        }
+    } catch (const core::ConversionError& e) {
+        throw core::ConversionError(
+            QStringLiteral("The line field \"%1\" cannot take this value: %2").arg(s.rawText(), e.message()));
+    }
+}
+
+int16_t clsZak::RecordCount() const {
+    int16_t n = 0;
+    for (const Line& l : lines_)
+        n += l.used ? 1 : 0;
+    return n;
+}
+
+void clsZak::Clear() {
+    // The release goes first: if the exchange service refuses it, the order stays as it was.
+    if (order_is_locked && order_ind > 0)
+        requireConnection(cn_).execute(QStringLiteral("exec nom_command 'unlockApp', ") + QString::number(order_ind));
+
+    order_type = 0;
+    order_ind = 0;
+    norder = 0;
+    order_is_locked = false;
+    who_edit_last.clear();
+    contr.clear();
+    contr_id.clear();
+    contr_code.clear();
+    contact_face.clear();
+    contact_face_tel.clear();
+    contact_face_mail.clear();
+    id_rekl.clear();
+    rekl.clear();
+    rekl_text.clear();
+    id_otd.clear();
+    cmt.clear();
+    Comment.clear();
+    contr_fil.clear();
+    dost_flg = 0;
+    state = 0;
+    otb_flg = 0;
+    shts.clear();
+    // create_date, otd and grpZay survive a Clear on purpose.
+
+    for (Line& l : lines_) {
+        if (l.used)
+            l = Line{};
+    }
+}
+
+void clsZak::MoveFirst() {
+    cur_ = -1;
+    MoveNext();
+}
+
+void clsZak::MoveNext() {
+    for (int i = cur_ + 1; i <= kMaxSlot; ++i) {
+        if (lines_[i].used) {
+            cur_ = static_cast<int16_t>(i);
+            return;
+        }
+    }
+    cur_ = -1;
+}
+
+void clsZak::MoveTo(int32_t ind) {
+    cur_ = (ind >= 0 && ind <= kMaxSlot && lines_[ind].used) ? static_cast<int16_t>(ind) : int16_t(-1);
+}
+
+bool clsZak::FindIND(int32_t ind) {
+    for (int16_t i = 0; i <= kMaxSlot; ++i) {
+        if (lines_[i].used && lines_[i].idn == ind) {
+            cur_ = i;
+            return true;
+        }
+    }
+    cur_ = -1;
+    return false;
+}
+
+void clsZak::SaveOrder() {
+    store::Connection& cn = requireConnection(cn_);
+
+    if (norder == 0) {
+        const int32_t number = nextKey(cn, QStringLiteral("SELECT MAX(IND) AS MAX_IND FROM TBL_APPS"));
+        const QDateTime now = QDateTime::currentDateTime();
+        cn.execute(QStringLiteral("INSERT INTO TBL_APPS(IND, IND_STT, CGT_NM, CNT_NM, TLP, ML, CMT, ADVT, CR_DT) "
+                                  "VALUES(") +
+                   QString::number(number) + QStringLiteral(",0,'','', '', '','','', '") +
+                   now.toString(QStringLiteral("yyyy.MM.dd hh:mm")) + QStringLiteral("')"));
+        // Only a record that exists may give the order its number: otherwise the next save
+        // would update a record that was never inserted.
+        norder = number;
+        create_date = now.date().toString(QStringLiteral("dd.MM.yyyy"));
+        order_is_locked = true;
+    }
+
+    cn.execute(QStringLiteral("UPDATE TBL_APPS SET ") + QStringLiteral("IND_STT = ") + QString::number(state) +
+               QStringLiteral(",") + QStringLiteral("CGT_NM = '") + escaped(contr) + QStringLiteral("',") +
+               QStringLiteral("CNT_NM = '") + escaped(contact_face) + QStringLiteral("',") +
+               QStringLiteral("TLP = '") + escaped(contact_face_tel) + QStringLiteral("',") +
+               QStringLiteral("ML = '") + escaped(contact_face_mail) + QStringLiteral("',") +
+               QStringLiteral("CMT = '") + escaped(Comment) + QStringLiteral("',") + QStringLiteral("ADVT = '") +
+               escaped(rekl) + QStringLiteral("' ") + QStringLiteral("WHERE IND=") + QString::number(norder));
+
+    QStringList stored;
+    for (MoveFirst(); cur_ >= 0; MoveNext()) {
+        if (lines_[cur_].ind_tbl > 0)
+            stored << QString::number(lines_[cur_].ind_tbl);
+    }
+    QString removal = QStringLiteral("DELETE FROM TBL_APTS WHERE IND_APP=") + QString::number(norder);
+    if (!stored.isEmpty())
+        removal += QStringLiteral(" AND NOT IND IN (") + stored.join(QLatin1Char(',')) + QStringLiteral(")");
+    cn.execute(removal);
+
+    for (MoveFirst(); cur_ >= 0; MoveNext()) {
+        Line& l = lines_[cur_];
+        if (l.ind_tbl == 0) {
+            const int32_t number = nextKey(cn, QStringLiteral("SELECT MAX(IND) as MAX_IND FROM TBL_APTS"));
+            cn.execute(QStringLiteral("INSERT INTO TBL_APTS(IND, IND_APP, IND_PST, VL) VALUES(") +
+                       QString::number(number) + QStringLiteral(", ") + QString::number(norder) +
+                       QStringLiteral(",0,0)"));
+            // As for the order: a line is stored only once its record exists.
+            l.ind_tbl = number;
+        }
+        cn.execute(QStringLiteral("UPDATE TBL_APTS SET ") + QStringLiteral("IND_PST=") +
+                   FieldSql(QStringLiteral("idn")) + QStringLiteral(", VL=") + FieldSql(QStringLiteral("qty")) +
+                   QStringLiteral(" WHERE IND=") + QString::number(l.ind_tbl));
+    }
+}
+
+void clsZak::LoadOrder(const int32_t& ord) {
+    store::Connection& cn = requireConnection(cn_);
+    Clear();
+    norder = ord;
+
+    auto rs = cn.open(QStringLiteral("SELECT * FROM TBL_APPS WHERE IND=") + QString::number(ord));
+    if (rs->eof())
+        throw core::DbError(QStringLiteral("Order %1 is not in the order table.").arg(ord));
+    const core::Value none = core::Value::text(QString());
+    const core::Value stt = rs->field(QStringLiteral("IND_STT"));
+    // A blank state is a state never set, which the order table writes as 0.
+    state = (stt.isNull() || stt.isEmpty()) ? 0 : stt.toInt32();
+    contr = Global::ValueOrDefault(rs->field(QStringLiteral("CGT_NM")), none);
+    create_date = creationDate(rs->field(QStringLiteral("CR_DT")));
+    norder = rs->field(QStringLiteral("IND")).toInt32();
+    contact_face = Global::ValueOrDefault(rs->field(QStringLiteral("CNT_NM")), none);
+    contact_face_tel = Global::ValueOrDefault(rs->field(QStringLiteral("TLP")), none);
+    contact_face_mail = Global::ValueOrDefault(rs->field(QStringLiteral("ML")), none);
+    rekl = trimBlanks(Global::ValueOrDefault(rs->field(QStringLiteral("ADVT")), none));
+    Comment = Global::ValueOrDefault(rs->field(QStringLiteral("CMT")), none);
+    rs->close();
+
+    rs = cn.open(QStringLiteral("SELECT * FROM TBL_APTS WHERE IND_APP = ") + QString::number(norder));
+    while (!rs->eof()) {
+        // Writing into the last line instead would lose it, and the next save would then
+        // delete the lines that did not fit.
+        if (InsertRow() < 0)
+            throw core::DbError(
+                QStringLiteral("Order %1 has more lines than an order can hold (%2).").arg(norder).arg(kMaxSlot + 1));
+        setField(QStringLiteral("ind_tbl"), rs->field(QStringLiteral("IND")));
+        setField(QStringLiteral("idn"), rs->field(QStringLiteral("IND_PST")));
+        setField(QStringLiteral("qty"), rs->field(QStringLiteral("VL")));
+        rs->moveNext();
+    }
+    rs->close();
+}
