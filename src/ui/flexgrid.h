@@ -17,6 +17,8 @@
 #include <optional>
 #include <vector>
 
+class QPainter;
+
 namespace ui {
 
 class GridModel {
@@ -90,6 +92,11 @@ public:
 
     QStringList rowTexts(int row) const;  // for tests and printing
 
+    // Changes with every change of shape or size (rows, columns, widths, heights,
+    // fixed counts, row order), so that a view can cache its layout and notice when the
+    // model was changed behind its back.
+    quint64 layoutRevision() const { return layoutRev_; }
+
 private:
     struct Cell {
         QString text;
@@ -110,6 +117,10 @@ private:
     int row_ = 0, col_ = 0, rowSel_ = 0, colSel_ = 0, topRow_ = 1;
     QColor back_ = Qt::white;
     QColor fixedBack_ = QColor(0xD4, 0xD0, 0xC8);
+    quint64 layoutRev_ = 0;
+
+    bool inRange(int row, int col) const;
+    void clampCursor();
 };
 
 class FlexGrid : public QAbstractScrollArea {
@@ -136,6 +147,18 @@ public:
     void setHeaderFont(const QFont& f);
     QFont cellFont() const { return font(); }
 
+    // Scrolls so that row is the first data row below the fixed rows (as far as the
+    // scroll range allows); emits scrolled() when the view moved.
+    void setTopRow(int row);
+    // The first scrolled column shown right of the fixed columns.
+    int leftCol() const;
+    void setLeftCol(int col);
+    // Scrolls the least needed to bring the cell into view.
+    void ensureCellVisible(int row, int col);
+    // A window that scrolls on wheelTurned() by itself switches the grid's own scrolling off.
+    void setWheelScrolls(bool on) { wheelScrolls_ = on; }
+    bool wheelScrolls() const { return wheelScrolls_; }
+
 signals:
     void mousePressed(Qt::MouseButton button, Qt::KeyboardModifiers mods, QPoint pos);
     void mouseReleased(Qt::MouseButton button, Qt::KeyboardModifiers mods, QPoint pos);
@@ -156,14 +179,62 @@ protected:
     void wheelEvent(QWheelEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void scrollContentsBy(int dx, int dy) override;
+    void changeEvent(QEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
 
 private:
+    // Pixel layout of one axis (rows or columns): prefix offsets of every item (hidden
+    // items take no space) and the scrollable items that can be seen.
+    struct Axis {
+        std::vector<int> start;    // start[i] = offset of item i; start[n] = total extent
+        std::vector<int> visible;  // non-fixed items with a size, in order
+        int fixed = 0;             // number of fixed items
+        int count() const { return static_cast<int>(start.size()) - 1; }
+        int size(int i) const { return start[i + 1] - start[i]; }
+        int fixedExtent() const { return start[fixed]; }
+        int total() const { return start.back(); }
+    };
+    struct Span {
+        int first, last;  // columns
+    };
+
     void updateMouseCell(const QPoint& pos);
     void updateScrollBars();
+    void ensureLayout() const;
+    int rowPx(int row) const;
+    // Index into the axis' visible list of the first scrolled item shown.
+    int firstIndex(const Axis& a, int item, int viewExtent) const;
+    int maxFirstIndex(const Axis& a, int viewExtent) const;
+    int topIndex() const;
+    int leftIndex() const;
+    int itemAt(const Axis& a, int firstIdx, int pos, int viewExtent) const;
+    // Viewport offset of an item, or nullopt when it lies scrolled off before the view.
+    std::optional<int> itemPos(const Axis& a, int firstIdx, int item) const;
+    bool moveCurrent(int row, int col);
+    int stepRow(int from, int delta) const;
+    int stepCol(int from, int delta) const;
+    int pageRows() const;
+    void paintRegion(QPainter& p, const QRect& clip, const std::vector<int>& rowItems,
+                     const std::vector<int>& colItems, bool scrolledCols) const;
+    void paintCell(QPainter& p, const QRect& r, int row, int firstCol, int lastCol) const;
+    // Column spans of a row as painted: one per visible column, or runs of equal
+    // adjacent cells in a merged row.
+    std::vector<Span> spansOf(int row, const std::vector<int>& colItems, bool scrolledCols) const;
+
     GridModel model_;
     QFont headerFont_;
+    bool headerFontSet_ = false;
     int mouseRow_ = -1;
     int mouseCol_ = -1;
+    int leftCol_ = 0;
+    bool wheelScrolls_ = true;
+    bool suppressClick_ = false;
+    int wheelRemainder_ = 0;
+    mutable Axis rowAxis_, colAxis_;
+    mutable quint64 layoutRev_ = ~quint64(0);
+    mutable bool layoutDirty_ = true;
+    mutable bool scrollSyncPending_ = false;
 };
 
 }  // namespace ui
