@@ -1,0 +1,47 @@
+// zelvorin-demo-gen: writes the demo central trading database for a first run and for
+// the benchmarks.
+#include "data/demo_data.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+namespace {
+
+int usage() {
+    std::fprintf(stderr, "usage: zelvorin-demo-gen OUT.sqlite [--scale S]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string out;
+    double scale = 1.0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--scale" && i + 1 < argc) {
+            char* end = nullptr;
+            scale = std::strtod(argv[++i], &end);
+            if (end == argv[i] || *end != '\0')
+                return usage();
+        } else if (a.rfind("--", 0) == 0 || !out.empty()) {
+            return usage();
+        } else {
+            out = a;
+        }
+    }
+    if (out.empty())
+        return usage();
+    try {
+        const demodata::Summary s = demodata::generateCentral(out, scale);
+        std::printf("%s: %lld positions, %lld offers, %lld price bands\n", out.c_str(),
+                    static_cast<long long>(s.positions), static_cast<long long>(s.stuffs),
+                    static_cast<long long>(s.costs));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zelvorin-demo-gen: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
