@@ -276,8 +276,7 @@ void GridModel::sort(int col, bool ascending) {
         const QString& t = rows_[fixedRows_ + i].cells[col].text;
         SortKey& k = keys[i];
         k.isNumber = core::parseNumber(t, &k.number);
-        if (!k.isNumber)
-            k.text = t.toLower();
+        k.text = t.toLower();  // also needed for a number met by a text
     }
     std::vector<int> idx(n), tmp(n);
     for (int i = 0; i < n; ++i)
@@ -506,13 +505,17 @@ void FlexGrid::updateScrollBars() {
     const QSize view = viewport()->size();
     QScrollBar* v = verticalScrollBar();
     QScrollBar* h = horizontalScrollBar();
-    const QSignalBlocker bv(v), bh(h);
+    const int top = topIndex(), left = leftIndex(), page = pageRows();
+    // The scroll bars' signals must flow (the scroll area shows and hides them on range
+    // changes); only our own reaction to the values is held back.
+    syncingScrollBars_ = true;
     v->setRange(0, maxFirstIndex(rowAxis_, view.height()));
     h->setRange(0, maxFirstIndex(colAxis_, view.width()));
-    v->setPageStep(std::max(pageRows(), 1));
+    v->setPageStep(std::max(page, 1));
     h->setPageStep(1);
-    v->setValue(topIndex());
-    h->setValue(leftIndex());
+    v->setValue(top);
+    h->setValue(left);
+    syncingScrollBars_ = false;
 }
 
 int FlexGrid::pageRows() const {
@@ -571,6 +574,8 @@ void FlexGrid::ensureCellVisible(int row, int col) {
 }
 
 void FlexGrid::scrollContentsBy(int, int) {
+    if (syncingScrollBars_)
+        return;
     ensureLayout();
     const int v = verticalScrollBar()->value();
     const int h = horizontalScrollBar()->value();

@@ -235,6 +235,7 @@ private:
     mutable quint64 layoutRev_ = ~quint64(0);
     mutable bool layoutDirty_ = true;
     mutable bool scrollSyncPending_ = false;
+    bool syncingScrollBars_ = false;
 };
 
 }  // namespace ui
