@@ -328,4 +328,44 @@ TEST(OrderWithoutConnection, StatementsFailWithADbError) {
     EXPECT_NO_THROW(order.Clear()) << "nothing to send, nothing needed";
 }
 
+// The program's Cn routes the exchange commands to the central link and keeps the rest local.
+TEST(OrderRelease, GoesToTheCentralLinkThroughTheRoutedConnection) {
+    auto local = std::make_unique<RecordingConnection>();
+    auto central = std::make_unique<RecordingConnection>();
+    RecordingConnection* localLog = local.get();
+    RecordingConnection* centralLog = central.get();
+    store::RoutedConnection cn(std::move(local), std::move(central));
+    clsZak order;
+    order.Init();
+    order.setConnection(&cn);
+    order.order_is_locked = true;
+    order.order_ind = 31;
+
+    order.Clear();
+
+    EXPECT_EQ(centralLog->statements(), QStringList{"exec nom_command 'unlockApp', 31"});
+    EXPECT_TRUE(localLog->statements().isEmpty());
+    EXPECT_FALSE(order.order_is_locked);
+}
+
+TEST(OrderRelease, FailsWithoutACentralLinkBeforeAnythingIsReset) {
+    auto local = std::make_unique<RecordingConnection>();
+    RecordingConnection* localLog = local.get();
+    store::RoutedConnection cn(std::move(local), nullptr);
+    clsZak order;
+    order.Init();
+    order.setConnection(&cn);
+    order.InsertRow();
+    order.order_is_locked = true;
+    order.order_ind = 31;
+    order.contr = "c";
+
+    EXPECT_THROW(order.Clear(), core::DbError);
+
+    EXPECT_TRUE(localLog->statements().isEmpty()) << "the local store never sees the command";
+    EXPECT_EQ(order.order_ind, 31);
+    EXPECT_EQ(order.contr, "c");
+    EXPECT_EQ(order.RecordCount(), 1);
+}
+
 }  // namespace
