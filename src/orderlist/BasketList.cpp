@@ -1,8 +1,485 @@
 #include "orderlist/BasketList.h"
 
-BasketList::BasketList(QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("BasketList"));
-    setWindowTitle(QStringLiteral("Обработка заявок"));
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <algorithm>
+
+#include "app/global/global.h"
+#include "core/errors.h"
+#include "core/twips.h"
+#include "orderlist/basket_list_logic.h"
+#include "store/connection.h"
+#include "ui/fit_columns.h"
+#include "ui/flexgrid.h"
+#include "ui/twips_layout.h"
+
+namespace {
+
+// Designed client area, twips.
+constexpr int kDesignWidth = 10290;
+constexpr int kDesignHeight = 4215;
+constexpr int kGridTop = 405;
+// The grid keeps at least this much room to the window's right and bottom edges.
+constexpr int kGridMargin = 45;
+
+const QString kTitle = QStringLiteral("Обработка заявок");
+
+// Event handlers run their work through this, so that no exception reaches Qt's
+// event loop: what the operation itself does not trap is shown to the operator.
+template <class F>
+void handled(F&& f) {
+    try {
+        f();
+    } catch (const core::Error& e) {
+        core::showMessage(e.message());
+    } catch (const std::exception& e) {
+        core::showMessage(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        core::showMessage(QStringLiteral("Неизвестная ошибка"));
+    }
 }
 
-BasketList::~BasketList() = default;
+QString reasonOf(const std::exception& e) {
+    if (const auto* err = dynamic_cast<const core::Error*>(&e)) return err->message();
+    return QString::fromLocal8Bit(e.what());
+}
+
+// The hourglass over the whole application, taken back exactly once however the load ends.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { restore(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+    void restore() {
+        if (on_) QApplication::restoreOverrideCursor();
+        on_ = false;
+    }
+
+private:
+    bool on_ = true;
+};
+
+// A grid cell's text as an order number; false for the placeholder row and anything else
+// that is not a whole number.
+bool orderNumber(const QString& text, int32_t* out) {
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    if (ok) *out = n;
+    return ok;
+}
+
+// A tab inside a stored text would split it across cells of the row being added.
+QString cellText(const core::Value& v) {
+    QString s = Global::ValueOrDefault(v, core::Value::text(QString()));
+    s.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    return s;
+}
+
+}  // namespace
+
+BasketList::BasketList(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("BasketList"));
+    setWindowTitle(kTitle);
+    ui::resizeTwips(*this, kDesignWidth, kDesignHeight);
+
+    auto makeLabel = [this](int index, const QString& caption) {
+        auto* l = new QLabel(caption, this);
+        l->setObjectName(QStringLiteral("Label1"));
+        l->setProperty("Index", index);
+        return l;
+    };
+    auto makeDate = [this](const char* name) {
+        auto* d = new QDateEdit(this);
+        d->setObjectName(QLatin1String(name));
+        d->setDisplayFormat(QStringLiteral("yyyy.MM.dd"));
+        d->setCalendarPopup(true);
+        return d;
+    };
+    Label1[0] = makeLabel(0, QStringLiteral("С:"));
+    DTP1 = makeDate("DTP1");
+    Label1[1] = makeLabel(1, QStringLiteral("по:"));
+    DTP2 = makeDate("DTP2");
+
+    Combo1 = new QComboBox(this);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setEditable(false);
+    Combo1->installEventFilter(this);
+    Combo1->view()->installEventFilter(this);
+
+    Command4 = new QPushButton(QStringLiteral("Вывести"), this);
+    Command4->setObjectName(QStringLiteral("Command4"));
+
+    width_label = new QLabel(this);
+    width_label->setObjectName(QStringLiteral("width_label"));
+    width_label->hide();
+
+    Command3 = new QPushButton(QStringLiteral("Очистить корзину"), this);
+    Command3->setObjectName(QStringLiteral("Command3"));
+
+    MFG = new ui::FlexGrid(this);
+    MFG->setObjectName(QStringLiteral("MFG"));
+    // The window scrolls the list itself, by its own step (MouseWheel).
+    MFG->setWheelScrolls(false);
+
+    ui::setGeometryTwips(*Label1[0], 0, 90, 195, 195);
+    ui::setGeometryTwips(*DTP1, 240, 45, 1230, 315);
+    ui::setGeometryTwips(*Label1[1], 1575, 90, 285, 240);
+    ui::setGeometryTwips(*DTP2, 1890, 45, 1455, 315);
+    ui::setGeometryTwips(*Combo1, 3420, 45, 1815, 315);
+    ui::setGeometryTwips(*Command4, 5310, 45, 1095, 330);
+    ui::setGeometryTwips(*width_label, 6480, 90, 855, 195);
+    ui::setGeometryTwips(*Command3, 7380, 45, 1575, 330);
+    ui::setGeometryTwips(*MFG, 0, kGridTop, 10245, 3765);
+
+    connect(Command4, &QPushButton::clicked, this, [this] { handled([this] { LoadList(); }); });
+    connect(Command3, &QPushButton::clicked, this, [this] { handled([this] { ClearBasketCommand(); }); });
+    connect(MFG, &ui::FlexGrid::mousePressed, this,
+            [this](Qt::MouseButton b, Qt::KeyboardModifiers, QPoint pos) {
+                handled([&] { OnGridPress(b, pos); });
+            });
+    connect(MFG, &ui::FlexGrid::doubleClicked, this, [this] { handled([this] { OnGridDoubleClick(); }); });
+    connect(MFG, &ui::FlexGrid::keyPressed, this, [this](int key, Qt::KeyboardModifiers) {
+        if (key == Qt::Key_Delete) handled([this] { DeleteThroughService(); });
+    });
+    connect(MFG, &ui::FlexGrid::wheelTurned, this, [this](int delta) {
+        // A sideways wheel has no vertical turn and must not scroll the list down.
+        if (delta != 0) handled([&] { MouseWheel(0, delta, 0, 0); });
+    });
+
+    // Window load.
+    menu_ = {{1, QStringLiteral("Редактировать")}, {2, QStringLiteral("Удалить")}};
+    const QDate today = QDate::currentDate();
+    DTP1->setDate(today.addDays(-1));
+    DTP2->setDate(today);
+    Combo1->addItems(orderlist::stateFilterItems());
+    Combo1->setCurrentIndex(0);
+
+    ui::GridModel& m = MFG->model();
+    m.setCols(colCount);
+    const QStringList headers = {QString(),
+                                 QStringLiteral("NЗаявки"),
+                                 QStringLiteral("Дата"),
+                                 QStringLiteral("Клиент"),
+                                 QStringLiteral("Статус"),
+                                 QStringLiteral("КомЗай")};
+    for (int c = 0; c < colCount; ++c) m.setText(0, c, headers[c]);
+    handled([this] { LoadList(); });
+    m.setColWidth(colKey, 0);
+    MFG->refresh();
+}
+
+BasketList::~BasketList() {
+    menu_.clear();
+    try {
+        if (rs_ && rs_->isOpen()) rs_->close();
+    } catch (const std::exception&) {
+        Global::ReportError(QStringLiteral("Ошибка при закрытии списка заявок!"));
+    }
+}
+
+QSize BasketList::sizeHint() const {
+    return QSize(core::twipsToPx(kDesignWidth), core::twipsToPx(kDesignHeight));
+}
+
+QMdiSubWindow* BasketList::subWindow() const {
+    return qobject_cast<QMdiSubWindow*>(parentWidget());
+}
+
+// ---------------------------------------------------------------------------------
+// The list
+
+void BasketList::LoadList() {
+    if (DTP1->date().daysTo(DTP2->date()) < 0) {
+        core::showMessage(QStringLiteral("Неверный диапазон!"));
+        return;
+    }
+    MFG->hide();
+    WaitCursor wait;
+
+    const QString sql = orderlist::listStatement(Combo1->currentText(), DTP1->date(), DTP2->date());
+    ui::GridModel& m = MFG->model();
+    m.addItem(QString(), 1);
+    m.setRowHeight(1, 0);
+    m.setRows(2);
+
+    QString failure;
+    try {
+        rs_ = Global::Cn().open(sql);
+        while (!rs_->eof()) {
+            const core::Value ind = rs_->field(QStringLiteral("IND"));
+            const QStringList cells = {cellText(ind),
+                                       cellText(ind),
+                                       cellText(rs_->field(QStringLiteral("CR_DT"))),
+                                       cellText(rs_->field(QStringLiteral("CGT_NM"))),
+                                       orderlist::stateCaption(rs_->field(QStringLiteral("IND_STT"))),
+                                       cellText(rs_->field(QStringLiteral("CMT")))};
+            m.addItem(cells.join(QLatin1Char('\t')));
+            rs_->moveNext();
+        }
+        rs_->close();
+    } catch (const std::exception& e) {
+        failure = reasonOf(e);
+        try {
+            if (rs_ && rs_->isOpen()) rs_->close();
+        } catch (const std::exception&) {
+        }
+    }
+
+    // The grid always keeps one data row: the invisible placeholder when no order came.
+    if (m.rows() >= 3) m.removeItem(1);
+    m.setCol(colKey);
+    m.setColAlignment(colComment, Qt::AlignLeft | Qt::AlignTop);
+    wait.restore();
+    ui::FitColumns(*MFG, *width_label, 1);
+    MFG->refresh();
+    MFG->show();
+
+    if (!failure.isEmpty())
+        core::showMessage(QStringLiteral("Не удалось загрузить список заявок:\n") + failure);
+}
+
+void BasketList::SortByHeader(int col) {
+    ui::GridModel& m = MFG->model();
+    if (col < 0 || col >= m.cols()) return;
+    m.setCol(col);
+    if (col == sortCol_ && sortDir_ != 2) {
+        m.sort(col, false);
+        sortDir_ = 2;
+    } else {
+        m.sort(col, true);
+        sortDir_ = 1;
+    }
+    sortCol_ = col;
+    MFG->refresh();
+}
+
+// ---------------------------------------------------------------------------------
+// Commands on the listed orders
+
+void BasketList::OnGridPress(Qt::MouseButton button, const QPoint& pos) {
+    ui::GridModel& m = MFG->model();
+    const int row = MFG->rowAt(pos.y());
+    if (row < m.fixedRows() || row >= m.rows() || m.rowHeight(row) == 0) return;
+    m.setRow(row);
+    m.setCol(colKey);
+    m.setColSel(m.cols() - 1);
+    MFG->refresh();
+    if (button != Qt::RightButton) return;
+    const int id = core::popupMenus().track(menu_, MFG->viewport()->mapToGlobal(pos));
+    if (id == 1)
+        OpenOrder();
+    else if (id == 2)
+        DeleteOrder();
+}
+
+void BasketList::OnGridDoubleClick() {
+    const int row = MFG->mouseRow();
+    if (row == 0)
+        SortByHeader(MFG->mouseCol());
+    else if (row >= 1)
+        OpenOrder();
+}
+
+void BasketList::OpenOrder() {
+    try {
+        ui::GridModel& m = MFG->model();
+        const int row = m.row();
+        if (row < m.fixedRows()) return;
+        clsZak& order = Global::CurrentOrder();
+        const int32_t previous = order.order_ind;
+        int32_t number = 0;
+        if (!orderNumber(m.text(row, colKey), &number))
+            throw core::ConversionError(QStringLiteral("The row holds no order number."));
+        if (number != previous) order.LoadOrder(number);
+        const auto& showBasket = Global::dialogs().showBasket;
+        if (!showBasket) throw core::Error(QStringLiteral("The basket window is not available."));
+        showBasket();
+        for (int r = m.fixedRows(); r < m.rows(); ++r) {
+            int32_t n = 0;
+            if (orderNumber(m.text(r, colKey), &n) && (n == number || n == previous)) ReloadStr();
+        }
+    } catch (const std::exception&) {
+        Global::ReportError(QStringLiteral("Ошибка открытия заявки"));
+    }
+}
+
+void BasketList::DeleteOrder() {
+    if (!core::askYesNo(QStringLiteral("Вы действительно хотите удалить выделенную заявку?"),
+                        QStringLiteral("Удаление")))
+        return;
+    ui::GridModel& m = MFG->model();
+    if (m.row() < m.fixedRows()) return;
+    int32_t number = 0;
+    if (!orderNumber(m.text(m.row(), colKey), &number)) return;
+    const QString n = QString::number(number);
+    // Lines must not outlive their header: the header goes only once its lines are gone,
+    // and a failure on the way leaves the row listed.
+    try {
+        Global::Cn().execute(QStringLiteral("DELETE FROM TBL_APTS WHERE IND_APP=") + n);
+        Global::Cn().execute(QStringLiteral("DELETE FROM TBL_APPS WHERE IND=") + n);
+    } catch (const std::exception& e) {
+        core::showMessage(
+            QStringLiteral("Не удалось удалить заявку ") + n + QStringLiteral(":\n") + reasonOf(e),
+            QStringLiteral("Удаление"));
+        return;
+    }
+    if (m.rows() == m.fixedRows() + 1) {
+        // Keep an invisible placeholder so that the grid still has a data row.
+        m.addItem(QString(), m.fixedRows());
+        m.setRowHeight(m.fixedRows(), 0);
+        m.setRow(m.row() + 1);
+    }
+    m.removeItem(m.row());
+    MFG->refresh();
+}
+
+void BasketList::DeleteThroughService() {
+    ui::GridModel& m = MFG->model();
+    const int row = m.row();
+    if (row < m.fixedRows() || row >= m.rows() || m.rowHeight(row) < 1) return;
+    if (!core::askYesNo(QStringLiteral("Вы действительно хотите удалить выделенную строку?"),
+                        QStringLiteral("Удаление")))
+        return;
+    bool deleted = false;
+    try {
+        int32_t number = 0;
+        if (!orderNumber(m.text(row, colKey), &number))
+            throw core::ConversionError(QStringLiteral("The row holds no order number."));
+        auto rs =
+            Global::Cn().open(orderlist::delAppStatement(QString::number(number), Global::CurrentUserName()));
+        deleted = rs->field(QStringLiteral("nb")).toDouble() > 0;
+        rs->close();
+    } catch (const std::exception&) {
+        core::showMessage(QStringLiteral("Ошибка удаления строки"), QStringLiteral("Ошибка"));
+        return;
+    }
+    if (!deleted) {
+        core::showMessage(QStringLiteral("Вы не можете удалять чужие заявки!"), QStringLiteral("Ошибка"));
+        return;
+    }
+    // The service owns the order now; the row stays, hidden, until the next load.
+    m.setRowHeight(row, 0);
+    MFG->refresh();
+}
+
+void BasketList::ReloadStr() {
+    try {
+        if (rs_ && rs_->isOpen()) rs_->close();
+        const ui::GridModel& m = MFG->model();
+        if (lastRefreshedRow_ >= 1 && lastRefreshedRow_ < m.rows() &&
+            !m.text(lastRefreshedRow_, colKey).trimmed().isEmpty())
+            RefreshRow(lastRefreshedRow_);
+        const int row = m.row();
+        if (row > 0 && !m.text(row, colKey).trimmed().isEmpty()) {
+            RefreshRow(row);
+            lastRefreshedRow_ = row;
+        }
+    } catch (const std::exception&) {
+        Global::ReportError(QStringLiteral("Ошибка перегрузки строки!"));
+    }
+}
+
+void BasketList::RefreshRow(int row) {
+    ui::GridModel& m = MFG->model();
+    rs_ = Global::Cn().open(orderlist::sngAppStatement(DTP1->date(), DTP2->date(), m.text(row, colKey)));
+    if (!rs_->eof()) {
+        // The service also sends the department ("otd"), which the list has no column for.
+        const core::Value none = core::Value::text(QString());
+        const QString client = Global::ValueOrDefault(rs_->field(QStringLiteral("name_k")), none);
+        const QString state = Global::ValueOrDefault(rs_->field(QStringLiteral("state")), none);
+        const QString comment = Global::ValueOrDefault(rs_->field(QStringLiteral("cmt")), none);
+        m.setText(row, colClient, client);
+        m.setText(row, colState, orderlist::refreshedStateCaption(state));
+        m.setText(row, colComment, comment);
+        MFG->refresh();
+    }
+    rs_->close();
+}
+
+void BasketList::ClearBasketCommand() {
+    Global::ClearBasket();
+    ReloadStr();
+}
+
+void BasketList::MouseWheel(int MouseKeys, int Rotation, int Xpos, int Ypos) {
+    Q_UNUSED(MouseKeys);
+    Q_UNUSED(Xpos);
+    Q_UNUSED(Ypos);
+    try {
+        const ui::GridModel& m = MFG->model();
+        if (m.rows() == 0) return;
+        const int step = orderlist::wheelStep(ui::heightTwips(*MFG), m.rowHeight(1));
+        MFG->setTopRow(orderlist::wheelTopRow(m.topRow(), step, Rotation, m.rows() - 1));
+    } catch (const std::exception&) {
+        // Scrolling is a convenience; a failure leaves the view where it was.
+    }
+}
+
+// ---------------------------------------------------------------------------------
+// Window events
+
+bool BasketList::eventFilter(QObject* watched, QEvent* event) {
+    // The state filter is chosen from its list only: typed characters would jump to a
+    // matching item; the arrow keys still step through the list.
+    if ((watched == Combo1 || watched == Combo1->view()) && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->text().isEmpty() && key->text().at(0).isPrint()) return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void BasketList::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    handled([this] { FitToWindow(); });
+}
+
+void BasketList::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    handled([this] {
+        if (!placed_) {
+            placed_ = true;
+            if (QMdiSubWindow* sub = subWindow()) ui::moveTwips(*sub, 100, 100);
+        }
+        FitToWindow();
+    });
+}
+
+void BasketList::FitToWindow() {
+    QWidget* frame = subWindow();
+    if (!frame) frame = this;
+    if (frame->window()->isMinimized()) return;
+    auto outerSize = [this, frame] {
+        if (frame != this || !isWindow()) return frame->size();
+        return frameGeometry().size();
+    };
+
+    QSize outer = outerSize();
+    int w = core::pxToTwips(outer.width());
+    int h = core::pxToTwips(outer.height());
+    const bool normal = !frame->isMinimized() && !frame->isMaximized();
+    if (normal && !fitting_ && (w < kMinWidth || h < kMinHeight)) {
+        fitting_ = true;
+        const QSize extra = outer - (frame == this ? size() : QSize(0, 0));
+        const QSize wanted(core::twipsToPx(std::max(w, kMinWidth)), core::twipsToPx(std::max(h, kMinHeight)));
+        frame->resize(wanted - extra);
+        fitting_ = false;
+        outer = outerSize();
+        w = core::pxToTwips(outer.width());
+        h = core::pxToTwips(outer.height());
+    }
+    if (w < kMinWidth || h < kMinHeight) return;
+    // The window's outer size counts its frame; the grid must still end inside the client area.
+    const int clientW = ui::widthTwips(*this);
+    const int clientH = ui::heightTwips(*this);
+    const int gridW = std::min(w - 200, clientW - kGridMargin);
+    const int gridH = std::min(h - 900, clientH - kGridTop - kGridMargin);
+    ui::resizeTwips(*MFG, std::max(gridW, 0), std::max(gridH, 0));
+    ui::setLeftTwips(*Command3, w - 1770);
+}
