@@ -359,15 +359,14 @@ void FlexGrid::refresh() {
 
 // Rows of the default height grow to the font, so a larger font never clips the text;
 // explicit heights are kept as given.
-int FlexGrid::rowPx(int row) const {
+int FlexGrid::rowPx(int row, int minHeaderPx, int minCellPx) const {
     const int h = model_.rowHeight(row);
     if (h <= 0)
         return 0;
     const int px = std::max(core::twipsToPx(h), 1);
     if (h != GridModel::kDefaultRowHeight)
         return px;
-    const QFont& f = row < model_.fixedRows() ? headerFont_ : font();
-    return std::max(px, QFontMetrics(f).height() + 2);
+    return std::max(px, row < model_.fixedRows() ? minHeaderPx : minCellPx);
 }
 
 void FlexGrid::ensureLayout() const {
@@ -388,7 +387,10 @@ void FlexGrid::ensureLayout() const {
                 a.visible.push_back(i);
         }
     };
-    build(rowAxis_, model_.rows(), model_.fixedRows(), [this](int r) { return rowPx(r); });
+    const int minHeader = QFontMetrics(headerFont_).height() + 2;
+    const int minCell = QFontMetrics(font()).height() + 2;
+    build(rowAxis_, model_.rows(), model_.fixedRows(),
+          [&](int r) { return rowPx(r, minHeader, minCell); });
     build(colAxis_, model_.cols(), model_.fixedCols(), [this](int c) {
         const int w = model_.colWidth(c);
         return w <= 0 ? 0 : std::max(core::twipsToPx(w), 1);
@@ -396,14 +398,20 @@ void FlexGrid::ensureLayout() const {
 
     // The model changed without refresh(): the picture is right already, the scroll
     // bars follow as soon as the event loop is free.
-    if (behindOurBack && !scrollSyncPending_) {
-        scrollSyncPending_ = true;
-        QTimer::singleShot(0, const_cast<FlexGrid*>(this), [self = const_cast<FlexGrid*>(this)] {
-            self->scrollSyncPending_ = false;
-            self->updateScrollBars();
-            self->viewport()->update();
-        });
-    }
+    if (behindOurBack)
+        scheduleScrollSync();
+}
+
+void FlexGrid::scheduleScrollSync() const {
+    if (scrollSyncPending_)
+        return;
+    scrollSyncPending_ = true;
+    auto* self = const_cast<FlexGrid*>(this);
+    QTimer::singleShot(0, self, [self] {
+        self->scrollSyncPending_ = false;
+        self->updateScrollBars();
+        self->viewport()->update();
+    });
 }
 
 int FlexGrid::maxFirstIndex(const Axis& a, int viewExtent) const {
@@ -516,6 +524,11 @@ void FlexGrid::updateScrollBars() {
     v->setValue(top);
     h->setValue(left);
     syncingScrollBars_ = false;
+    // The model reports the top row actually shown, not one past the scroll range.
+    if (!rowAxis_.visible.empty())
+        model_.setTopRow(rowAxis_.visible[top]);
+    if (!colAxis_.visible.empty())
+        leftCol_ = colAxis_.visible[left];
 }
 
 int FlexGrid::pageRows() const {
@@ -535,6 +548,8 @@ void FlexGrid::setTopRow(int row) {
     ensureLayout();
     model_.setTopRow(row);
     const int idx = topIndex();
+    if (!rowAxis_.visible.empty())
+        model_.setTopRow(rowAxis_.visible[idx]);
     if (verticalScrollBar()->value() != idx)
         verticalScrollBar()->setValue(idx);  // scrollContentsBy emits scrolled()
     viewport()->update();
@@ -754,6 +769,9 @@ void FlexGrid::paintRegion(QPainter& p, const QRect& clip, const std::vector<int
 
 void FlexGrid::paintEvent(QPaintEvent*) {
     ensureLayout();
+    // A top row set on the model directly shows at once; the scroll bars catch up.
+    if (verticalScrollBar()->value() != topIndex() || horizontalScrollBar()->value() != leftIndex())
+        scheduleScrollSync();
     QPainter p(viewport());
     const int width = viewport()->width(), height = viewport()->height();
     p.fillRect(viewport()->rect(), model_.backColor());
@@ -801,8 +819,9 @@ void FlexGrid::mousePressEvent(QMouseEvent* e) {
     const Qt::KeyboardModifiers mods = e->modifiers();
     const QPoint pos = e->position().toPoint();
     guarded([&] {
+        // No scrolling here: a double click must land on the row its first press chose.
         if (mouseRow_ >= model_.fixedRows() && mouseCol_ >= model_.fixedCols())
-            moveCurrent(mouseRow_, mouseCol_);
+            moveCurrent(mouseRow_, mouseCol_, false);
         emit mousePressed(button, mods, pos);
     });
 }
@@ -827,18 +846,25 @@ void FlexGrid::mouseDoubleClickEvent(QMouseEvent* e) {
     suppressClick_ = true;
     if (e->button() != Qt::LeftButton)
         return;
-    guarded([this] { emit doubleClicked(); });
+    guarded([this] {
+        // The press before it made the cell current already, unless the double click
+        // came on its own (synthesised input).
+        if (mouseRow_ >= model_.fixedRows() && mouseCol_ >= model_.fixedCols())
+            moveCurrent(mouseRow_, mouseCol_, false);
+        emit doubleClicked();
+    });
 }
 
 void FlexGrid::mouseMoveEvent(QMouseEvent* e) { updateMouseCell(e->position().toPoint()); }
 
-bool FlexGrid::moveCurrent(int row, int col) {
+bool FlexGrid::moveCurrent(int row, int col, bool scroll) {
     if (row < 0 || col < 0)
         return false;
     const bool changed = row != model_.row() || col != model_.col();
     model_.setRow(row);
     model_.setCol(col);
-    ensureCellVisible(row, col);
+    if (scroll)
+        ensureCellVisible(row, col);
     viewport()->update();
     if (changed)
         emit currentCellChanged();
@@ -906,7 +932,7 @@ void FlexGrid::keyPressEvent(QKeyEvent* e) {
             r = row;
         if (c < 0)
             c = col;
-        moveCurrent(r, c);
+        moveCurrent(r, c, true);
         e->accept();
     });
 }

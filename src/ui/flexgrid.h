@@ -202,7 +202,8 @@ private:
     void updateMouseCell(const QPoint& pos);
     void updateScrollBars();
     void ensureLayout() const;
-    int rowPx(int row) const;
+    int rowPx(int row, int minHeaderPx, int minCellPx) const;
+    void scheduleScrollSync() const;
     // Index into the axis' visible list of the first scrolled item shown.
     int firstIndex(const Axis& a, int item, int viewExtent) const;
     int maxFirstIndex(const Axis& a, int viewExtent) const;
@@ -211,7 +212,7 @@ private:
     int itemAt(const Axis& a, int firstIdx, int pos, int viewExtent) const;
     // Viewport offset of an item, or nullopt when it lies scrolled off before the view.
     std::optional<int> itemPos(const Axis& a, int firstIdx, int item) const;
-    bool moveCurrent(int row, int col);
+    bool moveCurrent(int row, int col, bool scroll);
     int stepRow(int from, int delta) const;
     int stepCol(int from, int delta) const;
     int pageRows() const;
