@@ -1,0 +1,81 @@
+#include "store/dbf_connection.h"
+
+#include "core/errors.h"
+#include "store/sql_engine.h"
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace store {
+
+namespace {
+
+// The name of the lock file inside a database folder.
+constexpr const char* kLockFile = ".zelvorin.lock";
+
+// One program at a time owns a folder: an exclusive flock() on a file inside it. flock()
+// belongs to the open file, so a second opener in the same process is refused as well,
+// and the system drops the lock when a program dies.
+class FolderLock {
+public:
+    explicit FolderLock(const QString& folder) {
+        const QByteArray path = QFile::encodeName(QDir(folder).filePath(QLatin1String(kLockFile)));
+        fd_ = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd_ < 0)
+            fd_ = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0)
+            return;  // a read-only folder without the file: nobody can write there anyway
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd_);
+            fd_ = -1;
+            throw core::DbError(QStringLiteral("The database folder %1 is in use by another program.")
+                                    .arg(QDir::toNativeSeparators(folder)));
+        }
+    }
+    ~FolderLock() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+class DbfConnection final : public Connection {
+public:
+    explicit DbfConnection(const QString& folder) : lock_(checked(folder)), engine_(folder) {}
+
+    void execute(const QString& sql) override { engine_.execute(sql); }
+    std::unique_ptr<RecordSet> open(const QString& sql) override { return engine_.open(sql); }
+
+private:
+    static const QString& checked(const QString& folder) {
+        if (folder.isEmpty() || !QDir(folder).exists())
+            throw core::DbError(
+                QStringLiteral("The database folder %1 does not exist.").arg(QDir::toNativeSeparators(folder)));
+        return folder;
+    }
+
+    FolderLock lock_;  // taken before the engine opens the files, released after it closes them
+    SqlEngine engine_;
+};
+
+}  // namespace
+
+std::unique_ptr<Connection> openFolder(const QString& folder) { return std::make_unique<DbfConnection>(folder); }
+
+std::unique_ptr<Connection> openConnectionString(const QString& connectionString) {
+    const QString folder = dataSourceFolder(connectionString);
+    if (folder.isEmpty())
+        throw core::DbError(
+            QStringLiteral("The connection string names no folder (Data Source=): %1").arg(connectionString));
+    return openFolder(folder);
+}
+
+}  // namespace store

@@ -1,0 +1,63 @@
+#pragma once
+// The SQL engine over a folder of table files: an in-memory SQLite connection in which
+// every .dbf file is a virtual table of our own module, plus CREATE TABLE for new files.
+
+#include "store/connection.h"
+
+#include <QHash>
+#include <QString>
+#include <list>
+#include <map>
+#include <memory>
+#include <set>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace store {
+
+class TableData;
+class SqlRecordSet;
+
+class SqlEngine {
+public:
+    // Opens every table file of the folder (headers only; rows load on first use).
+    // Throws core::DbError for a missing folder or a file that cannot be read.
+    explicit SqlEngine(const QString& folder);
+    ~SqlEngine();
+    SqlEngine(const SqlEngine&) = delete;
+    SqlEngine& operator=(const SqlEngine&) = delete;
+
+    void execute(const QString& sql);
+    std::unique_ptr<RecordSet> open(const QString& sql);
+
+    const QString& folder() const { return folder_; }
+    // The table of that name (case-insensitive), or null.
+    TableData* table(const QString& name) const;
+    QStringList tableNames() const;
+
+    // Used by the virtual-table module and the result sets.
+    struct Table;
+    sqlite3* db() const { return db_; }
+    void release(sqlite3_stmt* stmt, const QString& sql);
+    void forget(SqlRecordSet* rs) { recordSets_.erase(rs); }
+
+private:
+    sqlite3_stmt* prepare(const QString& sql);
+    [[noreturn]] void fail(const QString& message, const QString& sql) const;
+    bool createTable(const QString& sql);
+    void registerTable(std::unique_ptr<TableData> data);
+
+    QString folder_;
+    sqlite3* db_ = nullptr;
+    std::map<QString, std::unique_ptr<Table>> tables_;  // by upper-case name
+    // Prepared statements waiting for the same text again, most recently used first.
+    std::list<std::pair<QString, sqlite3_stmt*>> idle_;
+    QHash<QString, std::list<std::pair<QString, sqlite3_stmt*>>::iterator> idleByText_;
+    std::set<SqlRecordSet*> recordSets_;
+    QString denied_;  // why the authorizer refused the last statement
+    friend int authorize(void*, int, const char*, const char*, const char*, const char*);
+};
+
+}  // namespace store
