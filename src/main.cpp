@@ -1,6 +1,3 @@
-#include <QApplication>
+#include "app/command_line.h"
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    return 0;
-}
+int main(int argc, char** argv) { return app::main(argc, argv); }

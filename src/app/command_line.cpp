@@ -1,0 +1,299 @@
+#include "app/command_line.h"
+
+#include "app/application.h"
+#include "app/global/global.h"
+#include "app/mdi_zelvorin.h"
+#include "basket/dialogs.h"
+#include "catalogue/positions.h"
+#include "core/errors.h"
+#include "core/seams.h"
+#include "db/central_link.h"
+#include "db/schema.h"
+#include "db/sync.h"
+#include "store/connection.h"
+#include "store/dbf_connection.h"
+#include "ui/qt_seams.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMdiSubWindow>
+#include <QPixmap>
+#include <QScreen>
+#include <QSet>
+#include <cstdio>
+
+namespace app {
+namespace {
+
+constexpr int kUsageError = 2;
+
+void printErr(const QString& s) {
+    const QByteArray b = s.toLocal8Bit();
+    std::fprintf(stderr, "%s\n", b.constData());
+    std::fflush(stderr);
+}
+
+void printOut(const QString& s) {
+    const QByteArray b = s.toLocal8Bit();
+    std::fprintf(stdout, "%s\n", b.constData());
+    std::fflush(stdout);
+}
+
+QString versionNumber() {
+    return QStringLiteral("%1.%2.%3").arg(ZELVORIN_VERSION_MAJOR).arg(ZELVORIN_VERSION_MINOR).arg(
+        ZELVORIN_VERSION_PATCH);
+}
+
+QString errorText(const std::exception& e) {
+    if (const auto* ce = dynamic_cast<const core::Error*>(&e))
+        return ce->message();
+    return QString::fromLocal8Bit(e.what());
+}
+
+// Message boxes of the screenshot: nobody is there to answer, so each goes to stderr
+// and the run ends with a failure code.
+class UnattendedMessages final : public core::MessageBoxes {
+public:
+    core::MsgAnswer show(const core::MessageRequest& r) override {
+        ++shown;
+        printErr((r.title.isEmpty() ? core::applicationTitle() : r.title) + QStringLiteral(": ") + r.text);
+        return r.buttons == core::MsgButtons::Ok ? core::MsgAnswer::Ok : core::MsgAnswer::No;
+    }
+    int shown = 0;
+};
+
+}  // namespace
+
+CommandLine parseCommandLine(const QStringList& args) {
+    CommandLine cl;
+    bool sync = false;
+    bool version = false;
+    bool help = false;
+    auto valueOf = [&](int& i, const QString& opt, QString* out) {
+        const QString a = args.at(i);
+        if (a.startsWith(opt + QLatin1Char('='))) {
+            *out = a.mid(opt.size() + 1);
+        } else if (i + 1 < args.size()) {
+            *out = args.at(++i);
+        } else {
+            cl.error = QStringLiteral("%1 needs a value").arg(opt);
+            return;
+        }
+        if (out->isEmpty())
+            cl.error = QStringLiteral("%1 needs a value").arg(opt);
+    };
+    for (int i = 1; i < args.size() && cl.error.isEmpty(); ++i) {
+        const QString a = args.at(i);
+        auto is = [&](const char* opt) {
+            const QString o = QString::fromLatin1(opt);
+            return a == o || a.startsWith(o + QLatin1Char('='));
+        };
+        if (is("--db"))
+            valueOf(i, QStringLiteral("--db"), &cl.db);
+        else if (is("--central"))
+            valueOf(i, QStringLiteral("--central"), &cl.central);
+        else if (is("--screenshot"))
+            valueOf(i, QStringLiteral("--screenshot"), &cl.screenshot);
+        else if (a == QLatin1String("--sync"))
+            sync = true;
+        else if (a == QLatin1String("--version") || a == QLatin1String("-v"))
+            version = true;
+        else if (a == QLatin1String("--help") || a == QLatin1String("-h"))
+            help = true;
+        else
+            cl.error = QStringLiteral("unknown argument: %1").arg(a);
+    }
+    if (!cl.error.isEmpty())
+        return cl;
+    if (help)
+        cl.mode = CommandLine::Mode::Help;
+    else if (version)
+        cl.mode = CommandLine::Mode::Version;
+    else if (sync && !cl.screenshot.isEmpty())
+        cl.error = QStringLiteral("--sync and --screenshot cannot be combined");
+    else if (sync && cl.central.isEmpty())
+        cl.error = QStringLiteral("--sync needs --central SOURCE to copy the reference tables from");
+    else if (sync)
+        cl.mode = CommandLine::Mode::Sync;
+    else if (!cl.screenshot.isEmpty())
+        cl.mode = CommandLine::Mode::Screenshot;
+    return cl;
+}
+
+QString helpText() {
+    return QStringLiteral(
+        "Usage: zelvorin [options]\n"
+        "\n"
+        "Rolled-metal prices: the product catalogue with supplier offers, the basket and the orders.\n"
+        "Without options the program opens its main window on the folder DB beside the executable.\n"
+        "\n"
+        "Options:\n"
+        "  --db DIR           use the database folder DIR instead of DB beside the executable\n"
+        "  --central SOURCE   the central trading database: an SQLite file, or an ODBC connection\n"
+        "                     string such as \"DRIVER={FreeTDS};SERVER=host;DATABASE=trade\"\n"
+        "  --sync             build the local database: create every table in the (empty) database\n"
+        "                     folder, creating the folder if needed, and copy every reference table\n"
+        "                     from the central database (needs --central); then exit\n"
+        "  --screenshot FILE  render the main window with the catalogue open to the PNG FILE and\n"
+        "                     exit; needs no display\n"
+        "  --version          print the version and exit\n"
+        "  --help             print this help and exit\n");
+}
+
+QString versionText() { return QStringLiteral("zelvorin ") + versionNumber(); }
+
+QString dataSourceFor(const CommandLine& cl) {
+    if (cl.db.isEmpty())
+        return defaultDataSource();
+    return QFileInfo(cl.db).absoluteFilePath();
+}
+
+std::unique_ptr<mdi_zelvorin> startMainWindow(const CommandLine& cl, int* exitCode) {
+    *exitCode = 0;
+    std::unique_ptr<store::Connection> central;
+    if (!cl.central.isEmpty()) {
+        try {
+            central = db::openCentralLink(cl.central);
+        } catch (const std::exception& e) {
+            core::showMessage(QStringLiteral("Не удалось подключиться к центральной базе данных %1:\n%2")
+                                  .arg(cl.central, errorText(e)));
+            *exitCode = 1;
+            return nullptr;
+        }
+    }
+    const QString cs = localConnectionString(dataSourceFor(cl));
+    auto w = std::make_unique<mdi_zelvorin>();
+    try {
+        w->Form_Load(cs, std::move(central));
+    } catch (const std::exception& e) {
+        core::showMessage(QStringLiteral("Не удалось открыть базу данных в папке %1:\n%2")
+                              .arg(QDir::toNativeSeparators(store::dataSourceFolder(cs)), errorText(e)));
+        *exitCode = 1;
+        return nullptr;
+    }
+    return w;
+}
+
+int runGui(const CommandLine& cl) {
+    ui::installQtSeams();
+    basket_dialogs::registerDialogs();
+    int code = 0;
+    std::unique_ptr<mdi_zelvorin> w = startMainWindow(cl, &code);
+    if (!w)
+        return code;
+    QSize size(1280, 800);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableSize() * 0.9);
+    w->resize(size);
+    w->show();
+    code = QApplication::exec();
+    w.reset();
+    // The connection goes before the application object, so the store lets go of the folder.
+    Global::setCn(nullptr);
+    return code;
+}
+
+int runScreenshot(const CommandLine& cl) {
+    UnattendedMessages messages;
+    core::MessageBoxes* previous = core::installMessageBoxes(&messages);
+    int code = 0;
+    {
+        std::unique_ptr<mdi_zelvorin> w = startMainWindow(cl, &code);
+        if (w) {
+            w->resize(1280, 800);
+            w->show();
+            try {
+                if (QMdiSubWindow* sub = w->subWindowOf(w->showPositions()))
+                    sub->showMaximized();
+            } catch (const std::exception& e) {
+                core::showMessage(errorText(e));
+            }
+            for (int i = 0; i < 5; ++i)
+                QCoreApplication::processEvents();
+            const QPixmap shot = w->grab();
+            if (!shot.save(cl.screenshot, "PNG")) {
+                printErr(QStringLiteral("Cannot write the screenshot %1").arg(cl.screenshot));
+                code = 1;
+            } else if (messages.shown > 0) {
+                code = 1;
+            }
+        }
+    }
+    Global::setCn(nullptr);
+    core::installMessageBoxes(previous);
+    return code;
+}
+
+int runSync(const CommandLine& cl) {
+    const QString folder = store::dataSourceFolder(localConnectionString(dataSourceFor(cl)));
+    try {
+        std::unique_ptr<store::Connection> central = db::openCentralLink(cl.central);
+        if (!QDir().mkpath(folder))
+            throw core::DbError(QStringLiteral("Cannot create the folder %1").arg(folder));
+        store::RoutedConnection cn(store::openFolder(folder), std::move(central));
+        QSet<QString> all;
+        for (const QString& t : db::referenceTables())
+            all.insert(t);
+        QString current;
+        int rows = 0;
+        auto finishLine = [&] {
+            if (!current.isEmpty())
+                printOut(QStringLiteral("%1: %2").arg(current).arg(rows));
+        };
+        db::synchronise(cn, all, [&](const db::SyncProgress& p) {
+            if (p.table != current) {
+                finishLine();
+                current = p.table;
+            }
+            rows = p.rows;
+        });
+        finishLine();
+    } catch (const db::SyncError& e) {
+        printErr(QStringLiteral("zelvorin: the synchronisation into %1 stopped.\nStatement: %2\nError: %3")
+                     .arg(QDir::toNativeSeparators(folder), e.statement(), e.reason()));
+        return 1;
+    } catch (const std::exception& e) {
+        printErr(QStringLiteral("zelvorin: the synchronisation into %1 failed: %2")
+                     .arg(QDir::toNativeSeparators(folder), errorText(e)));
+        return 1;
+    }
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const CommandLine cl = parseCommandLine(args);
+    if (!cl.error.isEmpty()) {
+        printErr(QStringLiteral("zelvorin: ") + cl.error);
+        printErr(QStringLiteral("Try 'zelvorin --help'."));
+        return kUsageError;
+    }
+    switch (cl.mode) {
+    case CommandLine::Mode::Help:
+        printOut(helpText());
+        return 0;
+    case CommandLine::Mode::Version:
+        printOut(versionText());
+        return 0;
+    case CommandLine::Mode::Sync: {
+        QCoreApplication a(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("zelvorin"));
+        QCoreApplication::setApplicationVersion(versionNumber());
+        return runSync(cl);
+    }
+    case CommandLine::Mode::Screenshot:
+    case CommandLine::Mode::Gui:
+        break;
+    }
+    if (cl.mode == CommandLine::Mode::Screenshot)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    GuardedApplication a(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("zelvorin"));
+    QCoreApplication::setApplicationVersion(versionNumber());
+    return cl.mode == CommandLine::Mode::Screenshot ? runScreenshot(cl) : runGui(cl);
+}
+
+}  // namespace app

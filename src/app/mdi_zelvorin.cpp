@@ -1,0 +1,165 @@
+#include "app/mdi_zelvorin.h"
+
+#include "app/global/global.h"
+#include "catalogue/positions.h"
+#include "core/errors.h"
+#include "core/seams.h"
+#include "db/Form1.h"
+#include "orderlist/BasketList.h"
+#include "store/connection.h"
+#include "store/dbf_connection.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+
+QString mainCaption(int major, int minor, int revision) {
+    return QStringLiteral(" Цены на металлопрокат    ver. ") + QString::number(major) + QLatin1Char('.') +
+           QString::number(minor) + QLatin1Char('.') + QString::number(revision);
+}
+
+QString localConnectionString(const QString& dataSource) {
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + dataSource +
+           QStringLiteral(";Extended Properties=dBASE IV");
+}
+
+QString defaultDataSource() {
+    QString folder = QCoreApplication::applicationDirPath();
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    return folder + QStringLiteral("\\DB");
+}
+
+namespace {
+
+// Runs a menu command; a failure of the window it opens is shown, never passed on to
+// the event loop.
+template <class F>
+void guarded(F&& f) {
+    try {
+        f();
+    } catch (const core::Error& e) {
+        core::showMessage(e.message());
+    } catch (const std::exception& e) {
+        core::showMessage(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+}  // namespace
+
+mdi_zelvorin::mdi_zelvorin(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("mdi_zelvorin"));
+    setWindowTitle(QStringLiteral("Подбор выгодного предложения металлопроката"));
+    mdi_ = new QMdiArea(this);
+    mdi_->setObjectName(QStringLiteral("mdiArea"));
+    setCentralWidget(mdi_);
+
+    QMenuBar* bar = menuBar();
+    positions_cl = bar->addAction(QStringLiteral("&Металлопродукция"));
+    positions_cl->setObjectName(QStringLiteral("positions_cl"));
+    apps_cl = bar->addAction(QStringLiteral("&Список заказов"));
+    apps_cl->setObjectName(QStringLiteral("apps_cl"));
+    // The two commands the operator does not get: shown greyed, never selectable.
+    basket_cl = bar->addAction(QStringLiteral("&Корзина"));
+    basket_cl->setObjectName(QStringLiteral("basket_cl"));
+    basket_cl->setEnabled(false);
+    sinch_cl = bar->addAction(QStringLiteral("С&инхронизация"));
+    sinch_cl->setObjectName(QStringLiteral("sinch_cl"));
+    sinch_cl->setEnabled(false);
+    connect(positions_cl, &QAction::triggered, this, &mdi_zelvorin::positions_cl_Click);
+    connect(apps_cl, &QAction::triggered, this, &mdi_zelvorin::apps_cl_Click);
+    connect(basket_cl, &QAction::triggered, this, &mdi_zelvorin::basket_cl_Click);
+    connect(sinch_cl, &QAction::triggered, this, &mdi_zelvorin::sinch_cl_Click);
+
+    auto* quit = new QAction(QStringLiteral("Выход"), this);
+    quit->setObjectName(QStringLiteral("quit"));
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcutContext(Qt::ApplicationShortcut);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    addAction(quit);
+}
+
+mdi_zelvorin::~mdi_zelvorin() = default;
+
+void mdi_zelvorin::Form_Load(const QString& connectionString, std::unique_ptr<store::Connection> central) {
+    Global::CatalogueOpen = 0;
+    std::unique_ptr<store::Connection> local = store::openConnectionString(connectionString);
+    Global::setCn(std::make_unique<store::RoutedConnection>(std::move(local), std::move(central)));
+    Global::CurrentOrder().Init();
+    setWindowTitle(mainCaption(ZELVORIN_VERSION_MAJOR, ZELVORIN_VERSION_MINOR, ZELVORIN_VERSION_PATCH));
+    try {
+        Global::Cn().execute(QStringLiteral("UPDATE TBL_ORGS SET IND=0 WHERE IND=0"));
+    } catch (const std::exception&) {
+        // Only a probe of the database; a folder without TBL_ORGS still works.
+    }
+}
+
+QMdiSubWindow* mdi_zelvorin::subWindowOf(QWidget* child) const {
+    for (QMdiSubWindow* s : mdi_->subWindowList())
+        if (s->widget() == child)
+            return s;
+    return nullptr;
+}
+
+template <class W>
+W* mdi_zelvorin::showChild(QPointer<W>& slot) {
+    if (slot) {
+        if (QMdiSubWindow* sub = subWindowOf(slot)) {
+            if (sub->isMinimized())
+                sub->showNormal();
+            mdi_->setActiveSubWindow(sub);
+            sub->raise();
+        }
+        return slot;
+    }
+    auto* w = new W(nullptr);
+    slot = w;
+    QMdiSubWindow* sub = mdi_->addSubWindow(w);
+    // Closing the child destroys it; the next choice of the command builds it anew.
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->show();
+    mdi_->setActiveSubWindow(sub);
+    return w;
+}
+
+positions* mdi_zelvorin::showPositions() { return showChild(positions_); }
+
+BasketList* mdi_zelvorin::showBasketList() { return showChild(basketList_); }
+
+Form1* mdi_zelvorin::showForm1() {
+    if (!form1_)
+        form1_ = new Form1(Global::Cn(), this);
+    form1_->show();
+    form1_->raise();
+    form1_->activateWindow();
+    return form1_;
+}
+
+void mdi_zelvorin::positions_cl_Click() {
+    guarded([this] { showPositions(); });
+}
+
+void mdi_zelvorin::apps_cl_Click() {
+    guarded([this] { showBasketList(); });
+}
+
+void mdi_zelvorin::basket_cl_Click() {
+    guarded([] {
+        clsZak& order = Global::CurrentOrder();
+        order.InsertRow();
+        order.setField(QStringLiteral("idn"), core::Value::int16(8958));
+        order.setField(QStringLiteral("qty"), core::Value::int16(11));
+        order.InsertRow();
+        order.setField(QStringLiteral("idn"), core::Value::int16(8950));
+        order.setField(QStringLiteral("qty"), core::Value::int16(12));
+        if (Global::dialogs().showBasket)
+            Global::dialogs().showBasket();
+    });
+}
+
+void mdi_zelvorin::sinch_cl_Click() {
+    guarded([this] { showForm1(); });
+}
