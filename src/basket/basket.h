@@ -1,0 +1,83 @@
+#pragma once
+// The basket window: the current order's header (client, contact, state, advertising
+// source), its saving as an order, and the per-base comparison of what the ordered
+// lines cost, from which a line opens in the line editor or is removed.
+
+#include "basket/comparison.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+namespace ui {
+class FlexGrid;
+}
+
+class basket : public QDialog {
+    Q_OBJECT
+public:
+    // Creates the window and loads it from CurrentOrder (the comparison included). A
+    // comparison that cannot be built is reported and leaves the header usable.
+    explicit basket(QWidget* parent = nullptr);
+
+    // The sort direction of the next double click on the grid's caption row; kept for
+    // the whole run, across closing and reopening the window.
+    static bool sortAscending();
+    static void setSortAscending(bool ascending);
+
+    static constexpr uint32_t kMarkColour = 0xEBD6C2;  // 0xBBGGRR of a highlighted row
+
+    QLabel* Label3;  // the order number
+    QLabel* Label4;
+    QLineEdit* namek;
+    QLabel* Label6;
+    QComboBox* kl;
+    QLabel* Label7;
+    QComboBox* kt;
+    QLabel* Label8;
+    QLineEdit* email;
+    QLabel* Label5;
+    QLineEdit* Comment;
+    QLabel* Label15;
+    QComboBox* cmbRekl;
+    QLabel* Label10;
+    QComboBox* cmbState;
+    QPushButton* Command1;  // "Выбрать"
+    QPushButton* Command2;  // "Печать"
+    QPushButton* oform;     // "Оформить заявку" / "Сохранить изменения в заявке"
+    QPushButton* Command3;  // "Закрыть"
+    ui::FlexGrid* gbasket;
+    QLabel* width_label;
+
+    int markedRow() const { return markedRow_; }
+    const basket_cmp::Comparison& comparison() const { return cmp_; }
+
+    // The handlers, reachable for tests that drive the window without a mouse.
+    void oform_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void gbasket_DblClick();
+    void gbasket_MouseDown();
+    void gbasket_KeyDown(int key);
+    void gbasket_Scroll();
+
+    void done(int r) override;
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Form_Load();
+    void BuildComparison();
+    void fillGrid();
+    void StoreHeader();
+    void ShowOrderNumber();
+    void Form_Resize();
+    void paintRow(int row, bool marked);
+
+    basket_cmp::Comparison cmp_;
+    int markedRow_ = 0;
+};
