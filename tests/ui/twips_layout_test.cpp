@@ -1,0 +1,69 @@
+// Widget placement in twips at a few logical resolutions.
+#include "core/twips.h"
+#include "ui/twips_layout.h"
+
+#include <QWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct DpiCase {
+    double dpi;
+    QRect twips;
+    QRect px;
+};
+
+class TwipsPlacement : public ::testing::TestWithParam<DpiCase> {
+protected:
+    void TearDown() override { core::setLogicalDpiForTests(0); }
+};
+
+TEST_P(TwipsPlacement, ConvertsOnceAtTheWidget) {
+    core::setLogicalDpiForTests(GetParam().dpi);
+    QWidget w;
+    const QRect t = GetParam().twips;
+    ui::setGeometryTwips(w, t.x(), t.y(), t.width(), t.height());
+    EXPECT_EQ(w.geometry(), GetParam().px);
+    EXPECT_EQ(ui::geometryTwips(w).topLeft(), QPoint(core::pxToTwips(w.x()), core::pxToTwips(w.y())));
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpis, TwipsPlacement,
+                         ::testing::Values(DpiCase{96, {1500, 300, 3000, 450}, {100, 20, 200, 30}},
+                                           DpiCase{96, {0, 0, 9000, 6000}, {0, 0, 600, 400}},
+                                           DpiCase{144, {1500, 300, 3000, 450}, {150, 30, 300, 45}},
+                                           DpiCase{120, {120, 0, 1200, 24}, {10, 0, 100, 2}}));
+
+TEST(TwipsLayout, WidgetsLaidEdgeToEdgeTouchAtAnyDpi) {
+    for (double dpi : {96.0, 110.0, 120.0, 144.0, 157.0}) {
+        core::setLogicalDpiForTests(dpi);
+        QWidget a, b;
+        ui::setGeometryTwips(a, 107, 0, 2333, 100);
+        ui::setGeometryTwips(b, 107 + 2333, 0, 1000, 100);
+        EXPECT_EQ(a.geometry().right() + 1, b.geometry().left()) << "dpi " << dpi;
+    }
+    core::setLogicalDpiForTests(0);
+}
+
+TEST(TwipsLayout, MoveAndResizeKeepTheOtherHalf) {
+    core::setLogicalDpiForTests(96);
+    QWidget w;
+    ui::setGeometryTwips(w, 150, 300, 1500, 600);
+    ui::moveTwips(w, 3000, 1500);
+    EXPECT_EQ(w.geometry(), QRect(200, 100, 100, 40));
+    ui::resizeTwips(w, 4500, 3000);
+    EXPECT_EQ(w.geometry(), QRect(200, 100, 300, 200));
+    ui::setLeftTwips(w, 0);
+    ui::setTopTwips(w, 15);
+    ui::setWidthTwips(w, 30);
+    ui::setHeightTwips(w, 45);
+    EXPECT_EQ(w.geometry(), QRect(0, 1, 2, 3));
+    EXPECT_EQ(ui::leftTwips(w), 0);
+    EXPECT_EQ(ui::topTwips(w), 15);
+    EXPECT_EQ(ui::widthTwips(w), 30);
+    EXPECT_EQ(ui::heightTwips(w), 45);
+    ui::resizeTwips(w, -100, 0);  // a negative size is no size
+    EXPECT_EQ(w.size(), QSize(0, 0));
+    core::setLogicalDpiForTests(0);
+}
+
+}  // namespace
