@@ -1,13 +1,157 @@
 #pragma once
 // The catalogue window: product type and group lists, the positions of the chosen
 // group with their price range, the supplier offers of the selected position by
-// quantity band, and the bases filter.
+// quantity band, the bases filter, and adding a position to the basket.
 
+#include "app/global/global.h"
+#include "core/seams.h"
+#include "store/connection.h"
+
+#include <QHash>
+#include <QList>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QWidget>
+#include <memory>
 
-class positions : public QWidget {
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace ui {
+class FlexGrid;
+class LabelArray;
+}  // namespace ui
+
+class positions : public QWidget, public Global::BasketIndicator {
     Q_OBJECT
 public:
     explicit positions(QWidget* parent = nullptr);
     ~positions() override;
+
+    // The operations of the window, under their own names.
+    void LoadPositions();
+    void ShowPositionRow();
+    void LoadOffers();
+    void LoadBases();
+    QString BasesFilter() const;
+    void SortByHeader(ui::FlexGrid& grid, bool& ascending);
+
+    // Global::BasketIndicator: the basket pictures and the line count.
+    void setBasketIndicator(bool full, const QString& countCaption) override;
+
+    // The label arrays are not widgets of their own; tests and the main window reach
+    // them here. Everything else is found by objectName.
+    ui::LabelArray& lb1() { return *lb1_; }
+    ui::LabelArray& lb2() { return *lb2_; }
+    int curType() const { return curType_; }
+    int curGroup() const { return curGroup_; }
+    int prevRow() const { return prevRow_; }
+
+    // The screen size (twips) the size bounds use instead of the real screen's; an empty
+    // size restores the real one. For layout tests on a small virtual screen.
+    static void setScreenSizeForTests(const QSize& twips);
+
+    static constexpr uint32_t kLabelBack = 0xC0FFFF;
+    static constexpr uint32_t kLabelFore = 0x400040;
+    static constexpr uint32_t kLabelHotBack = 0xF8D8D8;
+    static constexpr uint32_t kLabelHotFore = 0x000000;
+    static constexpr uint32_t kRowHighlight = 0xEBD6C2;
+    static constexpr uint32_t kRegionBack = 0x80FF80;
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void Form_Load();
+    void Form_Unload();
+    void Form_Resize();
+    void Form_Click();
+    void Label10_MouseMove();
+    void lb1_MouseMove(int index);
+    void lb2_MouseMove(int index);
+    void lb2_MouseDown(int index);
+    void dg_MouseDown(Qt::MouseButton button, const QPoint& pos);
+    void bases_Click();
+    void basketPicture_DblClick();
+    void Command3_Click();
+
+    // Runs an event handler so that no exception reaches the event loop: a failure
+    // closes the result set and tells the operator once.
+    template <class F>
+    void guarded(F&& handler);
+    void closeRsCat();
+    bool isFreeArea(const QPoint& pos) const;
+
+    // Layout bookkeeping in twips: what was set is read back exactly, as long as the
+    // widget still stands where it was put.
+    void place(QWidget* w, int left, int top, int width, int height);
+    QRect twips(const QWidget* w) const;
+    void setLeft(QWidget* w, int v);
+    void setTop(QWidget* w, int v);
+    void setWidth(QWidget* w, int v);
+    void setHeight(QWidget* w, int v);
+
+    // Controls, under the names the operator's documentation uses.
+    QLabel* Label10 = nullptr;
+    QGroupBox* frm1 = nullptr;
+    QGroupBox* frm2 = nullptr;
+    ui::LabelArray* lb1_ = nullptr;
+    ui::LabelArray* lb2_ = nullptr;
+    QLabel* zag = nullptr;
+    ui::FlexGrid* dg = nullptr;
+    ui::FlexGrid* prices = nullptr;
+    ui::FlexGrid* bases = nullptr;
+    QFrame* Frame1 = nullptr;
+    QLabel* Label8 = nullptr;
+    QLabel* Label2 = nullptr;
+    QFrame* Fr_basket = nullptr;
+    QLabel* b_emp = nullptr;
+    QLabel* b_full = nullptr;
+    QLabel* c_bas = nullptr;
+    QPushButton* Command3 = nullptr;
+    QLabel* descr = nullptr;
+    QFrame* frmWaiting = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label5 = nullptr;
+    QFrame* Shape3[3] = {};
+    QFrame* Shape2[2] = {};
+    QFrame* Line2 = nullptr;
+    QCheckBox* Check_r1 = nullptr;
+    QComboBox* Combo_r1 = nullptr;
+    QCheckBox* Check_m = nullptr;
+    QComboBox* Combo_m = nullptr;
+    QCheckBox* chckProf = nullptr;
+    QComboBox* cmbProf = nullptr;
+    QCheckBox* Check_con = nullptr;
+    QLineEdit* shablon = nullptr;
+    QLabel* width_label = nullptr;
+
+    // Window state, alive while the window is loaded.
+    int curType_ = -1;
+    int curGroup_ = -1;
+    int prevRow_ = 0;
+    // The key of the group zag shows: rebuilding the list after another type was
+    // hovered still lists that group.
+    int chosenGroup_ = 0;
+    QString condition_;
+    QList<core::MenuItem> hMenu;
+    QPoint ptCursor;
+    std::unique_ptr<store::RecordSet> rsCat;
+    bool sortDg_ = false;
+    bool sortPrices_ = false;
+    bool loaded_ = false;
+    bool pressOnFreeArea_ = false;
+    QHash<const QWidget*, QRect> twips_;
 };
