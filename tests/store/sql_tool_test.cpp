@@ -1,0 +1,138 @@
+// zelvorin-sql run as a process on a scratch folder: usage, executed statements,
+// tab-separated query output and errors.
+#include <QDir>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class SqlToolTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+
+    static QString tool() { return QStringLiteral(ZELVORIN_BINARY_DIR "/zelvorin-sql"); }
+
+    static ToolRun run(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(tool(), args);
+        ToolRun r;
+        if (!p.waitForStarted(30000)) {
+            ADD_FAILURE() << "cannot start " << tool().toStdString();
+            return r;
+        }
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            ADD_FAILURE() << "zelvorin-sql did not finish";
+            return r;
+        }
+        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    ToolRun sql(const QString& statement) { return run({dir_.path(), statement}); }
+
+    // Runs a statement that must succeed quietly.
+    void exec(const QString& statement) {
+        const ToolRun r = sql(statement);
+        EXPECT_EQ(r.exitCode, 0) << statement.toStdString() << "\n" << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    }
+
+    void makeBands() {
+        exec("CREATE TABLE TBL_CSTS (IND int,IND_STF int,VL_FRM double,VL_TO double,CST double)");
+        exec("INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(2, 10, 0.5, 0, 48000.25)");
+        exec("INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, 10, 0, 5, 50000)");
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(SqlToolTest, WrongUsagePrintsUsageAndExitsWithTwo) {
+    const QStringList cases[] = {{}, {dir_.path()}, {dir_.path(), "SELECT 1", "extra"}};
+    for (const QStringList& args : cases) {
+        const ToolRun r = run(args);
+        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains("usage")) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+}
+
+TEST_F(SqlToolTest, QueryPrintsHeaderAndTabSeparatedRowsWithPoints) {
+    makeBands();
+    const ToolRun r = sql("SELECT * FROM TBL_CSTS ORDER BY IND");
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "IND\tIND_STF\tVL_FRM\tVL_TO\tCST\n"
+                     "1\t10\t0\t5\t50000\n"
+                     "2\t10\t0.5\t0\t48000.25\n");
+    EXPECT_TRUE(r.err.isEmpty());
+}
+
+TEST_F(SqlToolTest, NumbersKeepThePointUnderRussianSettings) {
+    makeBands();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LC_ALL", "ru_RU.UTF-8");
+    env.insert("LANG", "ru_RU.UTF-8");
+    const ToolRun r = run({dir_.path(), "SELECT CST FROM TBL_CSTS WHERE IND=2"}, env);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "CST\n48000.25\n");
+}
+
+TEST_F(SqlToolTest, NullIsAnEmptyCellAndTextsComeOutAsUtf8) {
+    exec("CREATE TABLE TBL_CORD (IND int,IND_PST int,VL double)");
+    exec("INSERT INTO TBL_CORD(IND_PST,VL) VALUES(100,1.5)");
+    exec("CREATE TABLE TBL_TPS (IND int,TP_NM varchar (250))");
+    exec("INSERT INTO TBL_TPS(IND, TP_NM) VALUES(7, ' Арматура ''А500С''')");
+
+    ToolRun r = sql("SELECT * FROM TBL_CORD");
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "IND\tIND_PST\tVL\n\t100\t1.5\n");
+    r = sql("SELECT TP_NM, IND FROM TBL_TPS");
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "TP_NM\tIND\n Арматура 'А500С'\t7\n");
+}
+
+TEST_F(SqlToolTest, SelectIsRecognisedAfterBlanksInAnyCase) {
+    makeBands();
+    const ToolRun r = sql(" \r\n\tselect MAX(IND) AS MAX_IND from TBL_CSTS");
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "MAX_IND\n2\n");
+    // Anything else is executed and prints nothing, even when it changes rows.
+    exec("  update TBL_CSTS SET CST=1 WHERE IND=1");
+    EXPECT_EQ(sql("SELECT CST FROM TBL_CSTS WHERE IND=1").out, "CST\n1\n");
+    EXPECT_EQ(sql("SELECT * FROM TBL_CSTS WHERE IND=3").out, "IND\tIND_STF\tVL_FRM\tVL_TO\tCST\n");
+}
+
+TEST_F(SqlToolTest, FailuresGoToStderrWithExitOne) {
+    makeBands();
+    const QString missing = QDir(dir_.path()).filePath("no-such-folder");
+    const QStringList cases[] = {
+        {dir_.path(), "SELECT * FROM TBL_NONE"},
+        {dir_.path(), "SELEKT * FROM TBL_CSTS"},
+        {dir_.path(), "INSERT INTO TBL_CSTS(IND, NOPE) VALUES(1, 2)"},
+        {dir_.path(), "CREATE TABLE TBL_CSTS (IND int)"},
+        {missing, "SELECT * FROM TBL_CSTS"},
+    };
+    for (const QStringList& args : cases) {
+        const ToolRun r = run(args);
+        EXPECT_EQ(r.exitCode, 1) << args.join(" / ").toStdString();
+        EXPECT_FALSE(r.err.trimmed().isEmpty()) << args.join(" / ").toStdString();
+        EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    }
+    // The failed statements wrote nothing.
+    EXPECT_EQ(sql("SELECT IND FROM TBL_CSTS ORDER BY IND").out, "IND\n1\n2\n");
+}
+
+}  // namespace
