@@ -6,26 +6,34 @@
 #include <cstdio>
 
 namespace app {
+namespace {
 
-bool GuardedApplication::notify(QObject* receiver, QEvent* event) {
+void tell(const QString& text) {
     try {
-        return QApplication::notify(receiver, event);
-    } catch (const core::Error& e) {
-        try {
-            core::showMessage(e.message());
-        } catch (...) {
-            std::fprintf(stderr, "%s\n", qPrintable(e.message()));
-        }
-    } catch (const std::exception& e) {
-        try {
-            core::showMessage(QString::fromLocal8Bit(e.what()));
-        } catch (...) {
-            std::fprintf(stderr, "%s\n", e.what());
-        }
+        core::showMessage(text);
     } catch (...) {
-        std::fprintf(stderr, "unknown error in an event handler\n");
+        // The message box itself failed; stderr is all that is left.
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+    }
+}
+
+}  // namespace
+
+bool deliverGuarded(const std::function<bool()>& deliver) {
+    try {
+        return deliver();
+    } catch (const core::Error& e) {
+        tell(e.message());
+    } catch (const std::exception& e) {
+        tell(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        tell(QStringLiteral("Unknown error"));
     }
     return false;
+}
+
+bool GuardedApplication::notify(QObject* receiver, QEvent* event) {
+    return deliverGuarded([&] { return QApplication::notify(receiver, event); });
 }
 
 }  // namespace app

@@ -4,8 +4,13 @@
 // message box, and the program carries on.
 
 #include <QApplication>
+#include <functional>
 
 namespace app {
+
+// Runs one delivery of an event; an exception it lets out is shown to the operator
+// through the message-box seam and the event counts as not handled.
+bool deliverGuarded(const std::function<bool()>& deliver);
 
 class GuardedApplication final : public QApplication {
 public:

@@ -36,6 +36,10 @@ Form1::Form1(store::Connection& cn, QWidget* parent) : QWidget(parent, Qt::Windo
     Command1->setObjectName(QStringLiteral("Command1"));
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("progress"));
+    // Keeps its room while hidden, so the window does not jump when a run starts.
+    QSizePolicy keep = progress_->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    progress_->setSizePolicy(keep);
     progress_->setVisible(false);
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("status"));

@@ -1,0 +1,120 @@
+// The synchronisation window: its boxes and button, what a press sends, and how a
+// failed run is reported.
+#include "core/errors.h"
+#include "db/Form1.h"
+#include "db/schema.h"
+#include "support/recording_connection.h"
+#include "support/scripted_seams.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using testsupport::RecordingConnection;
+
+namespace {
+
+// Notes, for every statement, whether the window would take another press at that moment.
+class WatchingConnection final : public store::Connection {
+public:
+    explicit WatchingConnection(store::Connection& inner) : inner_(inner) {}
+    void execute(const QString& sql) override {
+        look();
+        inner_.execute(sql);
+    }
+    std::unique_ptr<store::RecordSet> open(const QString& sql) override {
+        look();
+        return inner_.open(sql);
+    }
+    Form1* form = nullptr;
+    int pressableDuringRun = 0;
+
+private:
+    void look() {
+        if (form && (form->updateButton()->isEnabled() || form->box(1)->isEnabled()))
+            ++pressableDuringRun;
+    }
+    store::Connection& inner_;
+};
+
+TEST(Form1Window, TenClearBoxesInFourColumnsWithTheButtonBelowTheLast) {
+    RecordingConnection cn;
+    Form1 w(cn);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    EXPECT_EQ(w.windowTitle(), "Form1");
+    const QStringList captions = {"Типы", "Группы", "Позиции", "Регионы", "Города",
+                                  "Организации", "Базы", "Прайсы", "Мусор", "Цены"};
+    for (int i = 1; i <= 10; ++i) {
+        ASSERT_NE(w.box(i), nullptr);
+        EXPECT_EQ(w.box(i)->text(), captions[i - 1]);
+        EXPECT_EQ(w.box(i)->objectName(), QString("Check%1").arg(i));
+        EXPECT_EQ(w.box(i)->checkState(), Qt::Unchecked);
+    }
+    EXPECT_EQ(w.updateButton()->text(), "Обновить");
+
+    const QList<QList<int>> columns = {{1, 2, 3}, {4, 5}, {6, 7, 8}, {9, 10}};
+    int previousX = -1;
+    for (const auto& column : columns) {
+        const int x = w.box(column.first())->x();
+        EXPECT_GT(x, previousX);
+        for (int k = 1; k < column.size(); ++k) {
+            EXPECT_EQ(w.box(column[k])->x(), x);
+            EXPECT_GT(w.box(column[k])->y(), w.box(column[k - 1])->y());
+        }
+        previousX = x;
+    }
+    EXPECT_EQ(w.updateButton()->x(), w.box(9)->x());
+    EXPECT_GT(w.updateButton()->y(), w.box(10)->y());
+}
+
+TEST(Form1Window, PressCreatesTheWorkingTablesAndTheTickedOnesGreyedIncluded) {
+    RecordingConnection cn;
+    testsupport::ScriptedMessages boxes;
+    Form1 w(cn);
+    w.box(1)->setChecked(true);
+    w.box(10)->setCheckState(Qt::PartiallyChecked);
+    QTest::mouseClick(w.updateButton(), Qt::LeftButton);
+
+    QStringList expected;
+    for (const QString& t : db::workingTables())
+        expected << db::createStatement(t);
+    expected << db::createStatement("TBL_TPS") << db::sourceQuery("TBL_TPS") << db::createStatement("TBL_CSTS")
+             << db::sourceQuery("TBL_CSTS");
+    EXPECT_EQ(cn.statements(), expected);
+    EXPECT_TRUE(boxes.shown.isEmpty()) << "a run that succeeds shows no message";
+    EXPECT_TRUE(w.box(1)->isChecked()) << "the boxes stay as they were";
+    EXPECT_TRUE(w.updateButton()->isEnabled());
+}
+
+TEST(Form1Window, NothingCanBePressedWhileTheRunGoesOn) {
+    RecordingConnection recording;
+    recording.answer(db::sourceQuery("TBL_TPS"), {{{"ind", 1}, {"type_name", "a"}}, {{"ind", 2}, {"type_name", "b"}}});
+    WatchingConnection cn(recording);
+    Form1 w(cn);
+    cn.form = &w;
+    w.box(1)->setChecked(true);
+    w.Command1_Click();
+    EXPECT_EQ(recording.executed().size(), 6);
+    EXPECT_EQ(cn.pressableDuringRun, 0);
+    EXPECT_TRUE(w.updateButton()->isEnabled());
+    EXPECT_TRUE(w.box(1)->isEnabled());
+}
+
+TEST(Form1Window, FailedRunShowsTheStatementAndTheDatabasesMessage) {
+    RecordingConnection cn;
+    testsupport::ScriptedMessages boxes;
+    cn.fail(db::createStatement("TBL_APPS"), "Table TBL_APPS already exists");
+    Form1 w(cn);
+    w.box(1)->setChecked(true);
+    QTest::mouseClick(w.updateButton(), Qt::LeftButton);
+
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_TRUE(boxes.shown[0].text.contains(db::createStatement("TBL_APPS"))) << boxes.shown[0].text.toStdString();
+    EXPECT_TRUE(boxes.shown[0].text.contains("Table TBL_APPS already exists"));
+    EXPECT_EQ(cn.statements().size(), 1) << "the run ends at the failing statement";
+    EXPECT_TRUE(w.updateButton()->isEnabled()) << "the operator can press again after a failure";
+}
+
+}  // namespace

@@ -1,0 +1,285 @@
+// The synchronisation: the statements it sends, in order, and what arrives in the local
+// tables, from a small central SQLite database into a fresh folder of the real store.
+#include "core/errors.h"
+#include "db/central_fixture.h"
+#include "db/central_link.h"
+#include "db/schema.h"
+#include "db/sync.h"
+#include "store/dbf_connection.h"
+#include "support/recording_connection.h"
+#include "support/scripted_seams.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using testsupport::MemoryRecordSet;
+using testsupport::RecordingConnection;
+
+namespace {
+
+const QStringList kAllBoxes = {"TBL_TPS", "TBL_GRPS", "TBL_PSTS", "TBL_RGNS", "TBL_CTS",
+                               "TBL_ORGS", "TBL_BSS", "TBL_PRSS", "TBL_STFS", "TBL_CSTS"};
+
+QSet<QString> boxes(const QStringList& names) { return QSet<QString>(names.begin(), names.end()); }
+
+class Synchronisation : public ::testing::Test {
+protected:
+    // Builds the central database from `rows` and opens a fresh local folder with the
+    // central link behind it; every statement is recorded on its way to the real store.
+    void open(const QStringList& rows = testcentral::smallRows(),
+              const QStringList& schema = testcentral::centralSchema()) {
+        ASSERT_TRUE(tmp.isValid());
+        const QString centralPath = tmp.filePath("central.sqlite");
+        testcentral::makeCentral(centralPath, rows, schema);
+        ASSERT_TRUE(QDir(tmp.path()).mkpath("DB"));
+        routed = std::make_unique<store::RoutedConnection>(store::openFolder(tmp.filePath("DB")),
+                                                           db::openCentralLink(centralPath));
+        cn = std::make_unique<RecordingConnection>(routed.get());
+    }
+
+    // The rows of a local table as "v1|v2|..." texts, ordered by IND; null shows as <null>.
+    QStringList rowsOf(const QString& table) {
+        QStringList out;
+        auto rs = routed->open("SELECT * FROM " + table + " ORDER BY IND");
+        const QStringList names = rs->fieldNames();
+        for (; !rs->eof(); rs->moveNext()) {
+            QStringList cells;
+            for (const QString& n : names) {
+                const core::Value v = rs->field(n);
+                cells << (v.isNull() ? QStringLiteral("<null>") : v.toText());
+            }
+            out << cells.join('|');
+        }
+        return out;
+    }
+
+    bool tableExists(const QString& table) {
+        try {
+            routed->open("SELECT * FROM " + table);
+            return true;
+        } catch (const core::DbError&) {
+            return false;
+        }
+    }
+
+    QTemporaryDir tmp;
+    std::unique_ptr<store::RoutedConnection> routed;
+    std::unique_ptr<RecordingConnection> cn;
+};
+
+TEST_F(Synchronisation, EveryBoxSendsTheStatementsInOrderAndCopiesTheRows) {
+    open();
+    db::synchronise(*cn, boxes(kAllBoxes));
+
+    const QStringList expected = {
+        "CREATE TABLE TBL_APPS (IND int,IND_STT int,CGT_NM varchar(250),CNT_NM varchar(250),TLP "
+        "varchar(250),ML varchar(250),CMT varchar(250),ADVT varchar(250),CR_DT varchar(25))",
+        "CREATE TABLE TBL_APTS (IND int,IND_APP int,IND_PST int,VL double)",
+        "CREATE TABLE TBL_CORD (IND int,IND_PST int,VL double)",
+        "CREATE TABLE TBL_TPS (IND int,TP_NM varchar (250))",
+        "select * from tbl_types (nolock)",
+        "INSERT INTO TBL_TPS(IND, TP_NM) VALUES(7, 'Арматура')",
+        "CREATE TABLE TBL_GRPS (IND int,IND_TP int,GRP_NM varchar (250))",
+        "select * from tbl_groups (nolock)",
+        "INSERT INTO TBL_GRPS(IND, IND_TP, GRP_NM) VALUES(70, 7, 'А500С')",
+        "CREATE TABLE TBL_PSTS (IND int,IND_GRP int,PST_NM varchar (250))",
+        "select * from tbl_positions (nolock)",
+        "INSERT INTO TBL_PSTS(IND, IND_GRP, PST_NM) VALUES(700, 70, 'Арматура 12 мм А500С')",
+        "CREATE TABLE TBL_RGNS (IND int,RGN_NM varchar (250))",
+        "select * from tbl_regions (nolock)",
+        "INSERT INTO TBL_RGNS(IND, RGN_NM) VALUES(1, 'Урал')",
+        "CREATE TABLE TBL_CTS (IND int,IND_RGN int,CT_NM varchar (250))",
+        "select * from tbl_cities (nolock)",
+        "INSERT INTO TBL_CTS(IND, IND_RGN, CT_NM) VALUES(10, 1, 'Екатеринбург')",
+        "CREATE TABLE TBL_ORGS (IND int,ORG_NM varchar (250))",
+        "select * from tbl_organizations (nolock)",
+        "INSERT INTO TBL_ORGS(IND, ORG_NM) VALUES(5, 'ООО \"Сталь\"')",
+        "CREATE TABLE TBL_BSS (IND int,IND_CT int,IND_ORG int,BS_NM varchar (250))",
+        "select * from tbl_bases (nolock)",
+        "INSERT INTO TBL_BSS(IND, IND_CT, IND_ORG, BS_NM) VALUES(50, 10, 5, 'База O''Нил')",
+        "CREATE TABLE TBL_PRSS (IND int,IND_BS int,PRS_NM varchar (250))",
+        "select * from tbl_prices (nolock)",
+        "INSERT INTO TBL_PRSS(IND, IND_BS, PRS_NM) VALUES(500, 50, 'Прайс')",
+        "CREATE TABLE TBL_STFS (IND int,IND_PST int,IND_PRS int,TO_OUT varchar (250))",
+        "select * from tbl_stuffs (nolock) where ind_position>0",
+        "INSERT INTO TBL_STFS(IND, IND_PST, IND_PRS, TO_OUT) VALUES(9001, 700, 500, 'арм. 12')",
+        "CREATE TABLE TBL_CSTS (IND int,IND_STF int,VL_FRM double,VL_TO double,CST double)",
+        "select a.* from tbl_costs a (nolock) inner join tbl_stuffs b (nolock) on a.ind_stuff=b.ind "
+        "where b.ind_position>0",
+    };
+    QStringList sent = cn->statements();
+    ASSERT_EQ(sent.size(), expected.size() + 2);
+    EXPECT_EQ(sent.mid(0, expected.size()), expected);
+    // The join gives no order of its own; the two bands may come either way round.
+    QStringList bands = sent.mid(expected.size());
+    bands.sort();
+    EXPECT_EQ(bands, (QStringList{"INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, 9001, 0.5, 10, 1234.5)",
+                                  "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(2, 9001, 10, 100, 1200)"}));
+
+    EXPECT_EQ(rowsOf("TBL_TPS"), QStringList{"7|Арматура"});
+    EXPECT_EQ(rowsOf("TBL_BSS"), QStringList{"50|10|5|База O'Нил"});
+    EXPECT_EQ(rowsOf("TBL_ORGS"), QStringList{"5|ООО \"Сталь\""});
+    EXPECT_EQ(rowsOf("TBL_STFS"), QStringList{"9001|700|500|арм. 12"}) << "offers without a position stay out";
+    EXPECT_EQ(rowsOf("TBL_CSTS"), (QStringList{"1|9001|0.5|10|1234.5", "2|9001|10|100|1200"}))
+        << "bands of offers without a position stay out";
+    for (const QString& t : db::workingTables())
+        EXPECT_TRUE(rowsOf(t).isEmpty()) << t.toStdString();
+}
+
+TEST_F(Synchronisation, NoBoxCreatesOnlyTheWorkingTablesEmpty) {
+    open();
+    db::synchronise(*cn, {});
+    QStringList creates;
+    for (const QString& t : db::workingTables())
+        creates << db::createStatement(t);
+    EXPECT_EQ(cn->statements(), creates);
+    for (const QString& t : db::workingTables())
+        EXPECT_TRUE(rowsOf(t).isEmpty()) << t.toStdString();
+    EXPECT_FALSE(tableExists("TBL_TPS"));
+}
+
+TEST_F(Synchronisation, OnlyPricesFillsTheBandsWithoutTheOffersTable) {
+    open();
+    db::synchronise(*cn, boxes({"TBL_CSTS"}));
+    EXPECT_FALSE(tableExists("TBL_STFS"));
+    EXPECT_EQ(rowsOf("TBL_CSTS"), (QStringList{"1|9001|0.5|10|1234.5", "2|9001|10|100|1200"}));
+    EXPECT_EQ(cn->opened(), QStringList{db::sourceQuery("TBL_CSTS")});
+}
+
+TEST_F(Synchronisation, TablesAreProcessedParentsFirstWhateverTheSetsOrder) {
+    open();
+    db::synchronise(*cn, boxes({"TBL_CSTS", "TBL_TPS", "TBL_BSS"}));
+    EXPECT_EQ(cn->opened(),
+              (QStringList{db::sourceQuery("TBL_TPS"), db::sourceQuery("TBL_BSS"), db::sourceQuery("TBL_CSTS")}));
+}
+
+TEST_F(Synchronisation, FractionArrivesWithAPointUnderRussianSettings) {
+    testsupport::LocaleGuard russian(QLocale(QLocale::Russian, QLocale::Russia));
+    open();
+    db::synchronise(*cn, boxes({"TBL_CSTS"}));
+    EXPECT_TRUE(cn->executed().contains(
+        "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, 9001, 0.5, 10, 1234.5)"));
+    auto rs = routed->open("SELECT VL_FRM FROM TBL_CSTS WHERE IND=1");
+    ASSERT_FALSE(rs->eof());
+    EXPECT_EQ(rs->field("VL_FRM"), core::Value::dbl(0.5));
+}
+
+TEST_F(Synchronisation, SecondRunStopsAtTheFirstWorkingTableAndChangesNothing) {
+    open();
+    db::synchronise(*cn, boxes(kAllBoxes));
+    const QStringList before = rowsOf("TBL_CSTS");
+    cn->clearCalls();
+    try {
+        db::synchronise(*cn, boxes(kAllBoxes));
+        FAIL() << "a second run on a built folder must fail";
+    } catch (const db::SyncError& e) {
+        EXPECT_EQ(e.statement(), db::createStatement("TBL_APPS"));
+        EXPECT_FALSE(e.reason().isEmpty());
+    }
+    EXPECT_EQ(cn->statements(), QStringList{db::createStatement("TBL_APPS")});
+    EXPECT_EQ(rowsOf("TBL_CSTS"), before);
+    EXPECT_EQ(rowsOf("TBL_TPS"), QStringList{"7|Арматура"});
+}
+
+TEST_F(Synchronisation, RefusedSourceQueryStopsTheRunAndKeepsWhatWasWritten) {
+    QStringList schema = testcentral::centralSchema();
+    schema.removeIf([](const QString& s) { return s.contains("tbl_groups"); });
+    QStringList rows = testcentral::smallRows();
+    rows.removeIf([](const QString& s) { return s.contains("tbl_groups"); });
+    open(rows, schema);
+    try {
+        db::synchronise(*cn, boxes({"TBL_TPS", "TBL_GRPS", "TBL_PSTS"}));
+        FAIL() << "the missing central table must stop the run";
+    } catch (const db::SyncError& e) {
+        EXPECT_EQ(e.statement(), "select * from tbl_groups (nolock)");
+        EXPECT_TRUE(e.reason().contains("tbl_groups")) << e.reason().toStdString();
+    }
+    EXPECT_EQ(rowsOf("TBL_TPS"), QStringList{"7|Арматура"});
+    EXPECT_TRUE(rowsOf("TBL_GRPS").isEmpty());
+    EXPECT_FALSE(tableExists("TBL_PSTS"));
+}
+
+TEST_F(Synchronisation, NullNumbersArriveAsNullAndNullTextsAsEmpty) {
+    open({"INSERT INTO tbl_groups VALUES(71, NULL, NULL)",
+          "INSERT INTO tbl_stuffs VALUES(9001, 700, NULL, 'x')",
+          "INSERT INTO tbl_costs VALUES(5, 9001, NULL, 10, NULL)"});
+    db::synchronise(*cn, boxes({"TBL_GRPS", "TBL_CSTS"}));
+    EXPECT_TRUE(cn->executed().contains("INSERT INTO TBL_GRPS(IND, IND_TP, GRP_NM) VALUES(71, NULL, '')"));
+    EXPECT_TRUE(
+        cn->executed().contains("INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(5, 9001, NULL, 10, NULL)"));
+    EXPECT_EQ(rowsOf("TBL_GRPS"), QStringList{"71|<null>|<null>"}) << "an empty text reads back as a blank field";
+    EXPECT_EQ(rowsOf("TBL_CSTS"), QStringList{"5|9001|<null>|10|<null>"});
+}
+
+TEST_F(Synchronisation, ProgressFollowsTablesAndRecords) {
+    open();
+    QStringList seen;
+    db::synchronise(*cn, boxes({"TBL_TPS", "TBL_CSTS"}), [&](const db::SyncProgress& p) {
+        seen << QStringLiteral("%1 %2/%3 %4").arg(p.table).arg(p.step).arg(p.steps).arg(p.rows);
+    });
+    EXPECT_EQ(seen, (QStringList{"TBL_APPS 1/5 0", "TBL_APTS 2/5 0", "TBL_CORD 3/5 0", "TBL_TPS 4/5 0",
+                                 "TBL_TPS 4/5 1", "TBL_CSTS 5/5 0", "TBL_CSTS 5/5 1", "TBL_CSTS 5/5 2"}));
+}
+
+TEST(SynchronisationArguments, UnknownTableIsRefusedBeforeAnythingIsSent) {
+    RecordingConnection cn;
+    EXPECT_THROW(db::synchronise(cn, {"TBL_APPS"}), std::out_of_range) << "a working table has no box";
+    EXPECT_THROW(db::synchronise(cn, {"TBL_NOPE"}), std::out_of_range);
+    EXPECT_TRUE(cn.calls().isEmpty());
+}
+
+// The insert statement of one source record, over records held in memory.
+struct InsertCase {
+    const char* name;
+    const char* table;
+    testsupport::Row record;
+    const char* expected;
+};
+
+class InsertStatement : public ::testing::TestWithParam<InsertCase> {};
+
+TEST_P(InsertStatement, IsBuiltAsTheLocalTableExpects) {
+    testsupport::LocaleGuard russian(QLocale(QLocale::Russian, QLocale::Russia));
+    MemoryRecordSet rs({GetParam().record});
+    EXPECT_EQ(db::insertStatement(GetParam().table, rs), QString::fromUtf8(GetParam().expected));
+}
+
+using core::Value;
+INSTANTIATE_TEST_SUITE_P(
+    Records, InsertStatement,
+    ::testing::Values(
+        InsertCase{"QuotesDoubled", "TBL_TPS", {{"ind", 7}, {"type_name", "Д'Артаньян ''x'"}},
+                   "INSERT INTO TBL_TPS(IND, TP_NM) VALUES(7, 'Д''Артаньян ''''x''')"},
+        InsertCase{"BlanksKept", "TBL_RGNS", {{"ind", 1}, {"region_name", "  Урал "}},
+                   "INSERT INTO TBL_RGNS(IND, RGN_NM) VALUES(1, '  Урал ')"},
+        InsertCase{"NullTextEmpty", "TBL_RGNS", {{"ind", 1}, {"region_name", Value::null()}},
+                   "INSERT INTO TBL_RGNS(IND, RGN_NM) VALUES(1, '')"},
+        InsertCase{"NullWholeNumber", "TBL_CTS", {{"ind", 3}, {"ind_region", Value::null()}, {"city_name", "Тула"}},
+                   "INSERT INTO TBL_CTS(IND, IND_RGN, CT_NM) VALUES(3, NULL, 'Тула')"},
+        InsertCase{"NegativeWholeNumber", "TBL_STFS",
+                   {{"ind", 4}, {"ind_position", -2}, {"ind_price", 0}, {"to_out", ""}},
+                   "INSERT INTO TBL_STFS(IND, IND_PST, IND_PRS, TO_OUT) VALUES(4, -2, 0, '')"},
+        InsertCase{"FieldNamesInAnyCase", "TBL_PRSS", {{"IND", 2}, {"Ind_Base", 3}, {"PRICE_NAME", "p"}},
+                   "INSERT INTO TBL_PRSS(IND, IND_BS, PRS_NM) VALUES(2, 3, 'p')"},
+        InsertCase{"DoublesWithAPoint", "TBL_CSTS",
+                   {{"ind", 1}, {"ind_stuff", 2}, {"val_from", 0.5}, {"val_to", 1e6}, {"cost", 1234.56}},
+                   "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, 2, 0.5, 1000000, 1234.56)"},
+        InsertCase{"WholeNumbersInDoubleColumns", "TBL_CSTS",
+                   {{"ind", 1}, {"ind_stuff", 2}, {"val_from", 0}, {"val_to", 10}, {"cost", 99}},
+                   "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, 2, 0, 10, 99)"},
+        InsertCase{"NullDoubles", "TBL_CSTS",
+                   {{"ind", 1}, {"ind_stuff", Value::null()}, {"val_from", Value::null()}, {"val_to", 5.25},
+                    {"cost", Value::null()}},
+                   "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, NULL, NULL, 5.25, NULL)"}),
+    [](const ::testing::TestParamInfo<InsertCase>& info) { return std::string(info.param.name); });
+
+TEST(InsertStatementFailures, NonNumberOrMissingFieldIsAnError) {
+    MemoryRecordSet text({{{"ind", 1}, {"ind_stuff", 2}, {"val_from", "много"}, {"val_to", 1.0}, {"cost", 1.0}}});
+    EXPECT_THROW(db::insertStatement("TBL_CSTS", text), core::ConversionError);
+    MemoryRecordSet missing({{{"ind", 1}}});
+    EXPECT_THROW(db::insertStatement("TBL_TPS", missing), core::DbError);
+    EXPECT_THROW(db::insertStatement("TBL_APPS", missing), std::out_of_range) << "no source for a working table";
+}
+
+}  // namespace
