@@ -27,6 +27,8 @@ constexpr int kDesignHeight = 4215;
 constexpr int kGridTop = 405;
 // The grid keeps at least this much room to the window's right and bottom edges.
 constexpr int kGridMargin = 45;
+// Right of "Вывести" with the designed gap.
+constexpr int kCommand3MinLeft = 6480;
 
 const QString kTitle = QStringLiteral("Обработка заявок");
 
@@ -88,6 +90,11 @@ BasketList::BasketList(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("BasketList"));
     setWindowTitle(kTitle);
     ui::resizeTwips(*this, kDesignWidth, kDesignHeight);
+    // The designed places were measured for an 8-point face; a larger one would clip the
+    // dates in their pickers.
+    QFont face = font();
+    face.setPointSize(8);
+    setFont(face);
 
     auto makeLabel = [this](int index, const QString& caption) {
         auto* l = new QLabel(caption, this);
@@ -129,7 +136,9 @@ BasketList::BasketList(QWidget* parent) : QWidget(parent) {
     MFG->setWheelScrolls(false);
 
     ui::setGeometryTwips(*Label1[0], 0, 90, 195, 195);
-    ui::setGeometryTwips(*DTP1, 240, 45, 1230, 315);
+    // Designed 1230 wide, which clips the last digit of the date here; it may take the
+    // gap up to the "по:" label.
+    ui::setGeometryTwips(*DTP1, 240, 45, 1335, 315);
     ui::setGeometryTwips(*Label1[1], 1575, 90, 285, 240);
     ui::setGeometryTwips(*DTP2, 1890, 45, 1455, 315);
     ui::setGeometryTwips(*Combo1, 3420, 45, 1815, 315);
@@ -445,7 +454,12 @@ void BasketList::showEvent(QShowEvent* event) {
     handled([this] {
         if (!placed_) {
             placed_ = true;
-            if (QMdiSubWindow* sub = subWindow()) ui::moveTwips(*sub, 100, 100);
+            if (QMdiSubWindow* sub = subWindow()) {
+                // The frame first opens the child at a size of its own choosing; the list
+                // starts with its designed client area.
+                sub->resize(sub->size() - size() + sizeHint());
+                ui::moveTwips(*sub, 100, 100);
+            }
         }
         FitToWindow();
     });
@@ -459,27 +473,28 @@ void BasketList::FitToWindow() {
         if (frame != this || !isWindow()) return frame->size();
         return frameGeometry().size();
     };
+    // The bounds are compared in pixels: 8000 twips is not a whole number of pixels, and
+    // a window held at the bound must count as being at it.
+    const QSize bound(core::twipsToPx(kMinWidth), core::twipsToPx(kMinHeight));
 
     QSize outer = outerSize();
-    int w = core::pxToTwips(outer.width());
-    int h = core::pxToTwips(outer.height());
     const bool normal = !frame->isMinimized() && !frame->isMaximized();
-    if (normal && !fitting_ && (w < kMinWidth || h < kMinHeight)) {
+    if (normal && !fitting_ && (outer.width() < bound.width() || outer.height() < bound.height())) {
         fitting_ = true;
-        const QSize extra = outer - (frame == this ? size() : QSize(0, 0));
-        const QSize wanted(core::twipsToPx(std::max(w, kMinWidth)), core::twipsToPx(std::max(h, kMinHeight)));
-        frame->resize(wanted - extra);
+        const QSize extra = frame == this ? outer - size() : QSize(0, 0);
+        frame->resize(outer.expandedTo(bound) - extra);
         fitting_ = false;
         outer = outerSize();
-        w = core::pxToTwips(outer.width());
-        h = core::pxToTwips(outer.height());
     }
-    if (w < kMinWidth || h < kMinHeight) return;
+    if (outer.width() < bound.width() || outer.height() < bound.height()) return;
+    const int w = std::max(core::pxToTwips(outer.width()), kMinWidth);
+    const int h = std::max(core::pxToTwips(outer.height()), kMinHeight);
     // The window's outer size counts its frame; the grid must still end inside the client area.
     const int clientW = ui::widthTwips(*this);
     const int clientH = ui::heightTwips(*this);
     const int gridW = std::min(w - 200, clientW - kGridMargin);
     const int gridH = std::min(h - 900, clientH - kGridTop - kGridMargin);
     ui::resizeTwips(*MFG, std::max(gridW, 0), std::max(gridH, 0));
-    ui::setLeftTwips(*Command3, w - 1770);
+    // Near the narrowest width the rule would slide "Очистить корзину" over "Вывести".
+    ui::setLeftTwips(*Command3, std::max(w - 1770, kCommand3MinLeft));
 }
