@@ -68,21 +68,24 @@ bool CodePage::load(const QString& codecName) {
     name_ = codecName;
     latinName_ = latin;
     fromUnicode_.clear();
-    // A single-byte page gives one character for every byte; multi-byte pages and UTF-8
-    // leave lead bytes incomplete, which we notice on the high bytes.
+    // A single-byte page gives one character for nearly every byte; multi-byte pages and
+    // UTF-8 leave their lead bytes undecodable on their own.
     singleByte_ = true;
+    int undecodable = 0;
     for (int b = 0; b < 256; ++b) {
         QStringDecoder dec(latin.constData(), QStringDecoder::Flag::Stateless);
         const char byte = char(b);
         const QString s = dec.decode(QByteArrayView(&byte, 1));
         const std::u32string u = s.toStdU32String();
-        if (u.size() != 1) {
-            singleByte_ = false;
-            break;
+        if (u.size() != 1 || u[0] == 0xFFFD) {
+            if (++undecodable > 32) {
+                singleByte_ = false;
+                break;
+            }
         }
         toUtf8_[b].clear();
-        appendUtf8(u[0], toUtf8_[b]);
-        if (u[0] != 0xFFFD)
+        appendUtf8(u.size() == 1 ? u[0] : char32_t(0xFFFD), toUtf8_[b]);
+        if (u.size() == 1 && u[0] != 0xFFFD)
             fromUnicode_.emplace(u[0], uint8_t(b));
     }
     if (!singleByte_)

@@ -47,10 +47,18 @@ void putToday(unsigned char* p) {
 
 QString errnoText() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
-// The dBASE III family (low bits 011, with or without memo and SQL-table flags) and the
-// later writers that keep the same record layout (0x30-0x32 add a 263-byte backlink
-// area, which the header length already covers).
-bool knownVersion(uint8_t v) { return (v & 0x07) == 0x03 || v == 0x30 || v == 0x31 || v == 0x32; }
+// The dBASE III family and the later writers that keep its record layout: with or without
+// memo, dBASE IV/V, FoxPro and Visual FoxPro (0x30-0x32 add a 263-byte backlink area,
+// which the header length already covers). dBASE 7 (0x04, 0x8C) has other descriptors.
+bool knownVersion(uint8_t v) {
+    switch (v) {
+        case 0x03: case 0x05: case 0x30: case 0x31: case 0x32: case 0x43: case 0x63: case 0x83:
+        case 0x8B: case 0x8E: case 0xB3: case 0xCB: case 0xE5: case 0xF5: case 0xFB:
+            return true;
+        default:
+            return false;
+    }
+}
 
 const double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                          1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};

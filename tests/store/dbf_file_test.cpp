@@ -1,0 +1,563 @@
+// The table-file layer: reading files of other writers (versions, code pages, field
+// types), refusing damaged files, and the write order that survives a crash.
+#include "core/errors.h"
+#include "store/dbf_connection.h"
+#include "store/dbf_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using core::Value;
+
+struct FieldSpec {
+    std::string name;
+    char type;
+    int length;
+    int decimals = 0;
+};
+
+// A table file as another program would have written it.
+struct TableSpec {
+    uint8_t version = 0x03;
+    uint8_t languageDriver = 0xC9;
+    std::vector<FieldSpec> fields;
+    std::vector<std::string> records;  // whole records, deletion flag included
+    int backlink = 0;                  // bytes after the terminator that the header covers
+
+    // A record from raw field texts: C left-aligned, N/F right-aligned, others exact.
+    void add(const std::vector<std::string>& values, bool deleted = false) {
+        std::string rec(1, deleted ? '*' : ' ');
+        for (size_t k = 0; k < fields.size(); ++k) {
+            const FieldSpec& f = fields[k];
+            std::string v = values[k];
+            if (int(v.size()) < f.length) {
+                const std::string pad(size_t(f.length) - v.size(), ' ');
+                v = (f.type == 'N' || f.type == 'F') ? pad + v : v + pad;
+            }
+            rec += v.substr(0, size_t(f.length));
+        }
+        records.push_back(rec);
+    }
+
+    QByteArray bytes() const {
+        const int headerLength = 32 + 32 * int(fields.size()) + 1 + backlink;
+        int recordLength = 1;
+        for (const FieldSpec& f : fields)
+            recordLength += f.length;
+        QByteArray h(headerLength, '\0');
+        h[0] = char(version);
+        h[1] = char(124);
+        h[2] = 5;
+        h[3] = 17;
+        const uint32_t n = uint32_t(records.size());
+        for (int k = 0; k < 4; ++k)
+            h[4 + k] = char((n >> (8 * k)) & 0xFF);
+        h[8] = char(headerLength & 0xFF);
+        h[9] = char(headerLength >> 8);
+        h[10] = char(recordLength & 0xFF);
+        h[11] = char(recordLength >> 8);
+        h[29] = char(languageDriver);
+        for (size_t k = 0; k < fields.size(); ++k) {
+            char* d = h.data() + 32 + 32 * k;
+            std::memcpy(d, fields[k].name.data(), std::min<size_t>(10, fields[k].name.size()));
+            d[11] = fields[k].type;
+            d[16] = char(fields[k].length);
+            d[17] = char(fields[k].decimals);
+        }
+        h[32 + 32 * int(fields.size())] = 0x0D;
+        QByteArray out = h;
+        for (const std::string& r : records)
+            out.append(r.data(), qsizetype(r.size()));
+        out.append('\x1A');
+        return out;
+    }
+};
+
+std::string enc(const char* codec, const QString& text) {
+    QStringEncoder e(codec);
+    const QByteArray b = e.encode(text);
+    return std::string(b.constData(), size_t(b.size()));
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+using Rows = std::vector<std::vector<Value>>;
+
+Rows selectAll(const QString& folder, const QString& sql = QStringLiteral("SELECT * FROM T")) {
+    auto cn = store::openFolder(folder);
+    auto rs = cn->open(sql);
+    const QStringList names = rs->fieldNames();
+    Rows rows;
+    for (; !rs->eof(); rs->moveNext()) {
+        std::vector<Value> row;
+        for (const QString& n : names)
+            row.push_back(rs->field(n));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+TableSpec sampleTable(uint8_t version = 0x03) {
+    TableSpec t;
+    t.version = version;
+    t.fields = {{"IND", 'N', 9}, {"NM", 'C', 20}, {"PRICE", 'N', 24, 15}};
+    t.add({"1", "Арматура", "12.500000000000000"});
+    t.add({"2", "Балка", "0.000123000000000"});
+    // The texts above are UTF-8 here; put them in the file's page.
+    for (std::string& r : t.records) {
+        const QString nm = QString::fromUtf8(r.substr(10, 20).c_str()).trimmed();
+        std::string cp = enc("windows-1251", nm);
+        cp.resize(20, ' ');
+        r.replace(10, std::string::npos, cp + r.substr(r.size() - 24));
+    }
+    return t;
+}
+
+// ---------------------------------------------------------------- reading
+
+TEST(DbfRead, ReadsEveryCommonVersion) {
+    for (uint8_t version : {0x03, 0x83, 0x8B, 0xF5, 0x43, 0x63, 0xCB, 0x30, 0x31}) {
+        SCOPED_TRACE(version);
+        QTemporaryDir dir;
+        TableSpec t = sampleTable(version);
+        if (version == 0x30 || version == 0x31)
+            t.backlink = 263;
+        writeFile(dir.filePath("T.dbf"), t.bytes());
+        const Rows rows = selectAll(dir.path());
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_EQ(rows[0][0], Value::int32(1));
+        EXPECT_EQ(rows[0][1], Value::text(QStringLiteral("Арматура")));
+        EXPECT_EQ(rows[0][2], Value::dbl(12.5));
+        EXPECT_EQ(rows[1][2], Value::dbl(0.000123));
+    }
+}
+
+TEST(DbfRead, DecodesTextsByLanguageDriver) {
+    struct Case {
+        uint8_t id;
+        const char* codec;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0x26, "IBM866", "Арматура ёЁ"},     {0x65, "IBM866", "Швеллер"},  {0xC9, "windows-1251", "Уголок №5"},
+        {0x57, "windows-1252", "Café €"},    {0x03, "windows-1252", "Œuvre"}, {0x01, "IBM437", "Çà ñ"},
+        {0x02, "IBM850", "Øre ß"},           {0x64, "IBM852", "Łódź"},     {0x66, "IBM865", "Øl æ"},
+        {0xC8, "windows-1250", "Plzeň Łódź"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.codec);
+        QTemporaryDir dir;
+        TableSpec t;
+        t.languageDriver = c.id;
+        t.fields = {{"NM", 'C', 30}};
+        t.add({enc(c.codec, QString::fromUtf8(c.text))});
+        writeFile(dir.filePath("T.dbf"), t.bytes());
+        auto cn = store::openFolder(dir.path());
+        auto rs = cn->open("SELECT NM FROM T");
+        ASSERT_FALSE(rs->eof());
+        EXPECT_EQ(rs->field("NM"), Value::text(QString::fromUtf8(c.text)));
+        rs->close();
+        // A text written back goes into the same page.
+        cn->execute(QStringLiteral("UPDATE T SET NM='%1!'").arg(QString::fromUtf8(c.text)));
+        EXPECT_EQ(cn->open("SELECT NM FROM T")->field("NM"), Value::text(QString::fromUtf8(c.text) + "!"));
+        EXPECT_TRUE(readFile(dir.filePath("T.dbf")).contains(QByteArray::fromStdString(enc(c.codec, QString::fromUtf8(c.text)))));
+    }
+}
+
+TEST(DbfRead, CpgFileNamesThePageWhenTheByteIsZero) {
+    struct Case {
+        const char* cpg;  // nullptr: no .cpg file
+        const char* codec;
+        const char* text = "Профиль ГОСТ";
+    };
+    const Case cases[] = {{"CP1251", "windows-1251"}, {"1251\r\n", "windows-1251"}, {"866", "IBM866"},
+                          {"UTF-8", "UTF-8"},         {"ANSI 1252", "windows-1252", "Café"},
+                          {"88595", "ISO-8859-5"},    {nullptr, "windows-1251"}};
+    for (const Case& c : cases) {
+        const QString text = QString::fromUtf8(c.text);
+        SCOPED_TRACE(c.cpg ? c.cpg : "none");
+        QTemporaryDir dir;
+        TableSpec t;
+        t.languageDriver = 0;
+        t.fields = {{"NM", 'C', 40}};
+        t.add({enc(c.codec, text)});
+        writeFile(dir.filePath("T.dbf"), t.bytes());
+        if (c.cpg)
+            writeFile(dir.filePath("T.cpg"), QByteArray(c.cpg));
+        const Rows rows = selectAll(dir.path());
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0][0], Value::text(text));
+    }
+}
+
+TEST(DbfRead, NumericFieldsOfAnyWidthAndPrecision) {
+    struct Case {
+        FieldSpec field;
+        const char* bytes;
+        Value expected;
+    };
+    const Case cases[] = {
+        {{"A", 'N', 9}, "123456789", Value::int32(123456789)},
+        {{"A", 'N', 11}, "-2147483647", Value::int32(-2147483647)},
+        {{"A", 'N', 11}, "9999999999", Value::dbl(9999999999.0)},
+        {{"A", 'N', 10}, "5.0", Value::int32(5)},
+        {{"A", 'N', 24, 15}, "1234.500000000000000", Value::dbl(1234.5)},
+        {{"A", 'N', 24, 15}, "3.000000000000000", Value::dbl(3.0)},
+        {{"A", 'N', 5, 2}, "-1.25", Value::dbl(-1.25)},
+        {{"A", 'N', 20, 6}, "0.30000000000000004", Value::dbl(0.1 + 0.2)},
+        {{"A", 'F', 20, 4}, "1.5E+03", Value::dbl(1500.0)},
+        {{"A", 'N', 8, 2}, "1,5", Value::dbl(1.5)},
+        {{"A", 'N', 11}, "", Value::null()},
+        {{"A", 'N', 11}, "********", Value::null()},
+        {{"A", 'N', 11}, "+7", Value::int32(7)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        QTemporaryDir dir;
+        TableSpec t;
+        t.fields = {c.field};
+        t.add({c.bytes});
+        writeFile(dir.filePath("T.dbf"), t.bytes());
+        const Rows rows = selectAll(dir.path());
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0][0].kind(), c.expected.kind());
+        EXPECT_EQ(rows[0][0], c.expected);
+    }
+}
+
+TEST(DbfRead, DatesLogicalsAndMemos) {
+    QTemporaryDir dir;
+    TableSpec t;
+    t.fields = {{"D", 'D', 8}, {"L", 'L', 1}, {"M", 'M', 10}};
+    t.add({"20240131", "T", "         7"});
+    t.add({"        ", "n", "          "});
+    t.add({"00000000", "?", "         8"});
+    t.add({"20230230", "y", "          "});
+    writeFile(dir.filePath("T.dbf"), t.bytes());
+    const Rows rows = selectAll(dir.path());
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0][0], Value::text("2024-01-31"));
+    EXPECT_EQ(rows[0][1], Value::boolean(true));
+    EXPECT_EQ(rows[1][1], Value::boolean(false));
+    EXPECT_TRUE(rows[2][1].isNull());
+    EXPECT_EQ(rows[3][1], Value::boolean(true));
+    for (int r = 1; r < 4; ++r)
+        EXPECT_TRUE(rows[size_t(r)][0].isNull()) << r;  // blank, zero and impossible dates
+    for (const auto& row : rows)
+        EXPECT_TRUE(row[2].isNull());
+}
+
+TEST(DbfRead, DeletedRecordsAreSkipped) {
+    QTemporaryDir dir;
+    TableSpec t;
+    t.fields = {{"IND", 'N', 11}};
+    t.add({"1"});
+    t.add({"2"}, true);
+    t.add({"3"});
+    writeFile(dir.filePath("T.dbf"), t.bytes());
+    const Rows rows = selectAll(dir.path(), QStringLiteral("SELECT IND FROM T WHERE IND >= 0"));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][0], Value::int32(1));
+    EXPECT_EQ(rows[1][0], Value::int32(3));
+    EXPECT_TRUE(selectAll(dir.path(), QStringLiteral("SELECT IND FROM T WHERE IND = 2")).empty());
+}
+
+TEST(DbfRead, TextsKeepLeadingBlanksAndBlankIsNull) {
+    QTemporaryDir dir;
+    TableSpec t;
+    t.fields = {{"NM", 'C', 10}};
+    t.add({"  ab c"});
+    t.add({""});
+    t.add({std::string("abc\0\0\0\0\0\0\0", 10)});
+    writeFile(dir.filePath("T.dbf"), t.bytes());
+    const Rows rows = selectAll(dir.path());
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0][0], Value::text("  ab c"));
+    EXPECT_TRUE(rows[1][0].isNull());
+    EXPECT_EQ(rows[2][0], Value::text("abc"));
+}
+
+TEST(DbfRead, DamagedFilesAreRefusedWithTheFileAndTheFault) {
+    struct Case {
+        const char* name;
+        std::function<void(QByteArray&)> damage;
+        const char* fault;
+    };
+    const int terminator = 32 + 32 * 3;
+    const Case cases[] = {
+        {"truncated header", [](QByteArray& b) { b.truncate(20); }, "shorter than a table header"},
+        {"tiny header length", [](QByteArray& b) { b[8] = 40; b[9] = 0; }, "bad header length"},
+        {"header beyond file", [](QByteArray& b) { b[8] = char(0xFF); b[9] = char(0x7F); }, "bad header length"},
+        {"record length", [](QByteArray& b) { b[10] = char(b[10] + 1); }, "record length"},
+        {"count beyond end", [](QByteArray& b) { b[4] = char(b[4] + 5); }, "header counts 7 records"},
+        {"huge count", [](QByteArray& b) { b[7] = char(0x7F); }, "header counts"},
+        {"unknown type", [](QByteArray& b) { b[32 + 11] = 'X'; }, "unknown type 'X'"},
+        {"no terminator", [terminator](QByteArray& b) { b[terminator] = ' '; }, "0x0D terminator"},
+        {"unknown version", [](QByteArray& b) { b[0] = 0x04; }, "unknown version byte 0x04"},
+        {"bad date width", [](QByteArray& b) { b[32 + 11] = 'D'; }, "expected 8"},
+        {"empty file", [](QByteArray& b) { b.clear(); }, "shorter than a table header"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        QByteArray bytes = sampleTable().bytes();
+        c.damage(bytes);
+        writeFile(dir.filePath("T.dbf"), bytes);
+        try {
+            store::openFolder(dir.path());
+            ADD_FAILURE() << "opened";
+        } catch (const core::DbError& e) {
+            EXPECT_TRUE(e.message().contains(QDir::toNativeSeparators(dir.filePath("T.dbf")))) << e.what();
+            EXPECT_TRUE(e.message().contains(QLatin1String(c.fault))) << e.what();
+        }
+    }
+}
+
+// Random damage must give a clear error or a readable table, never a crash or a hang.
+TEST(DbfRead, RandomDamageNeverCrashes) {
+    TableSpec t = sampleTable();
+    t.fields.push_back({"D", 'D', 8});
+    t.fields.push_back({"L", 'L', 1});
+    for (std::string& r : t.records)
+        r += "20200101T";
+    const QByteArray valid = t.bytes();
+    std::mt19937 rng(20240517);
+    int opened = 0;
+    for (int round = 0; round < 400; ++round) {
+        QByteArray b = valid;
+        const int edits = 1 + int(rng() % 6);
+        for (int e = 0; e < edits; ++e) {
+            const bool header = rng() % 3 != 0;
+            const int span = header ? std::min<int>(32 + 32 * 5 + 1, b.size()) : b.size();
+            b[int(rng() % uint32_t(span))] = char(rng() & 0xFF);
+        }
+        if (rng() % 5 == 0)
+            b.truncate(int(rng() % uint32_t(b.size())));
+        QTemporaryDir dir;
+        writeFile(dir.filePath("T.dbf"), b);
+        try {
+            auto cn = store::openFolder(dir.path());
+            for (auto rs = cn->open("SELECT * FROM T ORDER BY 2"); !rs->eof(); rs->moveNext())
+                for (const QString& n : rs->fieldNames())
+                    (void)rs->field(n);
+            cn->execute("UPDATE T SET IND=IND");
+            ++opened;
+        } catch (const core::DbError&) {
+        }
+    }
+    EXPECT_GT(opened, 0);  // some damage lands where it does no harm
+}
+
+// ---------------------------------------------------------------- writing
+
+TEST(DbfWrite, NewTablesAreDbaseFilesInCp1251) {
+    QTemporaryDir dir;
+    {
+        auto cn = store::openFolder(dir.path());
+        cn->execute("CREATE TABLE TBL_APPS (IND int,VL double,CGT_NM varchar(250),CR_DT varchar (25))");
+        cn->execute("INSERT INTO TBL_APPS(IND, VL, CGT_NM, CR_DT) VALUES(1, 2.5, 'Сталь', '2010.09.26 10:00')");
+    }
+    const QByteArray b = readFile(dir.filePath("TBL_APPS.dbf"));
+    ASSERT_GE(b.size(), 32 + 4 * 32 + 1);
+    EXPECT_EQ(uint8_t(b[0]), 0x03);
+    EXPECT_EQ(uint8_t(b[29]), 0xC9);
+    EXPECT_EQ(uint8_t(b[4]), 1);  // one record
+    const int headerLength = uint8_t(b[8]) | uint8_t(b[9]) << 8;
+    const int recordLength = uint8_t(b[10]) | uint8_t(b[11]) << 8;
+    EXPECT_EQ(headerLength, 32 + 4 * 32 + 1);
+    EXPECT_EQ(recordLength, 1 + 11 + 20 + 250 + 25);
+    struct Expect {
+        const char* name;
+        char type;
+        int length;
+        int decimals;
+    };
+    const Expect fields[] = {{"IND", 'N', 11, 0}, {"VL", 'N', 20, 6}, {"CGT_NM", 'C', 250, 0}, {"CR_DT", 'C', 25, 0}};
+    for (int k = 0; k < 4; ++k) {
+        const char* d = b.constData() + 32 + 32 * k;
+        EXPECT_STREQ(d, fields[k].name);
+        EXPECT_EQ(d[11], fields[k].type);
+        EXPECT_EQ(uint8_t(d[16]), fields[k].length);
+        EXPECT_EQ(uint8_t(d[17]), fields[k].decimals);
+    }
+    EXPECT_EQ(uint8_t(b[headerLength - 1]), 0x0D);
+    EXPECT_EQ(b.size(), headerLength + recordLength + 1);
+    EXPECT_EQ(b.back(), '\x1A');
+    const QByteArray rec = b.mid(headerLength, recordLength);
+    EXPECT_EQ(rec.mid(1, 11), QByteArray("          1"));
+    EXPECT_EQ(rec.mid(12, 20), QByteArray("                 2.5"));
+    EXPECT_EQ(rec.mid(32, 5), QByteArray::fromStdString(enc("windows-1251", QStringLiteral("Сталь"))));
+}
+
+TEST(DbfWrite, UpdateKeepsFieldsTheProgramCannotWrite) {
+    QTemporaryDir dir;
+    TableSpec t;
+    t.fields = {{"NM", 'C', 5}, {"M", 'M', 10}, {"N", 'I', 4}};
+    t.add({"abc", "         7", std::string("\x2A\0\0\0", 4)});
+    writeFile(dir.filePath("T.dbf"), t.bytes());
+    auto cn = store::openFolder(dir.path());
+    EXPECT_EQ(cn->open("SELECT N FROM T")->field("N"), Value::int32(42));
+    cn->execute("UPDATE T SET NM='xyz'");
+    const QByteArray after = readFile(dir.filePath("T.dbf"));
+    const int data = 32 + 32 * 3 + 1;
+    const QByteArray memo("         7");
+    const QByteArray binary("\x2A\0\0\0", 4);
+    EXPECT_EQ(after.mid(data, 20), QByteArray(" xyz  ") + memo + binary);
+    EXPECT_THROW(cn->execute("UPDATE T SET M='text'"), core::DbError);
+    EXPECT_THROW(cn->execute("UPDATE T SET N=5"), core::DbError);
+    cn->execute("INSERT INTO T(NM) VALUES('new')");
+    EXPECT_EQ(readFile(dir.filePath("T.dbf")).mid(data + 20, 20),
+              QByteArray(" new  ") + QByteArray(10, ' ') + QByteArray(4, '\0'));
+}
+
+class WriteHookGuard {
+public:
+    explicit WriteHookGuard(store::WriteFailureHook h) { store::setWriteFailureHook(std::move(h)); }
+    ~WriteHookGuard() { store::setWriteFailureHook(nullptr); }
+};
+
+// The append writes the records first and the count last: a failure (or a crash) in
+// between leaves the old count, a readable file, and rows that are not there.
+TEST(DbfWrite, AppendInterruptedBeforeTheHeaderLeavesTheOldCount) {
+    QTemporaryDir dir;
+    auto cn = store::openFolder(dir.path());
+    cn->execute("CREATE TABLE T (IND int,NM varchar(10))");
+    cn->execute("INSERT INTO T(IND, NM) VALUES(1, 'one')");
+    const QString path = dir.filePath("T.dbf");
+    int headerWrites = 0;
+    {
+        WriteHookGuard guard([&](const QString& p, int64_t offset, size_t) {
+            if (p == path && offset < 32)
+                return ++headerWrites > 1;  // the count write fails
+            return true;
+        });
+        EXPECT_THROW(cn->execute("INSERT INTO T(IND, NM) VALUES(2, 'two')"), core::DbError);
+    }
+    EXPECT_EQ(headerWrites, 1);
+    const QByteArray b = readFile(path);
+    EXPECT_EQ(uint8_t(b[4]), 1);
+    EXPECT_TRUE(b.contains("two"));  // the record bytes did reach the file
+    EXPECT_EQ(cn->open("SELECT COUNT(*) AS N FROM T")->field("N"), Value::int32(1));
+    {
+        auto other = std::unique_ptr<store::DbfFile>(store::DbfFile::open(path));
+        EXPECT_EQ(other->recordCount(), 1u);
+    }
+    cn->execute("INSERT INTO T(IND, NM) VALUES(3, 'three')");
+    cn.reset();
+    const Rows rows = selectAll(dir.path());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1][1], Value::text("three"));
+    const QByteArray c = readFile(path);
+    EXPECT_EQ(uint8_t(c[4]), 2);
+    EXPECT_EQ(c.back(), '\x1A');
+}
+
+TEST(DbfWrite, FailedUpdatePutsBackTheRecordsItWrote) {
+    QTemporaryDir dir;
+    auto cn = store::openFolder(dir.path());
+    cn->execute("CREATE TABLE T (IND int,NM varchar(10))");
+    for (int i = 1; i <= 3; ++i)
+        cn->execute(QStringLiteral("INSERT INTO T(IND, NM) VALUES(%1, 'n%1')").arg(i));
+    const QString path = dir.filePath("T.dbf");
+    const QByteArray before = readFile(path).mid(0, 1).append(readFile(path).mid(4));  // all but the date
+    int recordWrites = 0;
+    {
+        WriteHookGuard guard([&](const QString& p, int64_t offset, size_t) {
+            if (p == path && offset >= 32)
+                return ++recordWrites != 2;  // the second record write fails
+            return true;
+        });
+        EXPECT_THROW(cn->execute("UPDATE T SET NM='changed'"), core::DbError);
+    }
+    const QByteArray after = readFile(path).mid(0, 1).append(readFile(path).mid(4));
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(cn->open("SELECT COUNT(*) AS N FROM T WHERE NM='changed'")->field("N"), Value::int32(0));
+}
+
+// ---------------------------------------------------------------- number texts
+
+TEST(DbfNumbers, ShortestTextThatFitsTheWidth) {
+    struct Case {
+        double v;
+        int width;
+        const char* text;  // nullptr: does not fit
+    };
+    const Case cases[] = {
+        {2.5, 20, "2.5"},
+        {1234.5, 20, "1234.5"},
+        {0.000123, 20, "0.000123"},
+        {0.1 + 0.2, 20, "0.30000000000000004"},
+        {-0.1 - 0.2, 20, "-0.30000000000000004"},
+        {1.0 / 3.0, 20, "0.3333333333333333"},
+        {1.0 / 3.0, 8, "0.333333"},
+        {2.0 / 3.0, 6, "0.6667"},
+        {1e-7, 20, "0.0000001"},
+        {1e-30, 20, "0"},
+        {100000, 20, "100000"},
+        {-0.0, 20, "0"},
+        {1e15, 20, "1000000000000000"},
+        {123456789012345678901.0, 20, nullptr},
+        {12345.678, 4, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.v);
+        std::string out;
+        const bool ok = store::dbf::formatDouble(c.v, c.width, out);
+        if (!c.text) {
+            EXPECT_FALSE(ok) << out;
+            continue;
+        }
+        ASSERT_TRUE(ok);
+        EXPECT_EQ(out, c.text);
+    }
+}
+
+TEST(DbfNumbers, ReadsTheNumberTextsOfEveryWriter) {
+    using R = store::dbf::NumberRead;
+    struct Case {
+        const char* text;
+        R kind;
+        double value;
+    };
+    const Case cases[] = {
+        {"  12", R::Integer, 12},     {"-3", R::Integer, -3},        {"+7", R::Integer, 7},
+        {"12.50", R::Real, 12.5},     {"1,5", R::Real, 1.5},         {"1.5E+03", R::Real, 1500},
+        {"-.5", R::Real, -0.5},       {"", R::Null, 0},              {"   ", R::Null, 0},
+        {"***", R::Null, 0},          {"1.2.3", R::Null, 0},         {"0.30000000000000004", R::Real, 0.1 + 0.2},
+        {"123456789012345678901234", R::Real, 123456789012345678901234.0},
+        {"0.000", R::Integer, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        int64_t i = 0;
+        double d = 0;
+        const R r = store::dbf::readNumber(c.text, std::strlen(c.text), i, d);
+        EXPECT_EQ(r, c.kind);
+        if (r == R::Integer) {
+            EXPECT_EQ(double(i), c.value);
+        } else if (r == R::Real) {
+            EXPECT_EQ(d, c.value);
+        }
+    }
+}
+
+}  // namespace
