@@ -648,8 +648,11 @@ void positions::dg_MouseDown(Qt::MouseButton button, const QPoint& pos) {
         ShowPositionRow();
     }
 
+    // The menu belongs to the row pressed: a press on the header, or below the last
+    // row, opens none even while a data row is current.
     const int row = m.row();
-    if (row <= m.fixedRows() - 1 || m.rowHeight(row) <= 0 || button != Qt::RightButton)
+    if (mouseRow <= m.fixedRows() - 1 || row <= m.fixedRows() - 1 || m.rowHeight(row) <= 0 ||
+        button != Qt::RightButton)
         return;
     ptCursor = QCursor::pos();
     if (core::popupMenus().track(hMenu, ptCursor) != 1)
