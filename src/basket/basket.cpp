@@ -31,10 +31,10 @@ bool g_sortAscending = false;
 // The header's design positions in twips: two columns of captioned fields in four rows.
 constexpr int kRowTop[] = {60, 465, 870, 1275};
 constexpr int kFieldHeight = 345;
-constexpr int kLeftLabel = 120, kLeftLabelWidth = 1680;
-constexpr int kLeftField = 1860, kLeftFieldWidth = 3000;
-constexpr int kRightLabel = 5000, kRightLabelWidth = 1380;
-constexpr int kRightField = 6420, kRightFieldWidth = 2340;
+constexpr int kLeftLabel = 120, kLeftLabelWidth = 1800;
+constexpr int kLeftField = 1980, kLeftFieldWidth = 2940;
+constexpr int kRightLabel = 5040, kRightLabelWidth = 1380;
+constexpr int kRightField = 6480, kRightFieldWidth = 2280;
 constexpr int kGridLeft = 60, kGridTop = 1710;
 constexpr int kButtonHeight = 375;
 constexpr int kStartWidth = 13500, kStartHeight = 7800;  // outer size when the window opens
@@ -146,8 +146,8 @@ basket::basket(QWidget* parent) : QDialog(parent) {
     ui::setGeometryTwips(*Label10, kRightLabel, kRowTop[0], kRightLabelWidth, kFieldHeight);
     ui::setGeometryTwips(*cmbState, kRightField, kRowTop[0], kRightFieldWidth, kFieldHeight);
     ui::setGeometryTwips(*Label4, kLeftLabel, kRowTop[1], kLeftLabelWidth, kFieldHeight);
-    ui::setGeometryTwips(*namek, kLeftField, kRowTop[1], 1980, kFieldHeight);
-    ui::setGeometryTwips(*Command1, kLeftField + 2040, kRowTop[1], 960, kFieldHeight);
+    ui::setGeometryTwips(*namek, kLeftField, kRowTop[1], kLeftFieldWidth - 1020, kFieldHeight);
+    ui::setGeometryTwips(*Command1, kLeftField + kLeftFieldWidth - 960, kRowTop[1], 960, kFieldHeight);
     ui::setGeometryTwips(*Label15, kRightLabel, kRowTop[1], kRightLabelWidth, kFieldHeight);
     ui::setGeometryTwips(*cmbRekl, kRightField, kRowTop[1], kRightFieldWidth, kFieldHeight);
     ui::setGeometryTwips(*Label6, kLeftLabel, kRowTop[2], kLeftLabelWidth, kFieldHeight);
@@ -310,6 +310,8 @@ void basket::oform_Click() {
 }
 
 void basket::Command2_Click() {
+    // The print-out shows the header as the window shows it, edits included.
+    StoreHeader();
     QList<QStringList> rows;
     const ui::GridModel& m = gbasket->model();
     for (int r = 0; r < m.rows(); ++r)
