@@ -533,11 +533,16 @@ TEST_F(BasketListTest, SubWindowSitsAt100TwipsAndSpringsBackToItsBounds) {
     sub->show();
     QApplication::processEvents();
     EXPECT_EQ(sub->pos(), QPoint(core::twipsToPx(100), core::twipsToPx(100)));
+    // The designed client width; the designed height lies below the bound and springs back.
+    EXPECT_EQ(list->width(), list->sizeHint().width());
+    EXPECT_EQ(sub->height(), core::twipsToPx(BasketList::kMinHeight));
 
     sub->resize(200, 150);
     QApplication::processEvents();
     EXPECT_GE(sub->width(), core::twipsToPx(BasketList::kMinWidth));
     EXPECT_GE(sub->height(), core::twipsToPx(BasketList::kMinHeight));
+    // At the narrowest width the clear button still keeps clear of "Вывести".
+    EXPECT_GT(list->Command3->geometry().left(), list->Command4->geometry().right());
 
     sub->resize(core::twipsToPx(12000), core::twipsToPx(6000));
     QApplication::processEvents();
@@ -545,6 +550,26 @@ TEST_F(BasketListTest, SubWindowSitsAt100TwipsAndSpringsBackToItsBounds) {
     EXPECT_NEAR(ui::widthTwips(*list->MFG), 12000 - 200, 15);
     EXPECT_LE(list->MFG->geometry().bottom(), list->height());
     EXPECT_NEAR(ui::leftTwips(*list->Command3), 12000 - 1770, 15);
+}
+
+TEST_F(BasketListTest, RendersForALook) {
+    addOrder(101, "1", QStringLiteral("ООО «Уралсталь-Трейд»"), QStringLiteral("2010.09.26 10:25"),
+             QStringLiteral("доставка до объекта"));
+    addOrder(102, "2", QStringLiteral("ИП Кузнецов"), QStringLiteral("2010.09.26 11:40"));
+    addOrder(103, "3", QStringLiteral("ЗАО Металлоконструкция"), QStringLiteral("2010.09.27 09:05"),
+             QStringLiteral("самовывоз"));
+    QMdiArea area;
+    area.resize(900, 450);
+    auto* list = new BasketList;
+    area.addSubWindow(list)->show();
+    area.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&area));
+    list->DTP1->setDate(kSep26);
+    list->DTP2->setDate(kSep27);
+    QTest::mouseClick(list->Command4, Qt::LeftButton);
+    const QImage picture = area.grab().toImage();
+    ASSERT_FALSE(picture.isNull());
+    picture.save(QStringLiteral(ZELVORIN_BINARY_DIR "/orderlist_window.png"));
 }
 
 }  // namespace
