@@ -1,11 +1,11 @@
 #include "ui/fit_columns.h"
 
-#include "core/twips.h"
-#include "ui/flexgrid.h"
-
 #include <QFontMetrics>
 #include <QLabel>
 #include <algorithm>
+
+#include "core/twips.h"
+#include "ui/flexgrid.h"
 
 namespace ui {
 namespace {
@@ -26,8 +26,7 @@ void FitColumns(FlexGrid& grid, QLabel& widthLabel, int boldRows) {
     const QFontMetrics bold(measuringFont(grid.headerFont(), widthLabel.font(), true));
     const QFontMetrics plain(measuringFont(grid.cellFont(), widthLabel.font(), false));
     for (int c = 0; c < m.cols(); ++c) {
-        if (m.colWidth(c) == 0)
-            continue;
+        if (m.colWidth(c) == 0) continue;
         int widest = 0;
         for (int r = 0; r < m.rows(); ++r) {
             const QFontMetrics& fm = r < boldRows ? bold : plain;

@@ -1,10 +1,5 @@
 #include "ui/flexgrid.h"
 
-#include "core/errors.h"
-#include "core/seams.h"
-#include "core/twips.h"
-#include "core/value.h"
-
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -16,6 +11,11 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "core/errors.h"
+#include "core/seams.h"
+#include "core/twips.h"
+#include "core/value.h"
+
 namespace ui {
 
 // ---------------------------------------------------------------------------------
@@ -25,7 +25,9 @@ namespace {
 
 constexpr Qt::Alignment kDefaultAlign = Qt::AlignLeft | Qt::AlignVCenter;
 
-int sizeOrDefault(int twips, int fallback) { return twips < 0 ? fallback : twips; }
+int sizeOrDefault(int twips, int fallback) {
+    return twips < 0 ? fallback : twips;
+}
 
 }  // namespace
 
@@ -55,15 +57,18 @@ void GridModel::clampCursor() {
     topRow_ = std::clamp(topRow_, std::min(fixedRows_, lastRow), std::max(lastRow, fixedRows_));
 }
 
-int GridModel::rows() const { return static_cast<int>(rows_.size()); }
-int GridModel::cols() const { return cols_; }
+int GridModel::rows() const {
+    return static_cast<int>(rows_.size());
+}
+int GridModel::cols() const {
+    return cols_;
+}
 
 void GridModel::setRows(int n) {
     n = std::max(n, 0);
     const int old = rows();
     rows_.resize(n);
-    for (int r = old; r < n; ++r)
-        rows_[r].cells.resize(cols_);
+    for (int r = old; r < n; ++r) rows_[r].cells.resize(cols_);
     fixedRows_ = std::min(fixedRows_, n);
     clampCursor();
     ++layoutRev_;
@@ -75,14 +80,15 @@ void GridModel::setCols(int n) {
     colWidths_.resize(n, kDefaultColWidth);
     colAlign_.resize(n, kDefaultAlign);
     fixedAlign_.resize(n, kDefaultAlign);
-    for (Row& r : rows_)
-        r.cells.resize(n);
+    for (Row& r : rows_) r.cells.resize(n);
     fixedCols_ = std::min(fixedCols_, n);
     clampCursor();
     ++layoutRev_;
 }
 
-int GridModel::fixedRows() const { return fixedRows_; }
+int GridModel::fixedRows() const {
+    return fixedRows_;
+}
 
 void GridModel::setFixedRows(int n) {
     fixedRows_ = std::clamp(n, 0, rows());
@@ -90,7 +96,9 @@ void GridModel::setFixedRows(int n) {
     ++layoutRev_;
 }
 
-int GridModel::fixedCols() const { return fixedCols_; }
+int GridModel::fixedCols() const {
+    return fixedCols_;
+}
 
 void GridModel::setFixedCols(int n) {
     fixedCols_ = std::clamp(n, 0, cols_);
@@ -102,8 +110,7 @@ QString GridModel::text(int row, int col) const {
 }
 
 void GridModel::setText(int row, int col, const QString& text) {
-    if (inRange(row, col))
-        rows_[row].cells[col].text = text;
+    if (inRange(row, col)) rows_[row].cells[col].text = text;
 }
 
 int GridModel::colWidth(int col) const {
@@ -111,8 +118,7 @@ int GridModel::colWidth(int col) const {
 }
 
 void GridModel::setColWidth(int col, int twips) {
-    if (col < 0 || col >= cols_)
-        return;
+    if (col < 0 || col >= cols_) return;
     colWidths_[col] = sizeOrDefault(twips, kDefaultColWidth);
     ++layoutRev_;
 }
@@ -122,8 +128,7 @@ int GridModel::rowHeight(int row) const {
 }
 
 void GridModel::setRowHeight(int row, int twips) {
-    if (row < 0 || row >= rows())
-        return;
+    if (row < 0 || row >= rows()) return;
     rows_[row].height = sizeOrDefault(twips, kDefaultRowHeight);
     ++layoutRev_;
 }
@@ -133,8 +138,7 @@ Qt::Alignment GridModel::colAlignment(int col) const {
 }
 
 void GridModel::setColAlignment(int col, Qt::Alignment a) {
-    if (col >= 0 && col < cols_)
-        colAlign_[col] = a;
+    if (col >= 0 && col < cols_) colAlign_[col] = a;
 }
 
 Qt::Alignment GridModel::fixedAlignment(int col) const {
@@ -142,8 +146,7 @@ Qt::Alignment GridModel::fixedAlignment(int col) const {
 }
 
 void GridModel::setFixedAlignment(int col, Qt::Alignment a) {
-    if (col >= 0 && col < cols_)
-        fixedAlign_[col] = a;
+    if (col >= 0 && col < cols_) fixedAlign_[col] = a;
 }
 
 std::optional<QColor> GridModel::cellBackColor(int row, int col) const {
@@ -151,8 +154,7 @@ std::optional<QColor> GridModel::cellBackColor(int row, int col) const {
 }
 
 void GridModel::setCellBackColor(int row, int col, std::optional<QColor> c) {
-    if (inRange(row, col))
-        rows_[row].cells[col].back = c;
+    if (inRange(row, col)) rows_[row].cells[col].back = c;
 }
 
 bool GridModel::cellBold(int row, int col) const {
@@ -160,32 +162,29 @@ bool GridModel::cellBold(int row, int col) const {
 }
 
 void GridModel::setCellBold(int row, int col, bool bold) {
-    if (inRange(row, col))
-        rows_[row].cells[col].bold = bold;
+    if (inRange(row, col)) rows_[row].cells[col].bold = bold;
 }
 
-bool GridModel::mergeRow(int row) const { return row >= 0 && row < rows() && rows_[row].merge; }
+bool GridModel::mergeRow(int row) const {
+    return row >= 0 && row < rows() && rows_[row].merge;
+}
 
 void GridModel::setMergeRow(int row, bool merge) {
-    if (row >= 0 && row < rows())
-        rows_[row].merge = merge;
+    if (row >= 0 && row < rows()) rows_[row].merge = merge;
 }
 
 void GridModel::addItem(const QString& tabSeparated, int index) {
     Row r;
     r.cells.resize(cols_);
     const QStringList parts = tabSeparated.split(QLatin1Char('\t'));
-    for (int c = 0; c < cols_ && c < parts.size(); ++c)
-        r.cells[c].text = parts[c];
-    if (index < 0 || index > rows())
-        index = rows();
+    for (int c = 0; c < cols_ && c < parts.size(); ++c) r.cells[c].text = parts[c];
+    if (index < 0 || index > rows()) index = rows();
     rows_.insert(rows_.begin() + index, std::move(r));
     ++layoutRev_;
 }
 
 void GridModel::removeItem(int row) {
-    if (row < 0 || row >= rows())
-        return;
+    if (row < 0 || row >= rows()) return;
     rows_.erase(rows_.begin() + row);
     fixedRows_ = std::min(fixedRows_, rows());
     clampCursor();
@@ -195,13 +194,16 @@ void GridModel::removeItem(int row) {
 void GridModel::clearCells() {
     for (Row& r : rows_) {
         r.merge = false;
-        for (Cell& c : r.cells)
-            c = Cell{};
+        for (Cell& c : r.cells) c = Cell{};
     }
 }
 
-int GridModel::row() const { return row_; }
-int GridModel::col() const { return col_; }
+int GridModel::row() const {
+    return row_;
+}
+int GridModel::col() const {
+    return col_;
+}
 
 void GridModel::setRow(int r) {
     row_ = rowSel_ = std::clamp(r, 0, std::max(rows() - 1, 0));
@@ -211,13 +213,23 @@ void GridModel::setCol(int c) {
     col_ = colSel_ = std::clamp(c, 0, std::max(cols_ - 1, 0));
 }
 
-int GridModel::rowSel() const { return rowSel_; }
-int GridModel::colSel() const { return colSel_; }
+int GridModel::rowSel() const {
+    return rowSel_;
+}
+int GridModel::colSel() const {
+    return colSel_;
+}
 
-void GridModel::setRowSel(int r) { rowSel_ = std::clamp(r, 0, std::max(rows() - 1, 0)); }
-void GridModel::setColSel(int c) { colSel_ = std::clamp(c, 0, std::max(cols_ - 1, 0)); }
+void GridModel::setRowSel(int r) {
+    rowSel_ = std::clamp(r, 0, std::max(rows() - 1, 0));
+}
+void GridModel::setColSel(int c) {
+    colSel_ = std::clamp(c, 0, std::max(cols_ - 1, 0));
+}
 
-int GridModel::topRow() const { return topRow_; }
+int GridModel::topRow() const {
+    return topRow_;
+}
 
 void GridModel::setTopRow(int r) {
     const int lastRow = std::max(rows() - 1, fixedRows_);
@@ -234,8 +246,7 @@ struct SortKey {
 };
 
 int compareKeys(const SortKey& a, const SortKey& b) {
-    if (a.isNumber && b.isNumber)
-        return a.number < b.number ? -1 : (b.number < a.number ? 1 : 0);
+    if (a.isNumber && b.isNumber) return a.number < b.number ? -1 : (b.number < a.number ? 1 : 0);
     const int c = QString::localeAwareCompare(a.text, b.text);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
@@ -245,31 +256,26 @@ int compareKeys(const SortKey& a, const SortKey& b) {
 // survive; merging only ever compares neighbours' keys and stays stable and in bounds.
 void mergeSort(std::vector<int>& idx, std::vector<int>& tmp, size_t lo, size_t hi,
                const std::vector<SortKey>& keys, bool ascending) {
-    if (hi - lo < 2)
-        return;
+    if (hi - lo < 2) return;
     const size_t mid = lo + (hi - lo) / 2;
     mergeSort(idx, tmp, lo, mid, keys, ascending);
     mergeSort(idx, tmp, mid, hi, keys, ascending);
     size_t i = lo, j = mid, k = lo;
     while (i < mid && j < hi) {
         int c = compareKeys(keys[idx[j]], keys[idx[i]]);
-        if (!ascending)
-            c = -c;
+        if (!ascending) c = -c;
         // Take from the right half only when strictly before, so equal rows keep their order.
         tmp[k++] = c < 0 ? idx[j++] : idx[i++];
     }
-    while (i < mid)
-        tmp[k++] = idx[i++];
-    while (j < hi)
-        tmp[k++] = idx[j++];
+    while (i < mid) tmp[k++] = idx[i++];
+    while (j < hi) tmp[k++] = idx[j++];
     std::copy(tmp.begin() + lo, tmp.begin() + hi, idx.begin() + lo);
 }
 
 }  // namespace
 
 void GridModel::sort(int col, bool ascending) {
-    if (col < 0 || col >= cols_ || rows() - fixedRows_ < 2)
-        return;
+    if (col < 0 || col >= cols_ || rows() - fixedRows_ < 2) return;
     const int n = rows() - fixedRows_;
     std::vector<SortKey> keys(n);
     for (int i = 0; i < n; ++i) {
@@ -279,29 +285,33 @@ void GridModel::sort(int col, bool ascending) {
         k.text = t.toLower();  // also needed for a number met by a text
     }
     std::vector<int> idx(n), tmp(n);
-    for (int i = 0; i < n; ++i)
-        idx[i] = i;
+    for (int i = 0; i < n; ++i) idx[i] = i;
     mergeSort(idx, tmp, 0, idx.size(), keys, ascending);
 
     std::vector<Row> sorted;
     sorted.reserve(n);
-    for (int i : idx)
-        sorted.push_back(std::move(rows_[fixedRows_ + i]));
+    for (int i : idx) sorted.push_back(std::move(rows_[fixedRows_ + i]));
     std::move(sorted.begin(), sorted.end(), rows_.begin() + fixedRows_);
     ++layoutRev_;
 }
 
-QColor GridModel::backColor() const { return back_; }
-void GridModel::setBackColor(const QColor& c) { back_ = c; }
-QColor GridModel::fixedBackColor() const { return fixedBack_; }
-void GridModel::setFixedBackColor(const QColor& c) { fixedBack_ = c; }
+QColor GridModel::backColor() const {
+    return back_;
+}
+void GridModel::setBackColor(const QColor& c) {
+    back_ = c;
+}
+QColor GridModel::fixedBackColor() const {
+    return fixedBack_;
+}
+void GridModel::setFixedBackColor(const QColor& c) {
+    fixedBack_ = c;
+}
 
 QStringList GridModel::rowTexts(int row) const {
     QStringList out;
-    if (row < 0 || row >= rows())
-        return out;
-    for (const Cell& c : rows_[row].cells)
-        out << c.text;
+    if (row < 0 || row >= rows()) return out;
+    for (const Cell& c : rows_[row].cells) out << c.text;
     return out;
 }
 
@@ -310,8 +320,8 @@ QStringList GridModel::rowTexts(int row) const {
 
 namespace {
 
-constexpr int kPad = 2;         // px between a cell's edge and its text
-constexpr int kWheelRows = 3;   // rows per wheel notch
+constexpr int kPad = 2;        // px between a cell's edge and its text
+constexpr int kWheelRows = 3;  // rows per wheel notch
 const QColor kGridLine(0xD0, 0xD0, 0xD0);
 const QColor kFixedGridLine(0xA0, 0xA0, 0xA0);
 
@@ -361,17 +371,14 @@ void FlexGrid::refresh() {
 // explicit heights are kept as given.
 int FlexGrid::rowPx(int row, int minHeaderPx, int minCellPx) const {
     const int h = model_.rowHeight(row);
-    if (h <= 0)
-        return 0;
+    if (h <= 0) return 0;
     const int px = std::max(core::twipsToPx(h), 1);
-    if (h != GridModel::kDefaultRowHeight)
-        return px;
+    if (h != GridModel::kDefaultRowHeight) return px;
     return std::max(px, row < model_.fixedRows() ? minHeaderPx : minCellPx);
 }
 
 void FlexGrid::ensureLayout() const {
-    if (!layoutDirty_ && layoutRev_ == model_.layoutRevision())
-        return;
+    if (!layoutDirty_ && layoutRev_ == model_.layoutRevision()) return;
     const bool behindOurBack = !layoutDirty_;
     layoutDirty_ = false;
     layoutRev_ = model_.layoutRevision();
@@ -383,14 +390,12 @@ void FlexGrid::ensureLayout() const {
         for (int i = 0; i < n; ++i) {
             const int s = sizeOf(i);
             a.start[i + 1] = a.start[i] + s;
-            if (i >= a.fixed && s > 0)
-                a.visible.push_back(i);
+            if (i >= a.fixed && s > 0) a.visible.push_back(i);
         }
     };
     const int minHeader = QFontMetrics(headerFont_).height() + 2;
     const int minCell = QFontMetrics(font()).height() + 2;
-    build(rowAxis_, model_.rows(), model_.fixedRows(),
-          [&](int r) { return rowPx(r, minHeader, minCell); });
+    build(rowAxis_, model_.rows(), model_.fixedRows(), [&](int r) { return rowPx(r, minHeader, minCell); });
     build(colAxis_, model_.cols(), model_.fixedCols(), [this](int c) {
         const int w = model_.colWidth(c);
         return w <= 0 ? 0 : std::max(core::twipsToPx(w), 1);
@@ -398,13 +403,11 @@ void FlexGrid::ensureLayout() const {
 
     // The model changed without refresh(): the picture is right already, the scroll
     // bars follow as soon as the event loop is free.
-    if (behindOurBack)
-        scheduleScrollSync();
+    if (behindOurBack) scheduleScrollSync();
 }
 
 void FlexGrid::scheduleScrollSync() const {
-    if (scrollSyncPending_)
-        return;
+    if (scrollSyncPending_) return;
     scrollSyncPending_ = true;
     auto* self = const_cast<FlexGrid*>(this);
     QTimer::singleShot(0, self, [self] {
@@ -416,8 +419,7 @@ void FlexGrid::scheduleScrollSync() const {
 
 int FlexGrid::maxFirstIndex(const Axis& a, int viewExtent) const {
     const int n = static_cast<int>(a.visible.size());
-    if (n == 0)
-        return 0;
+    if (n == 0) return 0;
     const int avail = viewExtent - a.fixedExtent();
     // The first index from which everything to the end fits in the view.
     int lo = 0, hi = n - 1;
@@ -453,30 +455,23 @@ int FlexGrid::leftCol() const {
 }
 
 std::optional<int> FlexGrid::itemPos(const Axis& a, int firstIdx, int item) const {
-    if (item < 0 || item >= a.count())
-        return std::nullopt;
-    if (item < a.fixed)
-        return a.start[item];
-    if (a.visible.empty())
-        return std::nullopt;
+    if (item < 0 || item >= a.count()) return std::nullopt;
+    if (item < a.fixed) return a.start[item];
+    if (a.visible.empty()) return std::nullopt;
     const int first = a.visible[firstIdx];
-    if (item < first)
-        return std::nullopt;
+    if (item < first) return std::nullopt;
     return a.fixedExtent() + a.start[item] - a.start[first];
 }
 
 int FlexGrid::itemAt(const Axis& a, int firstIdx, int pos, int viewExtent) const {
-    if (pos < 0 || pos >= viewExtent)
-        return -1;
+    if (pos < 0 || pos >= viewExtent) return -1;
     int p = pos;
     int lo = 0, hi = a.fixed;  // search among start[lo..hi)
     if (pos >= a.fixedExtent()) {
-        if (a.visible.empty())
-            return -1;
+        if (a.visible.empty()) return -1;
         const int first = a.visible[firstIdx];
         p = pos - a.fixedExtent() + a.start[first];
-        if (p >= a.total())
-            return -1;
+        if (p >= a.total()) return -1;
         lo = first;
         hi = a.count();
     }
@@ -484,8 +479,7 @@ int FlexGrid::itemAt(const Axis& a, int firstIdx, int pos, int viewExtent) const
     // next one, so this always lands on an item with a size.
     const auto it = std::upper_bound(a.start.begin() + lo, a.start.begin() + hi, p);
     const int item = static_cast<int>(it - a.start.begin()) - 1;
-    if (item < lo || a.size(item) <= 0)
-        return -1;
+    if (item < lo || a.size(item) <= 0) return -1;
     return item;
 }
 
@@ -503,8 +497,7 @@ QRect FlexGrid::cellRect(int row, int col) const {
     ensureLayout();
     const auto y = itemPos(rowAxis_, topIndex(), row);
     const auto x = itemPos(colAxis_, leftIndex(), col);
-    if (!x || !y || rowAxis_.size(row) <= 0 || colAxis_.size(col) <= 0)
-        return {};
+    if (!x || !y || rowAxis_.size(row) <= 0 || colAxis_.size(col) <= 0) return {};
     return QRect(*x, *y, colAxis_.size(col), rowAxis_.size(row)) & viewport()->rect();
 }
 
@@ -525,10 +518,8 @@ void FlexGrid::updateScrollBars() {
     h->setValue(left);
     syncingScrollBars_ = false;
     // The model reports the top row actually shown, not one past the scroll range.
-    if (!rowAxis_.visible.empty())
-        model_.setTopRow(rowAxis_.visible[top]);
-    if (!colAxis_.visible.empty())
-        leftCol_ = colAxis_.visible[left];
+    if (!rowAxis_.visible.empty()) model_.setTopRow(rowAxis_.visible[top]);
+    if (!colAxis_.visible.empty()) leftCol_ = colAxis_.visible[left];
 }
 
 int FlexGrid::pageRows() const {
@@ -537,8 +528,7 @@ int FlexGrid::pageRows() const {
     int n = 0, used = 0;
     for (size_t i = static_cast<size_t>(topIndex()); i < rowAxis_.visible.size(); ++i) {
         used += rowAxis_.size(rowAxis_.visible[i]);
-        if (used > avail)
-            break;
+        if (used > avail) break;
         ++n;
     }
     return std::max(n, 1);
@@ -548,8 +538,7 @@ void FlexGrid::setTopRow(int row) {
     ensureLayout();
     model_.setTopRow(row);
     const int idx = topIndex();
-    if (!rowAxis_.visible.empty())
-        model_.setTopRow(rowAxis_.visible[idx]);
+    if (!rowAxis_.visible.empty()) model_.setTopRow(rowAxis_.visible[idx]);
     if (verticalScrollBar()->value() != idx)
         verticalScrollBar()->setValue(idx);  // scrollContentsBy emits scrolled()
     viewport()->update();
@@ -559,45 +548,36 @@ void FlexGrid::setLeftCol(int col) {
     ensureLayout();
     leftCol_ = std::max(col, 0);
     const int idx = leftIndex();
-    if (horizontalScrollBar()->value() != idx)
-        horizontalScrollBar()->setValue(idx);
+    if (horizontalScrollBar()->value() != idx) horizontalScrollBar()->setValue(idx);
     viewport()->update();
 }
 
 void FlexGrid::ensureCellVisible(int row, int col) {
     ensureLayout();
     auto bring = [this](const Axis& a, int item, int firstIdx, int viewExtent) {
-        if (item < a.fixed || item >= a.count() || a.size(item) <= 0 || a.visible.empty())
-            return firstIdx;
-        const int idx = static_cast<int>(std::lower_bound(a.visible.begin(), a.visible.end(), item) -
-                                         a.visible.begin());
-        if (idx < firstIdx)
-            return idx;
+        if (item < a.fixed || item >= a.count() || a.size(item) <= 0 || a.visible.empty()) return firstIdx;
+        const int idx =
+            static_cast<int>(std::lower_bound(a.visible.begin(), a.visible.end(), item) - a.visible.begin());
+        if (idx < firstIdx) return idx;
         // Scroll forward until the item's far edge is inside the view.
         const int avail = viewExtent - a.fixedExtent();
         int first = firstIdx;
-        while (first < idx && a.start[item + 1] - a.start[a.visible[first]] > avail)
-            ++first;
+        while (first < idx && a.start[item + 1] - a.start[a.visible[first]] > avail) ++first;
         return std::min(first, maxFirstIndex(a, viewExtent));
     };
     const int top = bring(rowAxis_, row, topIndex(), viewport()->height());
     const int left = bring(colAxis_, col, leftIndex(), viewport()->width());
-    if (!rowAxis_.visible.empty())
-        setTopRow(rowAxis_.visible[top]);
-    if (!colAxis_.visible.empty())
-        setLeftCol(colAxis_.visible[left]);
+    if (!rowAxis_.visible.empty()) setTopRow(rowAxis_.visible[top]);
+    if (!colAxis_.visible.empty()) setLeftCol(colAxis_.visible[left]);
 }
 
 void FlexGrid::scrollContentsBy(int, int) {
-    if (syncingScrollBars_)
-        return;
+    if (syncingScrollBars_) return;
     ensureLayout();
     const int v = verticalScrollBar()->value();
     const int h = horizontalScrollBar()->value();
-    if (v >= 0 && v < static_cast<int>(rowAxis_.visible.size()))
-        model_.setTopRow(rowAxis_.visible[v]);
-    if (h >= 0 && h < static_cast<int>(colAxis_.visible.size()))
-        leftCol_ = colAxis_.visible[h];
+    if (v >= 0 && v < static_cast<int>(rowAxis_.visible.size())) model_.setTopRow(rowAxis_.visible[v]);
+    if (h >= 0 && h < static_cast<int>(colAxis_.visible.size())) leftCol_ = colAxis_.visible[h];
     viewport()->update();
     guarded([this] { emit scrolled(); });
 }
@@ -638,12 +618,10 @@ std::vector<FlexGrid::Span> FlexGrid::spansOf(int row, const std::vector<int>& c
     std::vector<Span> spans;
     if (!model_.mergeRow(row)) {
         spans.reserve(colItems.size());
-        for (int c : colItems)
-            spans.push_back({c, c});
+        for (int c : colItems) spans.push_back({c, c});
         return spans;
     }
-    if (colItems.empty())
-        return spans;
+    if (colItems.empty()) return spans;
     // Runs are found over every visible column of the region, so that a caption that
     // starts left of the view is still centred on its whole run.
     std::vector<int> all;
@@ -651,19 +629,15 @@ std::vector<FlexGrid::Span> FlexGrid::spansOf(int row, const std::vector<int>& c
         all = colAxis_.visible;
     } else {
         for (int c = 0; c < colAxis_.fixed; ++c)
-            if (colAxis_.size(c) > 0)
-                all.push_back(c);
+            if (colAxis_.size(c) > 0) all.push_back(c);
     }
     const int firstShown = colItems.front(), lastShown = colItems.back();
     for (size_t i = 0; i < all.size();) {
         size_t j = i;
         const QString t = model_.text(row, all[i]);
-        while (j + 1 < all.size() && model_.text(row, all[j + 1]) == t)
-            ++j;
-        if (all[j] >= firstShown && all[i] <= lastShown)
-            spans.push_back({all[i], all[j]});
-        if (all[i] > lastShown)
-            break;
+        while (j + 1 < all.size() && model_.text(row, all[j + 1]) == t) ++j;
+        if (all[j] >= firstShown && all[i] <= lastShown) spans.push_back({all[i], all[j]});
+        if (all[i] > lastShown) break;
         i = j + 1;
     }
     return spans;
@@ -709,8 +683,7 @@ void FlexGrid::paintCell(QPainter& p, const QRect& r, int row, int firstCol, int
     const QString text = model_.text(row, firstCol);
     if (!text.isEmpty()) {
         QFont f = row < model_.fixedRows() ? headerFont_ : font();
-        if (model_.cellBold(row, firstCol))
-            f.setBold(true);
+        if (model_.cellBold(row, firstCol)) f.setBold(true);
         p.setFont(f);
         p.setPen(textColor);
         const QFontMetrics fm(f);
@@ -725,14 +698,12 @@ void FlexGrid::paintCell(QPainter& p, const QRect& r, int row, int firstCol, int
         if (advance > textRect.width()) {
             // Give up the padding before giving up characters.
             textRect = inside.adjusted(1, 0, -1, 0);
-            if (advance > textRect.width())
-                shown = fm.elidedText(text, Qt::ElideRight, textRect.width());
+            if (advance > textRect.width()) shown = fm.elidedText(text, Qt::ElideRight, textRect.width());
         }
         p.drawText(textRect, static_cast<int>(align | Qt::TextSingleLine), shown);
     }
 
-    if (hasFocus() && row == model_.row() && model_.col() >= firstCol && model_.col() <= lastCol &&
-        !fixed) {
+    if (hasFocus() && row == model_.row() && model_.col() >= firstCol && model_.col() <= lastCol && !fixed) {
         QPen pen(pal.color(QPalette::Active, QPalette::Text));
         pen.setStyle(Qt::DotLine);
         p.setPen(pen);
@@ -743,20 +714,19 @@ void FlexGrid::paintCell(QPainter& p, const QRect& r, int row, int firstCol, int
 
 void FlexGrid::paintRegion(QPainter& p, const QRect& clip, const std::vector<int>& rowItems,
                            const std::vector<int>& colItems, bool scrolledCols) const {
-    if (clip.isEmpty() || rowItems.empty() || colItems.empty())
-        return;
+    if (clip.isEmpty() || rowItems.empty() || colItems.empty()) return;
     p.save();
     p.setClipRect(clip);
     const int top = topIndex(), left = leftIndex();
     const int firstScrolled = colAxis_.visible.empty() ? 0 : colAxis_.visible[left];
     auto colX = [&](int c) {
-        return c < colAxis_.fixed ? colAxis_.start[c]
-                                  : colAxis_.fixedExtent() + colAxis_.start[c] - colAxis_.start[firstScrolled];
+        return c < colAxis_.fixed
+                   ? colAxis_.start[c]
+                   : colAxis_.fixedExtent() + colAxis_.start[c] - colAxis_.start[firstScrolled];
     };
     for (int row : rowItems) {
         const auto y = itemPos(rowAxis_, top, row);
-        if (!y)
-            continue;
+        if (!y) continue;
         const int h = rowAxis_.size(row);
         for (const Span& s : spansOf(row, colItems, scrolledCols)) {
             const int x = colX(s.first);
@@ -780,14 +750,12 @@ void FlexGrid::paintEvent(QPaintEvent*) {
     auto collect = [](const Axis& a, int firstIdx, int extent) {
         std::pair<std::vector<int>, std::vector<int>> out;  // fixed, scrolled
         for (int i = 0; i < a.fixed; ++i)
-            if (a.size(i) > 0 && a.start[i] < extent)
-                out.first.push_back(i);
+            if (a.size(i) > 0 && a.start[i] < extent) out.first.push_back(i);
         if (!a.visible.empty()) {
             const int base = a.fixedExtent() - a.start[a.visible[firstIdx]];
             for (size_t k = static_cast<size_t>(firstIdx); k < a.visible.size(); ++k) {
                 const int item = a.visible[k];
-                if (base + a.start[item] >= extent)
-                    break;
+                if (base + a.start[item] >= extent) break;
                 out.second.push_back(item);
             }
         }
@@ -808,8 +776,7 @@ void FlexGrid::paintEvent(QPaintEvent*) {
 void FlexGrid::updateMouseCell(const QPoint& pos) {
     mouseRow_ = rowAt(pos.y());
     mouseCol_ = colAt(pos.x());
-    if (mouseRow_ < 0 || mouseCol_ < 0)
-        mouseRow_ = mouseCol_ = -1;
+    if (mouseRow_ < 0 || mouseCol_ < 0) mouseRow_ = mouseCol_ = -1;
 }
 
 void FlexGrid::mousePressEvent(QMouseEvent* e) {
@@ -836,16 +803,14 @@ void FlexGrid::mouseReleaseEvent(QMouseEvent* e) {
     suppressClick_ = false;
     guarded([&] {
         emit mouseReleased(button, mods, pos);
-        if (click)
-            emit clicked();
+        if (click) emit clicked();
     });
 }
 
 void FlexGrid::mouseDoubleClickEvent(QMouseEvent* e) {
     updateMouseCell(e->position().toPoint());
     suppressClick_ = true;
-    if (e->button() != Qt::LeftButton)
-        return;
+    if (e->button() != Qt::LeftButton) return;
     guarded([this] {
         // The press before it made the cell current already, unless the double click
         // came on its own (synthesised input).
@@ -855,19 +820,18 @@ void FlexGrid::mouseDoubleClickEvent(QMouseEvent* e) {
     });
 }
 
-void FlexGrid::mouseMoveEvent(QMouseEvent* e) { updateMouseCell(e->position().toPoint()); }
+void FlexGrid::mouseMoveEvent(QMouseEvent* e) {
+    updateMouseCell(e->position().toPoint());
+}
 
 bool FlexGrid::moveCurrent(int row, int col, bool scroll) {
-    if (row < 0 || col < 0)
-        return false;
+    if (row < 0 || col < 0) return false;
     const bool changed = row != model_.row() || col != model_.col();
     model_.setRow(row);
     model_.setCol(col);
-    if (scroll)
-        ensureCellVisible(row, col);
+    if (scroll) ensureCellVisible(row, col);
     viewport()->update();
-    if (changed)
-        emit currentCellChanged();
+    if (changed) emit currentCellChanged();
     return changed;
 }
 
@@ -876,8 +840,7 @@ namespace {
 // Steps through a sorted list of navigable items from one that may itself be missing
 // from it (hidden, or a fixed item).
 int stepIn(const std::vector<int>& items, int from, int delta) {
-    if (items.empty())
-        return -1;
+    if (items.empty()) return -1;
     const int n = static_cast<int>(items.size());
     int idx = static_cast<int>(std::lower_bound(items.begin(), items.end(), from) - items.begin());
     if (idx < n && items[idx] == from)
@@ -909,29 +872,39 @@ void FlexGrid::keyPressEvent(QKeyEvent* e) {
         const int big = std::max(model_.rows(), model_.cols()) + 1;
         int r = row, c = col;
         switch (key) {
-            case Qt::Key_Up: r = stepRow(row, -1); break;
-            case Qt::Key_Down: r = stepRow(row, 1); break;
-            case Qt::Key_Left: c = stepCol(col, -1); break;
-            case Qt::Key_Right: c = stepCol(col, 1); break;
-            case Qt::Key_PageUp: r = stepRow(row, -pageRows()); break;
-            case Qt::Key_PageDown: r = stepRow(row, pageRows()); break;
+            case Qt::Key_Up:
+                r = stepRow(row, -1);
+                break;
+            case Qt::Key_Down:
+                r = stepRow(row, 1);
+                break;
+            case Qt::Key_Left:
+                c = stepCol(col, -1);
+                break;
+            case Qt::Key_Right:
+                c = stepCol(col, 1);
+                break;
+            case Qt::Key_PageUp:
+                r = stepRow(row, -pageRows());
+                break;
+            case Qt::Key_PageDown:
+                r = stepRow(row, pageRows());
+                break;
             case Qt::Key_Home:
                 c = stepCol(col, -big);
-                if (mods & Qt::ControlModifier)
-                    r = stepRow(row, -big);
+                if (mods & Qt::ControlModifier) r = stepRow(row, -big);
                 break;
             case Qt::Key_End:
                 c = stepCol(col, big);
-                if (mods & Qt::ControlModifier)
-                    r = stepRow(row, big);
+                if (mods & Qt::ControlModifier) r = stepRow(row, big);
                 break;
-            default: e->ignore(); return;
+            default:
+                e->ignore();
+                return;
         }
         // Moving along one axis keeps the other where it is, even on a fixed or hidden item.
-        if (r < 0)
-            r = row;
-        if (c < 0)
-            c = col;
+        if (r < 0) r = row;
+        if (c < 0) c = col;
         moveCurrent(r, c, true);
         e->accept();
     });
@@ -941,8 +914,7 @@ void FlexGrid::wheelEvent(QWheelEvent* e) {
     const int delta = e->angleDelta().y();
     guarded([&] {
         emit wheelTurned(delta);
-        if (!wheelScrolls_ || delta == 0)
-            return;
+        if (!wheelScrolls_ || delta == 0) return;
         wheelRemainder_ += delta;
         const int notches = wheelRemainder_ / 120;
         wheelRemainder_ %= 120;

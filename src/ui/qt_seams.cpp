@@ -17,17 +17,20 @@ core::MsgAnswer QtMessageBoxes::show(const core::MessageRequest& request) {
                     QApplication::activeWindow());
     box.setDefaultButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
     switch (box.exec()) {
-        case QMessageBox::Ok: return core::MsgAnswer::Ok;
-        case QMessageBox::Yes: return core::MsgAnswer::Yes;
-        case QMessageBox::No: return core::MsgAnswer::No;
-        default: return core::MsgAnswer::Closed;
+        case QMessageBox::Ok:
+            return core::MsgAnswer::Ok;
+        case QMessageBox::Yes:
+            return core::MsgAnswer::Yes;
+        case QMessageBox::No:
+            return core::MsgAnswer::No;
+        default:
+            return core::MsgAnswer::Closed;
     }
 }
 
 int QtPopupMenus::track(const QList<core::MenuItem>& items, const QPoint& screenPos) {
     QMenu menu(QApplication::activeWindow());
-    for (const core::MenuItem& item : items)
-        menu.addAction(item.text)->setData(item.id);
+    for (const core::MenuItem& item : items) menu.addAction(item.text)->setData(item.id);
     QAction* chosen = menu.exec(screenPos);
     return chosen ? chosen->data().toInt() : 0;
 }

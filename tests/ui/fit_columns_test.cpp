@@ -1,12 +1,14 @@
 // Column fitting measures every row's trimmed text in the grid's fonts at the
 // measuring label's size and leaves hidden columns hidden.
-#include "core/twips.h"
 #include "ui/fit_columns.h"
-#include "ui/flexgrid.h"
+
+#include <gtest/gtest.h>
 
 #include <QFontMetrics>
 #include <QLabel>
-#include <gtest/gtest.h>
+
+#include "core/twips.h"
+#include "ui/flexgrid.h"
 
 namespace {
 

@@ -1,15 +1,16 @@
 // What the grid paints: header colour, a coloured row that stays visible under the
 // selection, merged captions, hidden columns. Set ZELVORIN_GRID_PNG to a file name to
 // keep the picture for a look.
-#include "core/twips.h"
-#include "ui/fit_columns.h"
-#include "ui/flexgrid.h"
+#include <gtest/gtest.h>
 
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
 #include <QTest>
-#include <gtest/gtest.h>
+
+#include "core/twips.h"
+#include "ui/fit_columns.h"
+#include "ui/flexgrid.h"
 
 namespace {
 
@@ -23,8 +24,7 @@ void fillSample(FlexGrid& grid) {
     m.setRows(1);
     m.setFixedRows(1);
     const QStringList header{"ключ", "Регион", "Город", "База", "Наименование", "Цена, руб."};
-    for (int c = 0; c < header.size(); ++c)
-        m.setText(0, c, header[c]);
+    for (int c = 0; c < header.size(); ++c) m.setText(0, c, header[c]);
     m.setColWidth(0, 0);
     m.setColAlignment(5, Qt::AlignRight | Qt::AlignVCenter);
     m.setFixedAlignment(5, Qt::AlignRight | Qt::AlignVCenter);
@@ -36,13 +36,16 @@ void fillSample(FlexGrid& grid) {
     }
     m.addItem("17\tМосковская обл.\tМосква\tСклад №1\tАрматура А500С ф12 11,7 м\t41250.5");
     m.addItem("4\tЛенинградская обл.\tСанкт-Петербург\tОсновная\tЛист г/к 3х1250х2500 ст3сп\t58900");
-    m.addItem("9\tСвердловская обл.\tЕкатеринбург\tУральская база металлопроката\tТруба профильная 40х20х2\t9870");
+    m.addItem(
+        "9\tСвердловская обл.\tЕкатеринбург\tУральская база металлопроката\tТруба профильная 40х20х2\t9870");
     m.addItem("23\tТатарстан\tКазань\tКазанская\tУголок 50х50х5\t120000");
     m.addItem("31\tНовосибирская обл.\tНовосибирск\tСибирь-Металл\tШвеллер 10П\t");
     m.sort(5, false);  // texts after numbers: the region row first, the empty price last
 }
 
-QColor pixelAt(const QImage& img, const QPoint& p) { return img.pixelColor(p); }
+QColor pixelAt(const QImage& img, const QPoint& p) {
+    return img.pixelColor(p);
+}
 
 TEST(FlexGridRender, PaintsHeaderHighlightAndSelectionDistinctly) {
     core::setLogicalDpiForTests(96);
@@ -53,8 +56,7 @@ TEST(FlexGridRender, PaintsHeaderHighlightAndSelectionDistinctly) {
     ui::FitColumns(grid, widthLabel, 1);
     auto& m = grid.model();
     const int highlighted = 3;
-    for (int c = 1; c < 6; ++c)
-        m.setCellBackColor(highlighted, c, core::bgr(0xEBD6C2));
+    for (int c = 1; c < 6; ++c) m.setCellBackColor(highlighted, c, core::bgr(0xEBD6C2));
     m.setRow(highlighted);
     m.setCol(1);
     m.setColSel(5);

@@ -1,15 +1,16 @@
 // The grid widget driven by real mouse, keyboard and wheel events under the offscreen
 // platform.
-#include "core/errors.h"
-#include "core/twips.h"
-#include "support/scripted_seams.h"
-#include "ui/flexgrid.h"
+#include <gtest/gtest.h>
 
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
-#include <gtest/gtest.h>
+
+#include "core/errors.h"
+#include "core/twips.h"
+#include "support/scripted_seams.h"
+#include "ui/flexgrid.h"
 
 namespace {
 
@@ -25,10 +26,8 @@ protected:
         auto& m = grid.model();
         m.setCols(4);
         m.setRows(1);
-        for (int c = 0; c < 4; ++c)
-            m.setText(0, c, QStringLiteral("H%1").arg(c));
-        for (int r = 1; r <= kDataRows; ++r)
-            m.addItem(QStringLiteral("a%1\tb%1\tc%1\td%1").arg(r));
+        for (int c = 0; c < 4; ++c) m.setText(0, c, QStringLiteral("H%1").arg(c));
+        for (int r = 1; r <= kDataRows; ++r) m.addItem(QStringLiteral("a%1\tb%1\tc%1\td%1").arg(r));
         grid.refresh();
         grid.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
@@ -50,7 +49,9 @@ protected:
         QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, at);
         QTest::mouseRelease(grid.viewport(), Qt::LeftButton, {}, at);
     }
-    void key(int k, Qt::KeyboardModifiers mods = {}) { QTest::keyClick(&grid, static_cast<Qt::Key>(k), mods); }
+    void key(int k, Qt::KeyboardModifiers mods = {}) {
+        QTest::keyClick(&grid, static_cast<Qt::Key>(k), mods);
+    }
     int lastRow() const { return grid.model().rows() - 1; }
 
     FlexGrid grid;
@@ -123,8 +124,7 @@ TEST_F(FlexGridWidget, DoubleClickOnAPartlyShownRowStaysOnIt) {
             break;
         }
     }
-    if (partly < 0)
-        GTEST_SKIP() << "no partly shown row at this size";
+    if (partly < 0) GTEST_SKIP() << "no partly shown row at this size";
     doubleClick(grid.cellRect(partly, 0).center());
     EXPECT_EQ(grid.mouseRow(), partly);
     EXPECT_EQ(grid.model().row(), partly);
@@ -212,7 +212,9 @@ TEST_F(FlexGridWidget, KeysEmitFirstThenMoveAmongVisibleDataCells) {
     grid.setFocus();
     QStringList order;
     QObject::connect(&grid, &FlexGrid::keyPressed, [&](int k, Qt::KeyboardModifiers) {
-        order << QStringLiteral("key %1 at row %2").arg(k == Qt::Key_Down ? "down" : "other").arg(grid.model().row());
+        order << QStringLiteral("key %1 at row %2")
+                     .arg(k == Qt::Key_Down ? "down" : "other")
+                     .arg(grid.model().row());
     });
     QObject::connect(&grid, &FlexGrid::currentCellChanged, [&] { order << "changed"; });
     key(Qt::Key_Down);
@@ -265,8 +267,8 @@ TEST_F(FlexGridWidget, OtherKeysAreReportedAndLeftToTheWindow) {
 
 void turnWheel(FlexGrid& grid, int delta) {
     const QPointF at(10, 40);
-    QWheelEvent e(at, grid.viewport()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
-                  Qt::NoScrollPhase, false);
+    QWheelEvent e(at, grid.viewport()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(grid.viewport(), &e);
 }
 
@@ -291,14 +293,12 @@ TEST_F(FlexGridWidget, WheelScrollingCanBeLeftToTheWindow) {
 TEST_F(FlexGridWidget, ModelChangedWithoutRefreshStillPaintsAndHitsRight) {
     auto& m = grid.model();
     grid.setTopRow(40);
-    while (m.rows() > 3)
-        m.removeItem(m.rows() - 1);
+    while (m.rows() > 3) m.removeItem(m.rows() - 1);
     m.setColWidth(0, 0);
     EXPECT_FALSE(grid.grab().isNull());
     EXPECT_EQ(grid.colAt(2), 1);
     EXPECT_FALSE(grid.cellRect(2, 1).isEmpty());
-    for (int i = 0; i < 500; ++i)
-        m.addItem("x\ty");
+    for (int i = 0; i < 500; ++i) m.addItem("x\ty");
     EXPECT_FALSE(grid.grab().isNull());
     QCoreApplication::processEvents();  // the scroll bars catch up by themselves
     EXPECT_GT(grid.verticalScrollBar()->maximum(), 400);

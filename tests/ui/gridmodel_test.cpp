@@ -1,10 +1,11 @@
 // The grid's data and algorithms without a widget: rows from tab-separated text,
 // removal, reshaping, the cursor, and the generic sort.
-#include "support/scripted_seams.h"
-#include "ui/flexgrid.h"
+#include <gtest/gtest.h>
 
 #include <functional>
-#include <gtest/gtest.h>
+
+#include "support/scripted_seams.h"
+#include "ui/flexgrid.h"
 
 namespace {
 
@@ -13,17 +14,14 @@ using ui::GridModel;
 // A grid with a header row and the given data rows, one text per row split on '\t'.
 GridModel gridWith(int cols, const QStringList& rows, int fixedRows = 1) {
     GridModel m(fixedRows, cols, fixedRows, 0);
-    for (int c = 0; c < cols; ++c)
-        m.setText(0, c, QStringLiteral("h%1").arg(c));
-    for (const QString& r : rows)
-        m.addItem(r);
+    for (int c = 0; c < cols; ++c) m.setText(0, c, QStringLiteral("h%1").arg(c));
+    for (const QString& r : rows) m.addItem(r);
     return m;
 }
 
 QStringList column(const GridModel& m, int col) {
     QStringList out;
-    for (int r = m.fixedRows(); r < m.rows(); ++r)
-        out << m.text(r, col);
+    for (int r = m.fixedRows(); r < m.rows(); ++r) out << m.text(r, col);
     return out;
 }
 
@@ -42,15 +40,14 @@ TEST_P(AddItemSplits, IntoCellsByTabs) {
     EXPECT_EQ(m.rowTexts(1), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, AddItemSplits,
-    ::testing::Values(AddCase{"Exact", "a\tb\tc", {"a", "b", "c"}},
-                      AddCase{"MissingPartsEmpty", "a", {"a", "", ""}},
-                      AddCase{"SurplusIgnored", "a\tb\tc\td\te", {"a", "b", "c"}},
-                      AddCase{"EmptyPartsKept", "\t\tc", {"", "", "c"}},
-                      AddCase{"BlanksKept", " a \t b", {" a ", " b", ""}},
-                      AddCase{"Empty", "", {"", "", ""}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, AddItemSplits,
+                         ::testing::Values(AddCase{"Exact", "a\tb\tc", {"a", "b", "c"}},
+                                           AddCase{"MissingPartsEmpty", "a", {"a", "", ""}},
+                                           AddCase{"SurplusIgnored", "a\tb\tc\td\te", {"a", "b", "c"}},
+                                           AddCase{"EmptyPartsKept", "\t\tc", {"", "", "c"}},
+                                           AddCase{"BlanksKept", " a \t b", {" a ", " b", ""}},
+                                           AddCase{"Empty", "", {"", "", ""}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(GridModelRows, AddItemAtIndexInsertsBeforeThatRow) {
     GridModel m = gridWith(2, {"a\t1", "c\t3"});
@@ -215,7 +212,9 @@ INSTANTIATE_TEST_SUITE_P(
         SortCase{"NumbersAsNumbers", {"10", "9", "100", "-2", "0.5"}, true, {"-2", "0.5", "9", "10", "100"}},
         SortCase{"NumbersDescending", {"10", "9", "100"}, false, {"100", "10", "9"}},
         SortCase{"TextsIgnoreCase", {"b", "A", "c", "B"}, true, {"A", "b", "B", "c"}},
-        SortCase{"Cyrillic", {"Уголок", "арматура", "Лист", "Балка"}, true,
+        SortCase{"Cyrillic",
+                 {"Уголок", "арматура", "Лист", "Балка"},
+                 true,
                  {"арматура", "Балка", "Лист", "Уголок"}},
         SortCase{"TextsLikeNumbersButNotNumbers", {"10a", "9a", "100a"}, true, {"100a", "10a", "9a"}},
         SortCase{"EmptyBeforeNumbersAndTexts", {"5", "", "x", "1"}, true, {"", "1", "5", "x"}},

@@ -1,7 +1,8 @@
 // The real message boxes and popup menus, answered by a timer while they run their
 // own event loop.
-#include "core/seams.h"
 #include "ui/qt_seams.h"
+
+#include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -9,8 +10,9 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 #include <functional>
+
+#include "core/seams.h"
 
 namespace {
 
@@ -20,8 +22,8 @@ void whenShown(std::function<void(W*)> f) {
     auto* timer = new QTimer;
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, [timer, f] {
-        QWidget* top = std::is_same_v<W, QMenu> ? QApplication::activePopupWidget()
-                                                : QApplication::activeModalWidget();
+        QWidget* top =
+            std::is_same_v<W, QMenu> ? QApplication::activePopupWidget() : QApplication::activeModalWidget();
         if (auto* w = qobject_cast<W*>(top)) {
             timer->stop();
             timer->deleteLater();
@@ -84,8 +86,7 @@ TEST(QtPopupMenus, ReturnsTheChosenIdOrZero) {
     ui::QtPopupMenus menus;
     QStringList seen;
     whenShown<QMenu>([&](QMenu* menu) {
-        for (QAction* a : menu->actions())
-            seen << a->text();
+        for (QAction* a : menu->actions()) seen << a->text();
         QAction* second = menu->actions().at(1);
         QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(second).center());
     });

@@ -1,13 +1,16 @@
 // Widget placement in twips at a few logical resolutions.
-#include "core/twips.h"
 #include "ui/twips_layout.h"
 
-#include <QWidget>
 #include <gtest/gtest.h>
+
+#include <QWidget>
+
+#include "core/twips.h"
 
 namespace {
 
 struct DpiCase {
+    const char* name;
     double dpi;
     QRect twips;
     QRect px;
@@ -28,10 +31,11 @@ TEST_P(TwipsPlacement, ConvertsOnceAtTheWidget) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Dpis, TwipsPlacement,
-                         ::testing::Values(DpiCase{96, {1500, 300, 3000, 450}, {100, 20, 200, 30}},
-                                           DpiCase{96, {0, 0, 9000, 6000}, {0, 0, 600, 400}},
-                                           DpiCase{144, {1500, 300, 3000, 450}, {150, 30, 300, 45}},
-                                           DpiCase{120, {120, 0, 1200, 24}, {10, 0, 100, 2}}));
+                         ::testing::Values(DpiCase{"Dpi96", 96, {1500, 300, 3000, 450}, {100, 20, 200, 30}},
+                                           DpiCase{"Dpi96Window", 96, {0, 0, 9000, 6000}, {0, 0, 600, 400}},
+                                           DpiCase{"Dpi144", 144, {1500, 300, 3000, 450}, {150, 30, 300, 45}},
+                                           DpiCase{"Dpi120", 120, {120, 0, 1200, 24}, {10, 0, 100, 2}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TwipsLayout, WidgetsLaidEdgeToEdgeTouchAtAnyDpi) {
     for (double dpi : {96.0, 110.0, 120.0, 144.0, 157.0}) {
