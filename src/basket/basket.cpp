@@ -28,14 +28,15 @@ const QString kSaveChanges = QStringLiteral("Сохранить изменени
 
 bool g_sortAscending = false;
 
-// The header's design positions in twips: two columns of captioned fields in four rows.
-constexpr int kRowTop[] = {60, 465, 870, 1275};
-constexpr int kFieldHeight = 345;
+// The header's design positions in twips: captioned fields in five rows, in two columns
+// where the texts are short.
+constexpr int kRowTop[] = {30, 360, 690, 1020, 1350};
+constexpr int kFieldHeight = 315;
 constexpr int kLeftLabel = 120, kLeftLabelWidth = 1800;
 constexpr int kLeftField = 1980, kLeftFieldWidth = 2940;
 constexpr int kRightLabel = 5040, kRightLabelWidth = 1380;
 constexpr int kRightField = 6480, kRightFieldWidth = 2280;
-constexpr int kGridLeft = 60, kGridTop = 1710;
+constexpr int kGridLeft = 90, kGridTop = 1710;
 constexpr int kButtonHeight = 375;
 constexpr int kStartWidth = 13500, kStartHeight = 7800;  // outer size when the window opens
 
@@ -142,25 +143,27 @@ basket::basket(QWidget* parent) : QDialog(parent) {
     width_label->hide();
 
     // Design positions of the controls that do not follow the window's size.
+    // The client's name and the comment take whole rows: they are the long texts.
+    constexpr int kRowEnd = kRightField + kRightFieldWidth;
     ui::setGeometryTwips(*Label3, kLeftLabel, kRowTop[0], kLeftLabelWidth + kLeftFieldWidth, kFieldHeight);
     ui::setGeometryTwips(*Label10, kRightLabel, kRowTop[0], kRightLabelWidth, kFieldHeight);
     ui::setGeometryTwips(*cmbState, kRightField, kRowTop[0], kRightFieldWidth, kFieldHeight);
     ui::setGeometryTwips(*Label4, kLeftLabel, kRowTop[1], kLeftLabelWidth, kFieldHeight);
-    ui::setGeometryTwips(*namek, kLeftField, kRowTop[1], kLeftFieldWidth - 1020, kFieldHeight);
-    ui::setGeometryTwips(*Command1, kLeftField + kLeftFieldWidth - 960, kRowTop[1], 960, kFieldHeight);
-    ui::setGeometryTwips(*Label15, kRightLabel, kRowTop[1], kRightLabelWidth, kFieldHeight);
-    ui::setGeometryTwips(*cmbRekl, kRightField, kRowTop[1], kRightFieldWidth, kFieldHeight);
+    ui::setGeometryTwips(*namek, kLeftField, kRowTop[1], kRowEnd - 1020 - kLeftField, kFieldHeight);
+    ui::setGeometryTwips(*Command1, kRowEnd - 960, kRowTop[1], 960, kFieldHeight);
     ui::setGeometryTwips(*Label6, kLeftLabel, kRowTop[2], kLeftLabelWidth, kFieldHeight);
     ui::setGeometryTwips(*kl, kLeftField, kRowTop[2], kLeftFieldWidth, kFieldHeight);
     ui::setGeometryTwips(*Label7, kRightLabel, kRowTop[2], kRightLabelWidth, kFieldHeight);
     ui::setGeometryTwips(*kt, kRightField, kRowTop[2], kRightFieldWidth, kFieldHeight);
     ui::setGeometryTwips(*Label8, kLeftLabel, kRowTop[3], kLeftLabelWidth, kFieldHeight);
     ui::setGeometryTwips(*email, kLeftField, kRowTop[3], kLeftFieldWidth, kFieldHeight);
-    ui::setGeometryTwips(*Label5, kRightLabel, kRowTop[3], kRightLabelWidth, kFieldHeight);
-    ui::setGeometryTwips(*Comment, kRightField, kRowTop[3], kRightFieldWidth, kFieldHeight);
+    ui::setGeometryTwips(*Label15, kRightLabel, kRowTop[3], kRightLabelWidth, kFieldHeight);
+    ui::setGeometryTwips(*cmbRekl, kRightField, kRowTop[3], kRightFieldWidth, kFieldHeight);
+    ui::setGeometryTwips(*Label5, kLeftLabel, kRowTop[4], kLeftLabelWidth, kFieldHeight);
+    ui::setGeometryTwips(*Comment, kLeftField, kRowTop[4], kRowEnd - kLeftField, kFieldHeight);
     ui::setGeometryTwips(*oform, 120, 0, 3300, kButtonHeight);
     ui::setGeometryTwips(*Command2, 3540, 0, 1200, kButtonHeight);
-    ui::setGeometryTwips(*Command3, 0, 0, 900, kButtonHeight);
+    ui::setGeometryTwips(*Command3, 0, 0, 930, kButtonHeight);
     ui::setGeometryTwips(*gbasket, kGridLeft, kGridTop, 8685, 3200);
 
     setMinimumSize(core::twipsToPx(basket_layout::kMinWidth - basket_layout::kFrameWidth),
@@ -203,6 +206,9 @@ void basket::Form_Load() {
     email->setText(o.contact_face_mail);
     Comment->setText(o.Comment);
     cmbRekl->setEditText(o.rekl);
+    // Long texts show their beginning, which is what tells one client from another.
+    for (QLineEdit* e : {namek, email, Comment, kl->lineEdit(), kt->lineEdit(), cmbRekl->lineEdit()})
+        e->setCursorPosition(0);
 
     if (o.norder != 0) {
         Command2->setEnabled(true);

@@ -164,10 +164,6 @@ TEST_F(BasketTest, StoredStateIsSelectedAndAStateOutsideTheListSelectsNothing) {
 TEST_F(BasketTest, GridShowsTheComparisonWithHiddenKeysAndFittedColumns) {
     threeLines();
     basket& w = open();
-    if (const QByteArray out = qgetenv("ZELVORIN_BASKET_PNG"); !out.isEmpty()) {
-        Global::CurrentOrder().contr = QStringLiteral("ООО «СтройМонтаж»");
-        w.grab().save(QString::fromLocal8Bit(out));
-    }
     const ui::GridModel& m = grid();
     const QList<QStringList> expected = w.comparison().gridTexts();
     ASSERT_EQ(m.rows(), expected.size());
@@ -190,6 +186,48 @@ TEST_F(BasketTest, GridShowsTheComparisonWithHiddenKeysAndFittedColumns) {
             EXPECT_LE(core::pxToTwips(fm.horizontalAdvance(m.text(r, c))), m.colWidth(c)) << r << "," << c;
         EXPECT_EQ(m.fixedAlignment(c), Qt::AlignLeft | Qt::AlignVCenter);
     }
+}
+
+// What the operator sees on opening a saved three-line order: every caption, every
+// column's texts and the totals in view. ZELVORIN_BASKET_PNG=file saves a picture.
+TEST_F(BasketTest, SavedOrderOpensReadable) {
+    threeLines();
+    clsZak& o = Global::CurrentOrder();
+    o.contr = QStringLiteral("ООО «СтройМонтаж-Урал»");
+    o.contact_face = QStringLiteral("Кузнецова Ольга");
+    o.contact_face_tel = QStringLiteral("+7 343 210-45-67");
+    o.contact_face_mail = QStringLiteral("snab@stroymontazh.example");
+    o.Comment = QStringLiteral("доставка до 15.04");
+    o.rekl = QStringLiteral("Сайт");
+    o.state = 2;
+    o.SaveOrder();
+    basket& w = open();
+    press(5, 3);
+    if (const QByteArray out = qgetenv("ZELVORIN_BASKET_PNG"); !out.isEmpty())
+        w.grab().save(QString::fromLocal8Bit(out));
+
+    EXPECT_EQ(w.Label3->text(), "№ заявки: 1");
+    EXPECT_EQ(w.cmbState->currentText(), "Отложена");
+    for (QLabel* l : w.findChildren<QLabel*>()) {
+        if (l->isVisible()) {
+            EXPECT_LE(l->fontMetrics().horizontalAdvance(l->text()), l->width()) << l->text().toStdString();
+        }
+    }
+    for (QPushButton* b : w.findChildren<QPushButton*>())
+        EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text()) + 8, b->width()) << b->text().toStdString();
+    // Every text fits its column (header rows bold), and the totals are in view.
+    QFont bold = w.gbasket->headerFont();
+    bold.setBold(true);
+    const QFontMetrics boldFm(bold), plainFm(w.gbasket->font());
+    const ui::GridModel& m = grid();
+    for (int c = 1; c < m.cols(); ++c) {
+        for (int r = 1; r < m.rows(); ++r) {
+            const QFontMetrics& fm = r < kFixedRows ? boldFm : plainFm;
+            EXPECT_LE(fm.horizontalAdvance(m.text(r, c)), w.gbasket->cellRect(r, c).width()) << r << "," << c;
+        }
+    }
+    for (int r = kFixedRows; r < m.rows(); ++r)
+        EXPECT_FALSE(w.gbasket->cellRect(r, kTotalCol).isEmpty());
 }
 
 TEST_F(BasketTest, EmptyBasketShowsTheHeaderOnly) {
@@ -617,6 +655,8 @@ TEST_F(BasketTest, LayoutFollowsTheWindowDownToItsMinimum) {
         EXPECT_LE(w.Command3->geometry().right(), w.width());
         EXPECT_LE(w.oform->geometry().bottom(), w.height());
         EXPECT_LT(w.Command2->geometry().right(), w.Command3->x());
+        if (const QByteArray out = qgetenv("ZELVORIN_BASKET_MIN_PNG"); !out.isEmpty() && c.outerW == 6000)
+            w.grab().save(QString::fromLocal8Bit(out));
     }
 
     const QRect before = w.gbasket->geometry();

@@ -59,6 +59,10 @@ TEST_F(FrmEdTest, ShowsItsCaptionsAndTheCurrentLine) {
     addLine(1, QStringLiteral("без резки"));
     addLine(2.5, QStringLiteral(" резать по 6 м "));
     frmEd ed;
+    if (const QByteArray out = qgetenv("ZELVORIN_FRMED_PNG"); !out.isEmpty()) {
+        ed.show();
+        ed.grab().save(QString::fromLocal8Bit(out));
+    }
     EXPECT_EQ(ed.windowTitle(), "Заказ позиции");
     EXPECT_EQ(ed.Label11->text(), "Количество:");
     EXPECT_EQ(ed.Label8->text(), "Примечание:");
