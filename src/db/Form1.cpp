@@ -106,8 +106,9 @@ void Form1::Command1_Click() {
             return;
         sinceRepaint.restart();
         progress_->setValue(p.step - 1);
-        status_->setText(p.rows == 0 ? QStringLiteral("%1: создание таблицы").arg(p.table)
-                                     : QStringLiteral("%1: %2 записей").arg(p.table).arg(p.rows));
+        status_->setText(p.rows == 0
+                             ? QStringLiteral("%1: создание таблицы").arg(p.table)
+                             : QStringLiteral("%1: скопировано записей: %2").arg(p.table).arg(p.rows));
         // Paint, but take no input: the run must not be started again or interrupted.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };

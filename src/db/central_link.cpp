@@ -19,7 +19,9 @@ namespace {
 // only after the last of them and the link itself are gone.
 class Handle {
 public:
-    Handle(const QString& driver, const QString& name) : name_(name) { QSqlDatabase::addDatabase(driver, name_); }
+    Handle(const QString& driver, const QString& name) : name_(name) {
+        QSqlDatabase::addDatabase(driver, name_);
+    }
     ~Handle() {
         {
             QSqlDatabase d = QSqlDatabase::database(name_, false);

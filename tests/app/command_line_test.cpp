@@ -46,11 +46,21 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"FolderWithEquals", {"--db=/x/DB"}, Mode::Gui, "/x/DB", "", "", false},
         ParseCase{"OdbcCentral",
                   {"--central", "DRIVER={FreeTDS};SERVER=s;DATABASE=d"},
-                  Mode::Gui, "", "DRIVER={FreeTDS};SERVER=s;DATABASE=d", "", false},
-        ParseCase{"Sync", {"--sync", "--central", "c.sqlite", "--db", "d"}, Mode::Sync, "d", "c.sqlite", "", false},
+                  Mode::Gui,
+                  "",
+                  "DRIVER={FreeTDS};SERVER=s;DATABASE=d",
+                  "",
+                  false},
+        ParseCase{
+            "Sync", {"--sync", "--central", "c.sqlite", "--db", "d"}, Mode::Sync, "d", "c.sqlite", "", false},
         ParseCase{"SyncWithoutCentral", {"--sync"}, Mode::Sync, "", "", "", true},
         ParseCase{"Screenshot", {"--screenshot", "out.png"}, Mode::Screenshot, "", "", "out.png", false},
-        ParseCase{"SyncAndScreenshot", {"--sync", "--central", "c", "--screenshot", "o.png"}, Mode::Sync, "", "", "",
+        ParseCase{"SyncAndScreenshot",
+                  {"--sync", "--central", "c", "--screenshot", "o.png"},
+                  Mode::Sync,
+                  "",
+                  "",
+                  "",
                   true},
         ParseCase{"Version", {"--version"}, Mode::Version, "", "", "", false},
         ParseCase{"HelpWins", {"--db", "x", "--help"}, Mode::Help, "x", "", "", false},
@@ -62,8 +72,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ConnectionString, NamesTheDbFolderBesideTheExecutableOrTheGivenOne) {
     const QString exeFolder = QCoreApplication::applicationDirPath();
-    EXPECT_EQ(localConnectionString(defaultDataSource()),
-              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + exeFolder + "\\DB;Extended Properties=dBASE IV");
+    EXPECT_EQ(
+        localConnectionString(defaultDataSource()),
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + exeFolder + "\\DB;Extended Properties=dBASE IV");
     EXPECT_EQ(store::dataSourceFolder(localConnectionString(defaultDataSource())), exeFolder + "/DB");
     CommandLine cl;
     cl.db = "/srv/desk/data";

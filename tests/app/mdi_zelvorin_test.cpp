@@ -56,7 +56,8 @@ TEST_F(MainWindow, LoadOpensCnAndSetsTheCaption) {
     load();
     EXPECT_TRUE(Global::hasCn());
     EXPECT_EQ(Global::CatalogueOpen, 0);
-    EXPECT_EQ(w->windowTitle(), mainCaption(ZELVORIN_VERSION_MAJOR, ZELVORIN_VERSION_MINOR, ZELVORIN_VERSION_PATCH));
+    EXPECT_EQ(w->windowTitle(),
+              mainCaption(ZELVORIN_VERSION_MAJOR, ZELVORIN_VERSION_MINOR, ZELVORIN_VERSION_PATCH));
     EXPECT_TRUE(w->mdiArea()->subWindowList().isEmpty()) << "no child window opens by itself";
     auto rs = Global::Cn().open("SELECT * FROM TBL_TPS");
     EXPECT_FALSE(rs->eof());
@@ -137,7 +138,8 @@ TEST_F(MainWindow, BasketCommandAppendsTheTwoFixedLinesEachTime) {
     int basketShown = 0;
     Global::dialogs().showBasket = [&] {
         ++basketShown;
-        EXPECT_EQ(Global::CurrentOrder().RecordCount(), 2 * basketShown) << "the lines are there before it opens";
+        EXPECT_EQ(Global::CurrentOrder().RecordCount(), 2 * basketShown)
+            << "the lines are there before it opens";
     };
     w->basket_cl_Click();
     w->basket_cl_Click();

@@ -24,15 +24,17 @@ TEST_P(NoLockHint, IsRemovedAndNothingElse) {
 
 INSTANTIATE_TEST_SUITE_P(
     Statements, NoLockHint,
-    ::testing::Values(
-        Rewrite{"select * from tbl_types (nolock)", "select * from tbl_types"},
-        Rewrite{"select * from tbl_stuffs (nolock) where ind_position>0", "select * from tbl_stuffs where ind_position>0"},
-        Rewrite{"select a.* from tbl_costs a (nolock) inner join tbl_stuffs b (nolock) on a.ind_stuff=b.ind where "
-                "b.ind_position>0",
-                "select a.* from tbl_costs a inner join tbl_stuffs b on a.ind_stuff=b.ind where b.ind_position>0"},
-        Rewrite{"SELECT * FROM T ( NOLOCK )", "SELECT * FROM T"},
-        Rewrite{"select 'nolock' as x from t", "select 'nolock' as x from t"},
-        Rewrite{"exec nom_command 'delApp', 5, ''", "exec nom_command 'delApp', 5, ''"}));
+    ::testing::Values(Rewrite{"select * from tbl_types (nolock)", "select * from tbl_types"},
+                      Rewrite{"select * from tbl_stuffs (nolock) where ind_position>0",
+                              "select * from tbl_stuffs where ind_position>0"},
+                      Rewrite{"select a.* from tbl_costs a (nolock) inner join tbl_stuffs b (nolock) on "
+                              "a.ind_stuff=b.ind where "
+                              "b.ind_position>0",
+                              "select a.* from tbl_costs a inner join tbl_stuffs b on a.ind_stuff=b.ind "
+                              "where b.ind_position>0"},
+                      Rewrite{"SELECT * FROM T ( NOLOCK )", "SELECT * FROM T"},
+                      Rewrite{"select 'nolock' as x from t", "select 'nolock' as x from t"},
+                      Rewrite{"exec nom_command 'delApp', 5, ''", "exec nom_command 'delApp', 5, ''"}));
 
 TEST(CentralSource, OdbcIsRecognisedByDriverOrDsn) {
     EXPECT_TRUE(db::isOdbcSource("DRIVER={FreeTDS};SERVER=srv;DATABASE=trade"));
@@ -68,7 +70,8 @@ TEST_F(CentralLink, RunsEverySourceQueryAsWritten) {
 }
 
 TEST_F(CentralLink, FieldsByNameInAnyCaseWithTheirKinds) {
-    testcentral::makeCentral(tmp.filePath("nulls.sqlite"), {"INSERT INTO tbl_costs VALUES(9, NULL, 0.5, NULL, 7)"});
+    testcentral::makeCentral(tmp.filePath("nulls.sqlite"),
+                             {"INSERT INTO tbl_costs VALUES(9, NULL, 0.5, NULL, 7)"});
     auto link = db::openCentralLink(tmp.filePath("nulls.sqlite"));
     auto rs = link->open("select * from tbl_costs (nolock)");
     ASSERT_FALSE(rs->eof());

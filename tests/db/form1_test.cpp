@@ -80,8 +80,8 @@ TEST(Form1Window, PressCreatesTheWorkingTablesAndTheTickedOnesGreyedIncluded) {
     QStringList expected;
     for (const QString& t : db::workingTables())
         expected << db::createStatement(t);
-    expected << db::createStatement("TBL_TPS") << db::sourceQuery("TBL_TPS") << db::createStatement("TBL_CSTS")
-             << db::sourceQuery("TBL_CSTS");
+    expected << db::createStatement("TBL_TPS") << db::sourceQuery("TBL_TPS")
+             << db::createStatement("TBL_CSTS") << db::sourceQuery("TBL_CSTS");
     EXPECT_EQ(cn.statements(), expected);
     EXPECT_TRUE(boxes.shown.isEmpty()) << "a run that succeeds shows no message";
     EXPECT_TRUE(w.box(1)->isChecked()) << "the boxes stay as they were";
@@ -90,7 +90,8 @@ TEST(Form1Window, PressCreatesTheWorkingTablesAndTheTickedOnesGreyedIncluded) {
 
 TEST(Form1Window, NothingCanBePressedWhileTheRunGoesOn) {
     RecordingConnection recording;
-    recording.answer(db::sourceQuery("TBL_TPS"), {{{"ind", 1}, {"type_name", "a"}}, {{"ind", 2}, {"type_name", "b"}}});
+    recording.answer(db::sourceQuery("TBL_TPS"),
+                     {{{"ind", 1}, {"type_name", "a"}}, {{"ind", 2}, {"type_name", "b"}}});
     WatchingConnection cn(recording);
     Form1 w(cn);
     cn.form = &w;
@@ -111,7 +112,8 @@ TEST(Form1Window, FailedRunShowsTheStatementAndTheDatabasesMessage) {
     QTest::mouseClick(w.updateButton(), Qt::LeftButton);
 
     ASSERT_EQ(boxes.shown.size(), 1);
-    EXPECT_TRUE(boxes.shown[0].text.contains(db::createStatement("TBL_APPS"))) << boxes.shown[0].text.toStdString();
+    EXPECT_TRUE(boxes.shown[0].text.contains(db::createStatement("TBL_APPS")))
+        << boxes.shown[0].text.toStdString();
     EXPECT_TRUE(boxes.shown[0].text.contains("Table TBL_APPS already exists"));
     EXPECT_EQ(cn.statements().size(), 1) << "the run ends at the failing statement";
     EXPECT_TRUE(w.updateButton()->isEnabled()) << "the operator can press again after a failure";

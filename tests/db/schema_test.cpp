@@ -8,8 +8,9 @@ namespace {
 
 TEST(Schema, WorkingTablesFirstThenReferenceTablesParentsBeforeChildren) {
     EXPECT_EQ(db::workingTables(), (QStringList{"TBL_APPS", "TBL_APTS", "TBL_CORD"}));
-    EXPECT_EQ(db::referenceTables(), (QStringList{"TBL_TPS", "TBL_GRPS", "TBL_PSTS", "TBL_RGNS", "TBL_CTS",
-                                                  "TBL_ORGS", "TBL_BSS", "TBL_PRSS", "TBL_STFS", "TBL_CSTS"}));
+    EXPECT_EQ(db::referenceTables(),
+              (QStringList{"TBL_TPS", "TBL_GRPS", "TBL_PSTS", "TBL_RGNS", "TBL_CTS", "TBL_ORGS", "TBL_BSS",
+                           "TBL_PRSS", "TBL_STFS", "TBL_CSTS"}));
     EXPECT_EQ(db::allTables(), db::workingTables() + db::referenceTables());
 }
 

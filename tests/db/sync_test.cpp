@@ -114,13 +114,16 @@ TEST_F(Synchronisation, EveryBoxSendsTheStatementsInOrderAndCopiesTheRows) {
     // The join gives no order of its own; the two bands may come either way round.
     QStringList bands = sent.mid(expected.size());
     bands.sort();
-    EXPECT_EQ(bands, (QStringList{"INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, 9001, 0.5, 10, 1234.5)",
-                                  "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(2, 9001, 10, 100, 1200)"}));
+    EXPECT_EQ(bands,
+              (QStringList{
+                  "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, 9001, 0.5, 10, 1234.5)",
+                  "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(2, 9001, 10, 100, 1200)"}));
 
     EXPECT_EQ(rowsOf("TBL_TPS"), QStringList{"7|Арматура"});
     EXPECT_EQ(rowsOf("TBL_BSS"), QStringList{"50|10|5|База O'Нил"});
     EXPECT_EQ(rowsOf("TBL_ORGS"), QStringList{"5|ООО \"Сталь\""});
-    EXPECT_EQ(rowsOf("TBL_STFS"), QStringList{"9001|700|500|арм. 12"}) << "offers without a position stay out";
+    EXPECT_EQ(rowsOf("TBL_STFS"), QStringList{"9001|700|500|арм. 12"})
+        << "offers without a position stay out";
     EXPECT_EQ(rowsOf("TBL_CSTS"), (QStringList{"1|9001|0.5|10|1234.5", "2|9001|10|100|1200"}))
         << "bands of offers without a position stay out";
     for (const QString& t : db::workingTables())
@@ -150,8 +153,8 @@ TEST_F(Synchronisation, OnlyPricesFillsTheBandsWithoutTheOffersTable) {
 TEST_F(Synchronisation, TablesAreProcessedParentsFirstWhateverTheSetsOrder) {
     open();
     db::synchronise(*cn, boxes({"TBL_CSTS", "TBL_TPS", "TBL_BSS"}));
-    EXPECT_EQ(cn->opened(),
-              (QStringList{db::sourceQuery("TBL_TPS"), db::sourceQuery("TBL_BSS"), db::sourceQuery("TBL_CSTS")}));
+    EXPECT_EQ(cn->opened(), (QStringList{db::sourceQuery("TBL_TPS"), db::sourceQuery("TBL_BSS"),
+                                         db::sourceQuery("TBL_CSTS")}));
 }
 
 TEST_F(Synchronisation, FractionArrivesWithAPointUnderRussianSettings) {
@@ -206,9 +209,10 @@ TEST_F(Synchronisation, NullNumbersArriveAsNullAndNullTextsAsEmpty) {
           "INSERT INTO tbl_costs VALUES(5, 9001, NULL, 10, NULL)"});
     db::synchronise(*cn, boxes({"TBL_GRPS", "TBL_CSTS"}));
     EXPECT_TRUE(cn->executed().contains("INSERT INTO TBL_GRPS(IND, IND_TP, GRP_NM) VALUES(71, NULL, '')"));
-    EXPECT_TRUE(
-        cn->executed().contains("INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(5, 9001, NULL, 10, NULL)"));
-    EXPECT_EQ(rowsOf("TBL_GRPS"), QStringList{"71|<null>|<null>"}) << "an empty text reads back as a blank field";
+    EXPECT_TRUE(cn->executed().contains(
+        "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(5, 9001, NULL, 10, NULL)"));
+    EXPECT_EQ(rowsOf("TBL_GRPS"), QStringList{"71|<null>|<null>"})
+        << "an empty text reads back as a blank field";
     EXPECT_EQ(rowsOf("TBL_CSTS"), QStringList{"5|9001|<null>|10|<null>"});
 }
 
@@ -249,37 +253,58 @@ using core::Value;
 INSTANTIATE_TEST_SUITE_P(
     Records, InsertStatement,
     ::testing::Values(
-        InsertCase{"QuotesDoubled", "TBL_TPS", {{"ind", 7}, {"type_name", "Д'Артаньян ''x'"}},
+        InsertCase{"QuotesDoubled",
+                   "TBL_TPS",
+                   {{"ind", 7}, {"type_name", "Д'Артаньян ''x'"}},
                    "INSERT INTO TBL_TPS(IND, TP_NM) VALUES(7, 'Д''Артаньян ''''x''')"},
-        InsertCase{"BlanksKept", "TBL_RGNS", {{"ind", 1}, {"region_name", "  Урал "}},
+        InsertCase{"BlanksKept",
+                   "TBL_RGNS",
+                   {{"ind", 1}, {"region_name", "  Урал "}},
                    "INSERT INTO TBL_RGNS(IND, RGN_NM) VALUES(1, '  Урал ')"},
-        InsertCase{"NullTextEmpty", "TBL_RGNS", {{"ind", 1}, {"region_name", Value::null()}},
+        InsertCase{"NullTextEmpty",
+                   "TBL_RGNS",
+                   {{"ind", 1}, {"region_name", Value::null()}},
                    "INSERT INTO TBL_RGNS(IND, RGN_NM) VALUES(1, '')"},
-        InsertCase{"NullWholeNumber", "TBL_CTS", {{"ind", 3}, {"ind_region", Value::null()}, {"city_name", "Тула"}},
+        InsertCase{"NullWholeNumber",
+                   "TBL_CTS",
+                   {{"ind", 3}, {"ind_region", Value::null()}, {"city_name", "Тула"}},
                    "INSERT INTO TBL_CTS(IND, IND_RGN, CT_NM) VALUES(3, NULL, 'Тула')"},
-        InsertCase{"NegativeWholeNumber", "TBL_STFS",
+        InsertCase{"NegativeWholeNumber",
+                   "TBL_STFS",
                    {{"ind", 4}, {"ind_position", -2}, {"ind_price", 0}, {"to_out", ""}},
                    "INSERT INTO TBL_STFS(IND, IND_PST, IND_PRS, TO_OUT) VALUES(4, -2, 0, '')"},
-        InsertCase{"FieldNamesInAnyCase", "TBL_PRSS", {{"IND", 2}, {"Ind_Base", 3}, {"PRICE_NAME", "p"}},
+        InsertCase{"FieldNamesInAnyCase",
+                   "TBL_PRSS",
+                   {{"IND", 2}, {"Ind_Base", 3}, {"PRICE_NAME", "p"}},
                    "INSERT INTO TBL_PRSS(IND, IND_BS, PRS_NM) VALUES(2, 3, 'p')"},
-        InsertCase{"DoublesWithAPoint", "TBL_CSTS",
-                   {{"ind", 1}, {"ind_stuff", 2}, {"val_from", 0.5}, {"val_to", 1e6}, {"cost", 1234.56}},
-                   "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, 2, 0.5, 1000000, 1234.56)"},
-        InsertCase{"WholeNumbersInDoubleColumns", "TBL_CSTS",
+        InsertCase{
+            "DoublesWithAPoint",
+            "TBL_CSTS",
+            {{"ind", 1}, {"ind_stuff", 2}, {"val_from", 0.5}, {"val_to", 1e6}, {"cost", 1234.56}},
+            "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, 2, 0.5, 1000000, 1234.56)"},
+        InsertCase{"WholeNumbersInDoubleColumns",
+                   "TBL_CSTS",
                    {{"ind", 1}, {"ind_stuff", 2}, {"val_from", 0}, {"val_to", 10}, {"cost", 99}},
                    "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, 2, 0, 10, 99)"},
-        InsertCase{"NullDoubles", "TBL_CSTS",
-                   {{"ind", 1}, {"ind_stuff", Value::null()}, {"val_from", Value::null()}, {"val_to", 5.25},
-                    {"cost", Value::null()}},
-                   "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, NULL, NULL, 5.25, NULL)"}),
+        InsertCase{
+            "NullDoubles",
+            "TBL_CSTS",
+            {{"ind", 1},
+             {"ind_stuff", Value::null()},
+             {"val_from", Value::null()},
+             {"val_to", 5.25},
+             {"cost", Value::null()}},
+            "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, NULL, NULL, 5.25, NULL)"}),
     [](const ::testing::TestParamInfo<InsertCase>& info) { return std::string(info.param.name); });
 
 TEST(InsertStatementFailures, NonNumberOrMissingFieldIsAnError) {
-    MemoryRecordSet text({{{"ind", 1}, {"ind_stuff", 2}, {"val_from", "много"}, {"val_to", 1.0}, {"cost", 1.0}}});
+    MemoryRecordSet text(
+        {{{"ind", 1}, {"ind_stuff", 2}, {"val_from", "много"}, {"val_to", 1.0}, {"cost", 1.0}}});
     EXPECT_THROW(db::insertStatement("TBL_CSTS", text), core::ConversionError);
     MemoryRecordSet missing({{{"ind", 1}}});
     EXPECT_THROW(db::insertStatement("TBL_TPS", missing), core::DbError);
-    EXPECT_THROW(db::insertStatement("TBL_APPS", missing), std::out_of_range) << "no source for a working table";
+    EXPECT_THROW(db::insertStatement("TBL_APPS", missing), std::out_of_range)
+        << "no source for a working table";
 }
 
 }  // namespace
