@@ -35,11 +35,38 @@ char32_t nextCodePoint(const unsigned char*& p, const unsigned char* end) {
     return c;
 }
 
+// Case folding of the Basic Multilingual Plane, looked up rather than computed: sorting
+// and grouping by names calls the comparison for every pair it meets.
+char32_t fold(char32_t c) {
+    static const std::vector<char16_t> table = [] {
+        std::vector<char16_t> t(0x10000);
+        for (char32_t u = 0; u < 0x10000; ++u) {
+            const char32_t f = QChar::toCaseFolded(u);
+            t[u] = f < 0x10000 ? char16_t(f) : char16_t(u);
+        }
+        return t;
+    }();
+    return c < 0x10000 ? table[c] : QChar::toCaseFolded(c);
+}
+
 int compareText(void*, int n1, const void* v1, int n2, const void* v2) {
     const auto* a = static_cast<const unsigned char*>(v1);
     const auto* b = static_cast<const unsigned char*>(v2);
     const auto* ea = a + n1;
     const auto* eb = b + n2;
+    // Equal bytes are equal texts; skip the common beginning, then back up to the start
+    // of the character where the two part.
+    const auto* sa = a;
+    while (a < ea && b < eb && *a == *b) {
+        ++a;
+        ++b;
+    }
+    if (a == ea && b == eb)
+        return 0;
+    while (a > sa && (*a & 0xC0) == 0x80) {
+        --a;
+        --b;
+    }
     while (a < ea && b < eb) {
         if (*a < 0x80 && *b < 0x80) {
             unsigned char x = *a++, y = *b++;
@@ -51,8 +78,8 @@ int compareText(void*, int n1, const void* v1, int n2, const void* v2) {
                 return x < y ? -1 : 1;
             continue;
         }
-        const char32_t x = QChar::toCaseFolded(nextCodePoint(a, ea));
-        const char32_t y = QChar::toCaseFolded(nextCodePoint(b, eb));
+        const char32_t x = fold(nextCodePoint(a, ea));
+        const char32_t y = fold(nextCodePoint(b, eb));
         if (x != y)
             return x < y ? -1 : 1;
     }
@@ -427,6 +454,11 @@ int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
             const auto idx = t.index(c.iColumn);
             double rows = idx->distinct() ? double(idx->entries()) / double(idx->distinct()) : 0.0;
             rows += double(t.rowCount() - idx->covered());
+            // SQLite runs one look-up per value of an IN list but counts the cost of one;
+            // the list's length is not known here, so assume a long one (the bases filter
+            // names every marked base) and let a better-keyed table lead the join.
+            if (sqlite3_vtab_in(info, i, -1))
+                rows = std::min(std::max(rows * 32.0, 32.0), std::max(live, 1.0));
             if (best < 0 || rows < bestRows) {
                 best = i;
                 bestRows = rows;
@@ -740,9 +772,8 @@ public:
         for (int i = 0; i < n; ++i) {
             const QString name = QString::fromUtf8(sqlite3_column_name(stmt, i));
             names_ << name;
-            const QString key = name.toCaseFolded();
-            if (!byName_.contains(key))
-                byName_.insert(key, i);
+            if (!exact_.contains(name) && indexOfFolded(name) < 0)
+                exact_.insert(name, i);
             const char* decl = sqlite3_column_decltype(stmt, i);
             boolean_.push_back(decl && sqlite3_stricmp(decl, "BOOLEAN") == 0);
         }
@@ -759,12 +790,11 @@ public:
     core::Value field(const QString& name) const override {
         if (!stmt_)
             throw core::DbError(QStringLiteral("The result set is closed (field %1).").arg(name));
-        const auto it = byName_.constFind(name.toCaseFolded());
-        if (it == byName_.constEnd())
+        const int i = indexOf(name);
+        if (i < 0)
             throw core::DbError(QStringLiteral("The result has no field %1: %2").arg(name, sql_));
         if (eof_)
             throw core::DbError(QStringLiteral("There is no current record (field %1): %2").arg(name, sql_));
-        const int i = it.value();
         switch (sqlite3_column_type(stmt_, i)) {
             case SQLITE_INTEGER: {
                 const sqlite3_int64 v = sqlite3_column_int64(stmt_, i);
@@ -807,6 +837,18 @@ public:
 
     QStringList fieldNames() const override { return names_; }
 
+    // Callers name fields as the statement spells them, so an exact match is the rule;
+    // other spellings take a scan without allocating.
+    int indexOf(const QString& name) const {
+        const auto it = exact_.constFind(name);
+        if (it != exact_.constEnd())
+            return it.value();
+        for (int i = 0; i < names_.size(); ++i)
+            if (names_[i].compare(name, Qt::CaseInsensitive) == 0)
+                return i;
+        return -1;
+    }
+
     // The engine goes away first: finalize now, answer as closed from then on.
     void detach() {
         if (stmt_)
@@ -821,7 +863,14 @@ private:
     QString sql_;
     bool eof_;
     QStringList names_;
-    QHash<QString, int> byName_;
+    QHash<QString, int> exact_;  // the first column of each name
+
+    int indexOfFolded(const QString& name) const {
+        for (auto it = exact_.constBegin(); it != exact_.constEnd(); ++it)
+            if (it.key().compare(name, Qt::CaseInsensitive) == 0)
+                return it.value();
+        return -1;
+    }
     std::vector<bool> boolean_;
 };
 
