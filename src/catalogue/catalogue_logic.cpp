@@ -1,9 +1,9 @@
 #include "catalogue/catalogue_logic.h"
 
+#include <numeric>
+
 #include "core/twips.h"
 #include "core/value.h"
-
-#include <numeric>
 
 namespace catalogue {
 
@@ -21,21 +21,27 @@ QString positionsStatement(const QString& condition) {
 
 QString bandLimitsStatement(const QString& positionKey) {
     return QStringLiteral("SELECT DISTINCT VL FROM (") +
-           QStringLiteral("SELECT c.VL_FRM AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d ON a.IND_PRS=d.IND) "
-                          "INNER JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=") +
+           QStringLiteral(
+               "SELECT c.VL_FRM AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d ON a.IND_PRS=d.IND) "
+               "INNER JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=") +
            positionKey + QStringLiteral("\r\nUNION ALL\r\n") +
-           QStringLiteral("SELECT c.VL_TO AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d ON a.IND_PRS=d.IND) "
-                          "INNER JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=") +
+           QStringLiteral(
+               "SELECT c.VL_TO AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d ON a.IND_PRS=d.IND) "
+               "INNER JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=") +
            positionKey + QStringLiteral(") ORDER BY VL");
 }
 
 QString offersStatement(const QString& positionKey, const QString& basesFilter) {
     return QStringLiteral(
-               "SELECT a.IND, g.RGN_NM, f.CT_NM, e.BS_NM, a.TO_OUT, c.VL_FRM, c.VL_TO, c.CST FROM (((((TBL_STFS "
-               "a INNER JOIN TBL_PRSS b ON a.IND_PRS=b.IND) INNER JOIN TBL_BSS e ON b.IND_BS=e.IND) INNER JOIN "
-               "TBL_CTS f ON e.IND_CT=f.IND) INNER JOIN TBL_RGNS g ON f.IND_RGN=g.IND) INNER JOIN TBL_PRSS d ON "
+               "SELECT a.IND, g.RGN_NM, f.CT_NM, e.BS_NM, a.TO_OUT, c.VL_FRM, c.VL_TO, c.CST FROM "
+               "(((((TBL_STFS "
+               "a INNER JOIN TBL_PRSS b ON a.IND_PRS=b.IND) INNER JOIN TBL_BSS e ON b.IND_BS=e.IND) INNER "
+               "JOIN "
+               "TBL_CTS f ON e.IND_CT=f.IND) INNER JOIN TBL_RGNS g ON f.IND_RGN=g.IND) INNER JOIN TBL_PRSS d "
+               "ON "
                "a.IND_PRS=d.IND) INNER JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=") +
-           positionKey + basesFilter + QStringLiteral(" ORDER BY g.RGN_NM, f.CT_NM, e.BS_NM, a.TO_OUT, a.IND");
+           positionKey + basesFilter +
+           QStringLiteral(" ORDER BY g.RGN_NM, f.CT_NM, e.BS_NM, a.TO_OUT, a.IND");
 }
 
 QString basesStatement() {
@@ -47,14 +53,11 @@ QString basesStatement() {
 QString BasesFilter(const std::vector<BaseMark>& rows) {
     QString list;
     for (const BaseMark& r : rows) {
-        if (r.mark != QLatin1String("V"))
-            continue;
-        if (!list.isEmpty())
-            list += QLatin1Char(',');
+        if (r.mark != QLatin1String("V")) continue;
+        if (!list.isEmpty()) list += QLatin1Char(',');
         list += r.key;
     }
-    if (list.isEmpty())
-        return QString();
+    if (list.isEmpty()) return QString();
     return QStringLiteral(" AND d.IND_BS IN (") + list + QLatin1Char(')');
 }
 
@@ -69,20 +72,18 @@ std::vector<double> bandBreaks(const std::vector<double>& limits) {
 QString bandCaption(double lower, double upper, QChar decimalPoint) {
     const bool open = upper == kEndMark;
     if (lower == 0.0)
-        return open ? QStringLiteral("Цена") : QStringLiteral("до ") + core::doubleToText(upper, decimalPoint);
-    if (open)
-        return QStringLiteral("от ") + core::doubleToText(lower, decimalPoint);
+        return open ? QStringLiteral("Цена")
+                    : QStringLiteral("до ") + core::doubleToText(upper, decimalPoint);
+    if (open) return QStringLiteral("от ") + core::doubleToText(lower, decimalPoint);
     return core::doubleToText(lower, decimalPoint) + QStringLiteral(" - ") +
            core::doubleToText(upper, decimalPoint);
 }
 
 std::vector<int> bandsCovered(const std::vector<double>& breaks, double from, double to) {
-    if (to == 0.0)
-        to = kEndMark;
+    if (to == 0.0) to = kEndMark;
     std::vector<int> bands;
     for (size_t i = 1; i < breaks.size(); ++i) {
-        if (from <= breaks[i - 1] && to >= breaks[i])
-            bands.push_back(static_cast<int>(i));
+        if (from <= breaks[i - 1] && to >= breaks[i]) bands.push_back(static_cast<int>(i));
     }
     return bands;
 }
@@ -94,15 +95,13 @@ long long roundDivHalfEven(long long num, long long den) {
         r += den;
         --q;
     }
-    if (2 * r > den || (2 * r == den && (q % 2 != 0)))
-        ++q;
+    if (2 * r > den || (2 * r == den && (q % 2 != 0))) ++q;
     return q;
 }
 
 std::vector<int> scaleColumns(const std::vector<int>& widths, int available) {
     const long long sum = std::accumulate(widths.begin(), widths.end(), 0LL);
-    if (sum <= 0)
-        return widths;
+    if (sum <= 0) return widths;
     std::vector<int> out;
     out.reserve(widths.size());
     for (int w : widths)
@@ -112,30 +111,22 @@ std::vector<int> scaleColumns(const std::vector<int>& widths, int available) {
 
 Layout computeLayout(const LayoutInput& in) {
     Layout out;
-    if (in.mainMinimized)
-        return out;
+    if (in.mainMinimized) return out;
     int W = in.W;
     int H = in.H;
     out.frBasketLeft = W - 1250;
     // A minimised window keeps the layout it had (its size says nothing about the
     // space its controls will have when it comes back).
-    if (in.state == WindowState::Minimized)
-        return out;
+    if (in.state == WindowState::Minimized) return out;
 
     if (in.state == WindowState::Normal) {
-        if (W > in.screenW)
-            W = in.screenW;
-        if (in.screenH - 500 < H)
-            H = in.screenH - 500;
-        if (W < kMinWidth)
-            W = kMinWidth;
-        if (H < kMinHeight)
-            H = kMinHeight;
-        if (W != in.W || H != in.H)
-            out.correctedSize = QSize(W, H);
+        if (W > in.screenW) W = in.screenW;
+        if (in.screenH - 500 < H) H = in.screenH - 500;
+        if (W < kMinWidth) W = kMinWidth;
+        if (H < kMinHeight) H = kMinHeight;
+        if (W != in.W || H != in.H) out.correctedSize = QSize(W, H);
     }
-    if (W <= 10000 || H <= 8000)
-        return out;
+    if (W <= 10000 || H <= 8000) return out;
     out.laidOut = true;
     out.W = W;
     out.H = H;
@@ -158,12 +149,12 @@ Layout computeLayout(const LayoutInput& in) {
     out.descrTop = H - 3100;
     out.descrWidth = W - 350;
 
-    // dg's columns follow the width dg has now, before it takes its new width below.
-    out.dgCols = scaleColumns(in.dgCols, in.dgWidth - 300);
     out.pricesHeight = 3070;
-
     out.frame1Width = static_cast<int>(core::roundHalfEven(W * 0.3));
     out.dgWidth = W - out.frame1Width - 550;
+    // The columns share the width dg takes now, so that they fit it at once rather than
+    // one resize late.
+    out.dgCols = scaleColumns(in.dgCols, out.dgWidth - 300);
     out.frame1Left = W - out.frame1Width - 250;
     out.frame1Height = H - 5000;
     out.basesWidth = out.frame1Width;
@@ -171,11 +162,9 @@ Layout computeLayout(const LayoutInput& in) {
 
     // The mark column keeps 400; the others share the rest.
     std::vector<int> others = in.basesCols;
-    if (others.size() > 2)
-        others[2] = 0;
+    if (others.size() > 2) others[2] = 0;
     out.basesCols = scaleColumns(others, out.basesWidth - 600);
-    if (out.basesCols.size() > 2)
-        out.basesCols[2] = 400;
+    if (out.basesCols.size() > 2) out.basesCols[2] = 400;
 
     out.command3Left = W - 2230;
     out.waitingLeft = (W - in.waitingW) / 2;

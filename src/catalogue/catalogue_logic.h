@@ -72,7 +72,6 @@ struct LayoutInput {
     bool mainMinimized = false;
     WindowState state = WindowState::Normal;
     std::vector<int> dgCols;     // current column widths of dg
-    int dgWidth = 0;             // current width of dg
     std::vector<int> basesCols;  // current column widths of bases
     int basesTop = 0;            // top of bases inside Frame1
     int label2Left = 0;
@@ -80,10 +79,10 @@ struct LayoutInput {
 };
 
 struct Layout {
-    std::optional<int> frBasketLeft;  // set unless the main window is minimised
+    std::optional<int> frBasketLeft;     // set unless the main window is minimised
     std::optional<QSize> correctedSize;  // the window's new size when it broke a bound
-    bool laidOut = false;  // false: the controls keep their earlier layout
-    int W = 0, H = 0;      // the size laid out for, after the corrections
+    bool laidOut = false;                // false: the controls keep their earlier layout
+    int W = 0, H = 0;                    // the size laid out for, after the corrections
     int shape3_0Width = 0, shape3_0Top = 0, shape2_0Height = 0, shape3_2Width = 0, shape3_1Width = 0;
     int shape2_1Left = 0, shape2_1Height = 0;
     int line2Y = 0, line2X2 = 0;

@@ -1,14 +1,5 @@
 #include "catalogue/positions.h"
 
-#include "catalogue/catalogue_logic.h"
-#include "core/errors.h"
-#include "core/helpers.h"
-#include "core/twips.h"
-#include "ui/fit_columns.h"
-#include "ui/flexgrid.h"
-#include "ui/label_array.h"
-#include "ui/twips_layout.h"
-
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -24,6 +15,15 @@
 #include <QPushButton>
 #include <QScreen>
 #include <algorithm>
+
+#include "catalogue/catalogue_logic.h"
+#include "core/errors.h"
+#include "core/helpers.h"
+#include "core/twips.h"
+#include "ui/fit_columns.h"
+#include "ui/flexgrid.h"
+#include "ui/label_array.h"
+#include "ui/twips_layout.h"
 
 namespace {
 
@@ -45,7 +45,9 @@ constexpr int kBasesTop = 300;  // bases inside Frame1, under Label8
 
 const QString kAddToBasket = QStringLiteral("Добавить в корзину");
 
-QColor bgr(uint32_t v) { return core::bgr(v); }
+QColor bgr(uint32_t v) {
+    return core::bgr(v);
+}
 
 // The basket pictures, drawn rather than loaded so that the program carries no image files.
 QPixmap basketPixmap(bool full) {
@@ -74,8 +76,7 @@ QPixmap basketPixmap(bool full) {
     p.setBrush(full ? QColor(215, 170, 100) : QColor(225, 195, 140));
     p.drawPolygon(body);
     p.setPen(QPen(wicker, 1.0));
-    for (double x : {10.0, 16.0, 22.0})
-        p.drawLine(QPointF(x, 13), QPointF(16 + (x - 16) * 0.75, 28));
+    for (double x : {10.0, 16.0, 22.0}) p.drawLine(QPointF(x, 13), QPointF(16 + (x - 16) * 0.75, 28));
     p.drawLine(QPointF(4.5, 18), QPointF(27.5, 18));
     p.drawLine(QPointF(5.7, 23.5), QPointF(26.3, 23.5));
     return pm;
@@ -116,7 +117,9 @@ struct PaintOnceOnExit {
 
 }  // namespace
 
-void positions::setScreenSizeForTests(const QSize& twips) { g_screenForTests = twips; }
+void positions::setScreenSizeForTests(const QSize& twips) {
+    g_screenForTests = twips;
+}
 
 positions::positions(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("positions"));
@@ -125,8 +128,7 @@ positions::positions(QWidget* parent) : QWidget(parent) {
 }
 
 positions::~positions() {
-    if (loaded_)
-        Form_Unload();
+    if (loaded_) Form_Unload();
 }
 
 // ---------------------------------------------------------------------------------
@@ -137,10 +139,8 @@ void positions::buildControls() {
     const int H = kDesignH;
     resize(core::twipsToPx(W), core::twipsToPx(H));
 
-    for (int i = 0; i < 3; ++i)
-        Shape3[i] = decoration(this, QStringLiteral("Shape3"), i);
-    for (int i = 0; i < 2; ++i)
-        Shape2[i] = decoration(this, QStringLiteral("Shape2"), i);
+    for (int i = 0; i < 3; ++i) Shape3[i] = decoration(this, QStringLiteral("Shape3"), i);
+    for (int i = 0; i < 2; ++i) Shape2[i] = decoration(this, QStringLiteral("Shape2"), i);
     place(Shape3[1], 0, 0, W, 45);
     place(Shape3[2], 0, 720, W, 30);
     place(Shape3[0], 0, H - 570, W, 45);
@@ -159,7 +159,7 @@ void positions::buildControls() {
     // The type list opens on plain movement over the title, without a button held.
     Label10->setMouseTracking(true);
     Label10->installEventFilter(this);
-    place(Label10, 240, 120, 2300, 375);
+    place(Label10, 240, 120, 2700, 375);
 
     zag = label(this, QStringLiteral("zag"), QString());
     QFont zf = zag->font();
@@ -169,7 +169,7 @@ void positions::buildControls() {
     QPalette zp = zag->palette();
     zp.setColor(QPalette::WindowText, bgr(kLabelFore));
     zag->setPalette(zp);
-    place(zag, 2700, 150, W - 7800, 330);
+    place(zag, 3050, 150, W - 7800, 330);
 
     // The filter controls of the design take part in no query; they stay out of sight so
     // that the operator is not offered filters that filter nothing.
@@ -189,7 +189,7 @@ void positions::buildControls() {
     Check_con->setObjectName(QStringLiteral("Check_con"));
     shablon = new QLineEdit(this);
     shablon->setObjectName(QStringLiteral("shablon"));
-    int filterLeft = 2700;
+    int filterLeft = 3050;
     for (QWidget* w : std::initializer_list<QWidget*>{Check_r1, Combo_r1, Check_m, Combo_m, chckProf, cmbProf,
                                                       Check_con, shablon}) {
         place(w, filterLeft, 420, 1100, 285);
@@ -236,8 +236,7 @@ void positions::buildControls() {
         m.setCols(4);
         m.setRows(2);
         const int widths[] = {0, 3000, 1000, 1000};
-        for (int c = 0; c < 4; ++c)
-            m.setColWidth(c, widths[c]);
+        for (int c = 0; c < 4; ++c) m.setColWidth(c, widths[c]);
         m.setRowHeight(1, 0);
         m.setText(0, 1, QStringLiteral("Наименование"));
         m.setText(0, 2, QStringLiteral("МинЦена"));
@@ -271,9 +270,8 @@ void positions::buildControls() {
         m.setFixedCols(0);
         m.setCols(4);
         m.setRows(0);
-        const int widths[] = {0, 1500, 400, 2000};
-        for (int c = 0; c < 4; ++c)
-            m.setColWidth(c, widths[c]);
+        const int widths[] = {0, 1200, 400, 2800};
+        for (int c = 0; c < 4; ++c) m.setColWidth(c, widths[c]);
         m.setColAlignment(2, Qt::AlignHCenter | Qt::AlignVCenter);
     }
     place(bases, 0, kBasesTop, W * 3 / 10, H - 5000 - kBasesTop);
@@ -318,7 +316,8 @@ void positions::buildControls() {
     frmWaiting = new QFrame(this);
     frmWaiting->setObjectName(QStringLiteral("frmWaiting"));
     frmWaiting->setFrameShape(QFrame::Box);
-    Label6 = label(frmWaiting, QStringLiteral("Label6"), QStringLiteral("Ждите. Идёт формирование результата."));
+    Label6 =
+        label(frmWaiting, QStringLiteral("Label6"), QStringLiteral("Ждите. Идёт формирование результата."));
     Label6->setFont(bold);
     Label5 = label(frmWaiting, QStringLiteral("Label5"), QStringLiteral("Это может занять несколько минут"));
     place(frmWaiting, (W - 4800) / 2, (H - 1100) / 2, 4800, 1100);
@@ -363,8 +362,7 @@ QRect positions::twips(const QWidget* w) const {
         const int y0 = core::twipsToPx(r.y());
         const QRect expected(x0, y0, std::max(core::twipsToPx(r.x() + r.width()) - x0, 0),
                              std::max(core::twipsToPx(r.y() + r.height()) - y0, 0));
-        if (expected == w->geometry())
-            return r;
+        if (expected == w->geometry()) return r;
     }
     return ui::geometryTwips(*w);
 }
@@ -412,8 +410,7 @@ void positions::guarded(F&& handler) {
 }
 
 void positions::closeRsCat() {
-    if (!rsCat)
-        return;
+    if (!rsCat) return;
     try {
         rsCat->close();
     } catch (...) {
@@ -461,8 +458,7 @@ void positions::showEvent(QShowEvent* e) {
 }
 
 void positions::closeEvent(QCloseEvent* e) {
-    if (loaded_)
-        Form_Unload();
+    if (loaded_) Form_Unload();
     e->accept();
 }
 
@@ -476,7 +472,9 @@ void positions::setBasketIndicator(bool full, const QString& countCaption) {
 // ---------------------------------------------------------------------------------
 // Mouse on the window, its title and its pictures
 
-bool positions::isFreeArea(const QPoint& pos) const { return childAt(pos) == nullptr; }
+bool positions::isFreeArea(const QPoint& pos) const {
+    return childAt(pos) == nullptr;
+}
 
 void positions::mousePressEvent(QMouseEvent* e) {
     pressOnFreeArea_ = isFreeArea(e->position().toPoint());
@@ -487,8 +485,7 @@ void positions::mouseReleaseEvent(QMouseEvent* e) {
     const bool click = pressOnFreeArea_ && isFreeArea(e->position().toPoint());
     pressOnFreeArea_ = false;
     e->accept();
-    if (click)
-        guarded([this] { Form_Click(); });
+    if (click) guarded([this] { Form_Click(); });
 }
 
 void positions::Form_Click() {
@@ -512,8 +509,7 @@ void positions::Label10_MouseMove() {
     Global::LoadTypeGroupLabels(allTypes, *lb1_, *frm1);
     setWidth(frm1, lb1_->span() + 150);
     frm1->show();
-    if (dg->isVisible())
-        dg->lower();
+    if (dg->isVisible()) dg->lower();
     frm1->raise();
 }
 
@@ -523,10 +519,8 @@ void positions::Label10_MouseMove() {
 void positions::lb1_MouseMove(int index) {
     Check_con->setChecked(false);
     shablon->hide();
-    if (index == curType_)
-        return;
-    if (curType_ >= 0)
-        lb1_->setColors(curType_, kLabelBack, kLabelFore);
+    if (index == curType_) return;
+    if (curType_ >= 0) lb1_->setColors(curType_, kLabelBack, kLabelFore);
     curType_ = index;
     lb1_->setColors(index, kLabelHotBack, kLabelHotFore);
     frm2->setTitle(lb1_->caption(index));
@@ -539,8 +533,7 @@ void positions::lb1_MouseMove(int index) {
         // A long group list opened low in the window moves up rather than run off its bottom.
         const int windowH = core::pxToTwips(height());
         const int panelH = core::pxToTwips(frm2->height());
-        if (top + panelH > windowH)
-            top = std::max(0, windowH - panelH);
+        if (top + panelH > windowH) top = std::max(0, windowH - panelH);
         place(frm2, f1.x() + f1.width(), top, core::pxToTwips(frm2->width()), panelH);
         frm2->raise();
         frm2->show();
@@ -552,10 +545,8 @@ void positions::lb1_MouseMove(int index) {
 void positions::lb2_MouseMove(int index) {
     Check_con->setChecked(false);
     shablon->hide();
-    if (index == curGroup_)
-        return;
-    if (curGroup_ >= 0)
-        lb2_->setColors(curGroup_, kLabelBack, kLabelFore);
+    if (index == curGroup_) return;
+    if (curGroup_ >= 0) lb2_->setColors(curGroup_, kLabelBack, kLabelFore);
     curGroup_ = index;
     lb2_->setColors(index, kLabelHotBack, kLabelHotFore);
 }
@@ -563,8 +554,7 @@ void positions::lb2_MouseMove(int index) {
 void positions::lb2_MouseDown(int index) {
     // The press lands on the entry under the mouse; a press that came without a move
     // first (a touch, a test) highlights it here.
-    if (index != curGroup_)
-        lb2_MouseMove(index);
+    if (index != curGroup_) lb2_MouseMove(index);
     frm1->hide();
     frm2->hide();
     const QString type = curType_ >= 0 ? lb1_->caption(curType_) : QString();
@@ -579,8 +569,7 @@ void positions::lb2_MouseDown(int index) {
 void positions::LoadPositions() {
     dg->hide();
     prices->hide();
-    if (zag->text().trimmed().isEmpty())
-        return;
+    if (zag->text().trimmed().isEmpty()) return;
     ShowOnExit showDg{dg};
 
     ui::GridModel& m = dg->model();
@@ -598,14 +587,14 @@ void positions::LoadPositions() {
     rsCat = Global::Cn().open(catalogue::positionsStatement(condition_));
     const QString tab = QStringLiteral("\t");
     while (!rsCat->eof()) {
-        m.addItem(rsCat->field(QStringLiteral("IND")).toText() + tab + rsCat->field(QStringLiteral("PST_NM")).toText() +
-                  tab + Global::FormatValue(rsCat->field(QStringLiteral("MIN_CST"))).toText() + tab +
+        m.addItem(rsCat->field(QStringLiteral("IND")).toText() + tab +
+                  rsCat->field(QStringLiteral("PST_NM")).toText() + tab +
+                  Global::FormatValue(rsCat->field(QStringLiteral("MIN_CST"))).toText() + tab +
                   Global::FormatValue(rsCat->field(QStringLiteral("MAX_CST"))).toText());
         rsCat->moveNext();
     }
     closeRsCat();
-    if (m.rows() > 2)
-        m.removeItem(1);
+    if (m.rows() > 2) m.removeItem(1);
     m.setColAlignment(1, Qt::AlignLeft | Qt::AlignVCenter);
     dg->refresh();
 }
@@ -623,13 +612,11 @@ void positions::ShowPositionRow() {
         PaintOnceOnExit paintOnce(dg);
         if (prevRow_ >= 1 && prevRow_ <= m.rows() - 1) {
             m.setRow(prevRow_);
-            for (int c = 0; c < m.cols(); ++c)
-                m.setCellBackColor(prevRow_, c, std::nullopt);
+            for (int c = 0; c < m.cols(); ++c) m.setCellBackColor(prevRow_, c, std::nullopt);
         }
         if (r > 0) {
             m.setRow(r);
-            for (int c = 0; c < m.cols(); ++c)
-                m.setCellBackColor(r, c, bgr(kRowHighlight));
+            for (int c = 0; c < m.cols(); ++c) m.setCellBackColor(r, c, bgr(kRowHighlight));
             // Taken before the offers load, so that a failing load is not retried by
             // the second notification of the same press.
             prevRow_ = r;
@@ -655,8 +642,7 @@ void positions::dg_MouseDown(Qt::MouseButton button, const QPoint& pos) {
         button != Qt::RightButton)
         return;
     ptCursor = QCursor::pos();
-    if (core::popupMenus().track(hMenu, ptCursor) != 1)
-        return;
+    if (core::popupMenus().track(hMenu, ptCursor) != 1) return;
 
     clsZak& order = Global::CurrentOrder();
     if (order.InsertRow() < 0) {
@@ -680,8 +666,7 @@ void positions::SortByHeader(ui::FlexGrid& grid, bool& ascending) {
     ui::GridModel& m = grid.model();
     const int row = grid.mouseRow();
     const int col = grid.mouseCol();
-    if (row != m.fixedRows() - 1 || col <= 0)
-        return;
+    if (row != m.fixedRows() - 1 || col <= 0) return;
     m.setCol(col);
     m.sort(col, ascending);
     ascending = !ascending;
@@ -718,16 +703,14 @@ void positions::LoadOffers() {
     const ui::GridModel& d = dg->model();
     const QString key = d.text(d.row(), 0).trimmed();
     // The invisible placeholder of an empty list has no position to show.
-    if (key.isEmpty())
-        return;
+    if (key.isEmpty()) return;
 
     std::vector<double> limits;
     rsCat = Global::Cn().open(catalogue::bandLimitsStatement(key));
     while (!rsCat->eof()) {
         const core::Value vl = rsCat->field(QStringLiteral("VL"));
         // A blank limit is no limit; the bands below read it as 0 the same way.
-        if (!vl.isNull())
-            limits.push_back(vl.toDouble());
+        if (!vl.isNull()) limits.push_back(vl.toDouble());
         rsCat->moveNext();
     }
     closeRsCat();
@@ -747,27 +730,25 @@ void positions::LoadOffers() {
     while (!rsCat->eof()) {
         const int32_t ind = rsCat->field(QStringLiteral("IND")).toInt32();
         if (ind != last) {
-            p.addItem(QString::number(ind) + tab + rsCat->field(QStringLiteral("RGN_NM")).toText().trimmed() + tab +
-                      rsCat->field(QStringLiteral("CT_NM")).toText().trimmed() + tab +
+            p.addItem(QString::number(ind) + tab + rsCat->field(QStringLiteral("RGN_NM")).toText().trimmed() +
+                      tab + rsCat->field(QStringLiteral("CT_NM")).toText().trimmed() + tab +
                       rsCat->field(QStringLiteral("BS_NM")).toText() + tab +
                       rsCat->field(QStringLiteral("TO_OUT")).toText());
             last = ind;
         }
         const core::Value from = rsCat->field(QStringLiteral("VL_FRM"));
         const core::Value to = rsCat->field(QStringLiteral("VL_TO"));
-        const std::vector<int> covered =
-            catalogue::bandsCovered(breaks, from.isNull() ? 0.0 : from.toDouble(), to.isNull() ? 0.0 : to.toDouble());
+        const std::vector<int> covered = catalogue::bandsCovered(
+            breaks, from.isNull() ? 0.0 : from.toDouble(), to.isNull() ? 0.0 : to.toDouble());
         if (!covered.empty()) {
             const QString price = Global::FormatValue(rsCat->field(QStringLiteral("CST"))).toText();
             const int row = p.rows() - 1;
-            for (int i : covered)
-                p.setText(row, i + 4, price);
+            for (int i : covered) p.setText(row, i + 4, price);
         }
         rsCat->moveNext();
     }
     closeRsCat();
-    if (p.rows() >= 3)
-        p.removeItem(1);
+    if (p.rows() >= 3) p.removeItem(1);
     ui::FitColumns(*prices, *width_label, 1);
     prices->refresh();
     prices->show();
@@ -800,8 +781,9 @@ void positions::LoadBases() {
             }
             m.setMergeRow(r, true);
         }
-        m.addItem(rsCat->field(QStringLiteral("IND")).toText() + tab + rsCat->field(QStringLiteral("CT_NM")).toText() +
-                  tab + QStringLiteral("V") + tab + rsCat->field(QStringLiteral("BS_NM")).toText());
+        m.addItem(rsCat->field(QStringLiteral("IND")).toText() + tab +
+                  rsCat->field(QStringLiteral("CT_NM")).toText() + tab + QStringLiteral("V") + tab +
+                  rsCat->field(QStringLiteral("BS_NM")).toText());
         rsCat->moveNext();
     }
     closeRsCat();
@@ -812,8 +794,7 @@ QString positions::BasesFilter() const {
     const ui::GridModel& m = bases->model();
     std::vector<catalogue::BaseMark> rows;
     rows.reserve(static_cast<size_t>(m.rows()));
-    for (int r = 0; r < m.rows(); ++r)
-        rows.push_back({m.text(r, 0), m.text(r, 2)});
+    for (int r = 0; r < m.rows(); ++r) rows.push_back({m.text(r, 0), m.text(r, 2)});
     return catalogue::BasesFilter(rows);
 }
 
@@ -837,7 +818,9 @@ void positions::basketPicture_DblClick() {
     }
 }
 
-void positions::Command3_Click() { Global::ClearBasket(); }
+void positions::Command3_Click() {
+    Global::ClearBasket();
+}
 
 // ---------------------------------------------------------------------------------
 // Layout
@@ -864,16 +847,13 @@ void positions::Form_Resize() {
     in.mainMinimized = top != this && top->isMinimized();
     auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
     const Qt::WindowStates st = sub ? sub->windowState() : windowState();
-    in.state = (st & Qt::WindowMinimized)                             ? catalogue::WindowState::Minimized
+    in.state = (st & Qt::WindowMinimized)                            ? catalogue::WindowState::Minimized
                : (st & (Qt::WindowMaximized | Qt::WindowFullScreen)) ? catalogue::WindowState::Maximized
-                                                                      : catalogue::WindowState::Normal;
+                                                                     : catalogue::WindowState::Normal;
     const ui::GridModel& dm = dg->model();
-    for (int c = 0; c < dm.cols(); ++c)
-        in.dgCols.push_back(dm.colWidth(c));
-    in.dgWidth = twips(dg).width();
+    for (int c = 0; c < dm.cols(); ++c) in.dgCols.push_back(dm.colWidth(c));
     const ui::GridModel& bm = bases->model();
-    for (int c = 0; c < bm.cols(); ++c)
-        in.basesCols.push_back(bm.colWidth(c));
+    for (int c = 0; c < bm.cols(); ++c) in.basesCols.push_back(bm.colWidth(c));
     in.basesTop = twips(bases).y();
     in.label2Left = twips(Label2).x();
     const QRect waiting = twips(frmWaiting);
@@ -881,17 +861,16 @@ void positions::Form_Resize() {
     in.waitingH = waiting.height();
 
     const catalogue::Layout L = catalogue::computeLayout(in);
-    if (L.frBasketLeft)
-        setLeft(Fr_basket, *L.frBasketLeft);
+    if (L.frBasketLeft) setLeft(Fr_basket, *L.frBasketLeft);
     if (L.correctedSize) {
-        const QSize want(core::twipsToPx(L.correctedSize->width()), core::twipsToPx(L.correctedSize->height()));
+        const QSize want(core::twipsToPx(L.correctedSize->width()),
+                         core::twipsToPx(L.correctedSize->height()));
         if (sub)
             sub->resize(sub->size() + (want - size()));
         else
             resize(want);
     }
-    if (!L.laidOut)
-        return;
+    if (!L.laidOut) return;
     const int H = L.H;
 
     setWidth(Shape3[0], L.shape3_0Width);

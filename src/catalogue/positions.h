@@ -3,10 +3,6 @@
 // group with their price range, the supplier offers of the selected position by
 // quantity band, the bases filter, and adding a position to the basket.
 
-#include "app/global/global.h"
-#include "core/seams.h"
-#include "store/connection.h"
-
 #include <QHash>
 #include <QList>
 #include <QPoint>
@@ -14,6 +10,10 @@
 #include <QSize>
 #include <QWidget>
 #include <memory>
+
+#include "app/global/global.h"
+#include "core/seams.h"
+#include "store/connection.h"
 
 class QCheckBox;
 class QComboBox;

@@ -1,8 +1,5 @@
 #include "ui/label_array.h"
 
-#include "core/twips.h"
-#include "ui/twips_layout.h"
-
 #include <QEvent>
 #include <QFontMetrics>
 #include <QLabel>
@@ -10,6 +7,9 @@
 #include <QPalette>
 #include <QWidget>
 #include <algorithm>
+
+#include "core/twips.h"
+#include "ui/twips_layout.h"
 
 namespace ui {
 namespace {
@@ -54,8 +54,7 @@ LabelArray::Element& LabelArray::at(int i) {
 }
 
 const LabelArray::Element* LabelArray::find(int i) const {
-    if (i < 0 || i >= count())
-        return nullptr;
+    if (i < 0 || i >= count()) return nullptr;
     return &elements_[static_cast<size_t>(i)];
 }
 
@@ -63,7 +62,9 @@ void LabelArray::place(Element& e) {
     setGeometryTwips(*e.label, e.left, e.top, e.width, height_);
 }
 
-QLabel* LabelArray::label(int i) { return at(i).label; }
+QLabel* LabelArray::label(int i) {
+    return at(i).label;
+}
 
 const QLabel* LabelArray::existing(int i) const {
     const Element* e = find(i);
@@ -75,14 +76,18 @@ QString LabelArray::caption(int i) const {
     return e ? e->label->text() : QString();
 }
 
-void LabelArray::setCaption(int i, const QString& text) { at(i).label->setText(text); }
+void LabelArray::setCaption(int i, const QString& text) {
+    at(i).label->setText(text);
+}
 
 int LabelArray::tag(int i) const {
     const Element* e = find(i);
     return e ? e->tag : 0;
 }
 
-void LabelArray::setTag(int i, int tag) { at(i).tag = tag; }
+void LabelArray::setTag(int i, int tag) {
+    at(i).tag = tag;
+}
 
 void LabelArray::setColors(int i, uint32_t back, uint32_t fore) {
     QLabel* l = at(i).label;
@@ -150,8 +155,7 @@ int LabelArray::indexOf(const QObject* o) const {
     for (int i = 0; i < count(); ++i) {
         const QObject* l = elements_[static_cast<size_t>(i)].label;
         for (const QObject* p = o; p; p = p->parent()) {
-            if (p == l)
-                return i;
+            if (p == l) return i;
         }
     }
     return -1;
@@ -185,8 +189,7 @@ bool LabelArray::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::MouseMove && event->type() != QEvent::MouseButtonPress)
         return QObject::eventFilter(watched, event);
     const int index = indexOf(watched);
-    if (index < 0)
-        return QObject::eventFilter(watched, event);
+    if (index < 0) return QObject::eventFilter(watched, event);
     if (event->type() == QEvent::MouseMove) {
         emit mouseMoved(index);
         return false;

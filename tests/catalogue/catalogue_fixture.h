@@ -3,16 +3,17 @@
 // a recording connection in front of it as Cn, and a guard that puts the shared state
 // (Cn, CurrentOrder, CatalogueOpen, the dialog seam, the dpi, the screen) back.
 
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QStringList>
+#include <QTemporaryDir>
+
 #include "app/global/global.h"
 #include "catalogue/positions.h"
 #include "core/twips.h"
 #include "store/dbf_connection.h"
 #include "support/recording_connection.h"
-
-#include <QDir>
-#include <QStringList>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace testcat {
 
@@ -61,24 +62,37 @@ inline const QStringList& sampleData() {
         QStringLiteral("INSERT INTO TBL_CTS (IND, IND_RGN, CT_NM) VALUES (2, 2, 'Екатеринбург')"),
         QStringLiteral("INSERT INTO TBL_CTS (IND, IND_RGN, CT_NM) VALUES (3, 1, 'Тула')"),
         QStringLiteral("INSERT INTO TBL_ORGS (IND, ORG_NM) VALUES (1, 'Металлсервис')"),
-        QStringLiteral("INSERT INTO TBL_BSS (IND, IND_CT, IND_ORG, BS_NM) VALUES (1, 1, 1, 'Склад Москва-1')"),
+        QStringLiteral(
+            "INSERT INTO TBL_BSS (IND, IND_CT, IND_ORG, BS_NM) VALUES (1, 1, 1, 'Склад Москва-1')"),
         QStringLiteral("INSERT INTO TBL_BSS (IND, IND_CT, IND_ORG, BS_NM) VALUES (2, 2, 1, 'Склад ЕКБ')"),
         QStringLiteral("INSERT INTO TBL_BSS (IND, IND_CT, IND_ORG, BS_NM) VALUES (3, 3, 1, 'Тульская база')"),
         QStringLiteral("INSERT INTO TBL_PRSS (IND, IND_BS, PRS_NM) VALUES (1, 1, 'Прайс Москва')"),
         QStringLiteral("INSERT INTO TBL_PRSS (IND, IND_BS, PRS_NM) VALUES (2, 2, 'Прайс ЕКБ')"),
         QStringLiteral("INSERT INTO TBL_PRSS (IND, IND_BS, PRS_NM) VALUES (3, 3, 'Прайс Тула')"),
-        QStringLiteral("INSERT INTO TBL_STFS (IND, IND_PST, IND_PRS, TO_OUT) VALUES (1000, 100, 1, 'Арм 12 А500С н/д')"),
-        QStringLiteral("INSERT INTO TBL_STFS (IND, IND_PST, IND_PRS, TO_OUT) VALUES (1001, 100, 2, 'Арматура 12мм')"),
-        QStringLiteral("INSERT INTO TBL_STFS (IND, IND_PST, IND_PRS, TO_OUT) VALUES (1002, 100, 3, 'Арм.12')"),
-        QStringLiteral("INSERT INTO TBL_STFS (IND, IND_PST, IND_PRS, TO_OUT) VALUES (1003, 101, 1, 'Арм 10')"),
-        QStringLiteral("INSERT INTO TBL_STFS (IND, IND_PST, IND_PRS, TO_OUT) VALUES (1004, 103, 2, 'Арм 10 дубль')"),
-        QStringLiteral("INSERT INTO TBL_CSTS (IND, IND_STF, VL_FRM, VL_TO, CST) VALUES (1, 1000, 0, 5, 52000)"),
-        QStringLiteral("INSERT INTO TBL_CSTS (IND, IND_STF, VL_FRM, VL_TO, CST) VALUES (2, 1000, 5, 10, 51000)"),
-        QStringLiteral("INSERT INTO TBL_CSTS (IND, IND_STF, VL_FRM, VL_TO, CST) VALUES (3, 1000, 10, 0, 50000)"),
-        QStringLiteral("INSERT INTO TBL_CSTS (IND, IND_STF, VL_FRM, VL_TO, CST) VALUES (4, 1001, 0, 0, 53000)"),
-        QStringLiteral("INSERT INTO TBL_CSTS (IND, IND_STF, VL_FRM, VL_TO, CST) VALUES (5, 1002, 0, 7, 49500)"),
-        QStringLiteral("INSERT INTO TBL_CSTS (IND, IND_STF, VL_FRM, VL_TO, CST) VALUES (6, 1003, 0, 0, 48000)"),
-        QStringLiteral("INSERT INTO TBL_CSTS (IND, IND_STF, VL_FRM, VL_TO, CST) VALUES (7, 1004, 0, 0, 47000)"),
+        QStringLiteral(
+            "INSERT INTO TBL_STFS (IND, IND_PST, IND_PRS, TO_OUT) VALUES (1000, 100, 1, 'Арм 12 А500С н/д')"),
+        QStringLiteral(
+            "INSERT INTO TBL_STFS (IND, IND_PST, IND_PRS, TO_OUT) VALUES (1001, 100, 2, 'Арматура 12мм')"),
+        QStringLiteral(
+            "INSERT INTO TBL_STFS (IND, IND_PST, IND_PRS, TO_OUT) VALUES (1002, 100, 3, 'Арм.12')"),
+        QStringLiteral(
+            "INSERT INTO TBL_STFS (IND, IND_PST, IND_PRS, TO_OUT) VALUES (1003, 101, 1, 'Арм 10')"),
+        QStringLiteral(
+            "INSERT INTO TBL_STFS (IND, IND_PST, IND_PRS, TO_OUT) VALUES (1004, 103, 2, 'Арм 10 дубль')"),
+        QStringLiteral(
+            "INSERT INTO TBL_CSTS (IND, IND_STF, VL_FRM, VL_TO, CST) VALUES (1, 1000, 0, 5, 52000)"),
+        QStringLiteral(
+            "INSERT INTO TBL_CSTS (IND, IND_STF, VL_FRM, VL_TO, CST) VALUES (2, 1000, 5, 10, 51000)"),
+        QStringLiteral(
+            "INSERT INTO TBL_CSTS (IND, IND_STF, VL_FRM, VL_TO, CST) VALUES (3, 1000, 10, 0, 50000)"),
+        QStringLiteral(
+            "INSERT INTO TBL_CSTS (IND, IND_STF, VL_FRM, VL_TO, CST) VALUES (4, 1001, 0, 0, 53000)"),
+        QStringLiteral(
+            "INSERT INTO TBL_CSTS (IND, IND_STF, VL_FRM, VL_TO, CST) VALUES (5, 1002, 0, 7, 49500)"),
+        QStringLiteral(
+            "INSERT INTO TBL_CSTS (IND, IND_STF, VL_FRM, VL_TO, CST) VALUES (6, 1003, 0, 0, 48000)"),
+        QStringLiteral(
+            "INSERT INTO TBL_CSTS (IND, IND_STF, VL_FRM, VL_TO, CST) VALUES (7, 1004, 0, 0, 47000)"),
     };
     return s;
 }
@@ -111,11 +125,9 @@ public:
         QDir(dir_.path()).mkpath(QStringLiteral("DB"));
         real_ = store::openFolder(dir_.filePath(QStringLiteral("DB")));
         if (tables) {
-            for (const QString& s : createStatements())
-                real_->execute(s);
+            for (const QString& s : createStatements()) real_->execute(s);
         }
-        for (const QString& s : data)
-            real_->execute(s);
+        for (const QString& s : data) real_->execute(s);
         auto rec = std::make_unique<testsupport::RecordingConnection>(real_.get());
         recorder_ = rec.get();
         Global::setCn(std::move(rec));

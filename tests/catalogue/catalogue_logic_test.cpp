@@ -2,8 +2,9 @@
 // and their captions, and the layout arithmetic.
 #include "catalogue/catalogue_logic.h"
 
-#include <QLocale>
 #include <gtest/gtest.h>
+
+#include <QLocale>
 #include <map>
 #include <set>
 
@@ -17,37 +18,41 @@ TEST(CatalogueStatements, PositionsOfAGroupWithTheBasesFilter) {
     const QString cond = positionsCondition(10, QStringLiteral(" AND d.IND_BS IN (2,1)"));
     EXPECT_EQ(cond, QStringLiteral("a.IND_GRP=10 AND d.IND_BS IN (2,1)"));
     EXPECT_EQ(positionsStatement(cond),
-              QStringLiteral("SELECT a.IND, a.PST_NM, MAX(c.CST) as MAX_CST, MIN(c.CST) as MIN_CST FROM ((TBL_PSTS a "
-                             "INNER JOIN TBL_STFS b ON a.IND=b.IND_PST) INNER JOIN TBL_CSTS c ON b.IND=c.IND_STF) "
-                             "INNER JOIN TBL_PRSS d ON b.IND_PRS=d.IND WHERE a.IND_GRP=10 AND d.IND_BS IN (2,1) "
-                             "GROUP BY a.IND, a.PST_NM ORDER BY PST_NM"));
+              QStringLiteral(
+                  "SELECT a.IND, a.PST_NM, MAX(c.CST) as MAX_CST, MIN(c.CST) as MIN_CST FROM ((TBL_PSTS a "
+                  "INNER JOIN TBL_STFS b ON a.IND=b.IND_PST) INNER JOIN TBL_CSTS c ON b.IND=c.IND_STF) "
+                  "INNER JOIN TBL_PRSS d ON b.IND_PRS=d.IND WHERE a.IND_GRP=10 AND d.IND_BS IN (2,1) "
+                  "GROUP BY a.IND, a.PST_NM ORDER BY PST_NM"));
     EXPECT_EQ(positionsCondition(7, QString()), QStringLiteral("a.IND_GRP=7"));
 }
 
 TEST(CatalogueStatements, BandLimitsJoinTwoQueriesWithCarriageReturnLineFeed) {
     EXPECT_EQ(bandLimitsStatement(QStringLiteral("100")),
-              QStringLiteral("SELECT DISTINCT VL FROM (SELECT c.VL_FRM AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d "
-                             "ON a.IND_PRS=d.IND) INNER JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=100\r\n"
-                             "UNION ALL\r\n"
-                             "SELECT c.VL_TO AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d ON a.IND_PRS=d.IND) INNER "
-                             "JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=100) ORDER BY VL"));
+              QStringLiteral(
+                  "SELECT DISTINCT VL FROM (SELECT c.VL_FRM AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d "
+                  "ON a.IND_PRS=d.IND) INNER JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=100\r\n"
+                  "UNION ALL\r\n"
+                  "SELECT c.VL_TO AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d ON a.IND_PRS=d.IND) INNER "
+                  "JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=100) ORDER BY VL"));
 }
 
 TEST(CatalogueStatements, OffersOfAPositionAtTheMarkedBases) {
-    EXPECT_EQ(offersStatement(QStringLiteral("100"), QStringLiteral(" AND d.IND_BS IN (3)")),
-              QStringLiteral("SELECT a.IND, g.RGN_NM, f.CT_NM, e.BS_NM, a.TO_OUT, c.VL_FRM, c.VL_TO, c.CST FROM "
-                             "(((((TBL_STFS a INNER JOIN TBL_PRSS b ON a.IND_PRS=b.IND) INNER JOIN TBL_BSS e ON "
-                             "b.IND_BS=e.IND) INNER JOIN TBL_CTS f ON e.IND_CT=f.IND) INNER JOIN TBL_RGNS g ON "
-                             "f.IND_RGN=g.IND) INNER JOIN TBL_PRSS d ON a.IND_PRS=d.IND) INNER JOIN TBL_CSTS c ON "
-                             "a.IND=c.IND_STF WHERE a.IND_PST=100 AND d.IND_BS IN (3) ORDER BY g.RGN_NM, f.CT_NM, "
-                             "e.BS_NM, a.TO_OUT, a.IND"));
+    EXPECT_EQ(
+        offersStatement(QStringLiteral("100"), QStringLiteral(" AND d.IND_BS IN (3)")),
+        QStringLiteral("SELECT a.IND, g.RGN_NM, f.CT_NM, e.BS_NM, a.TO_OUT, c.VL_FRM, c.VL_TO, c.CST FROM "
+                       "(((((TBL_STFS a INNER JOIN TBL_PRSS b ON a.IND_PRS=b.IND) INNER JOIN TBL_BSS e ON "
+                       "b.IND_BS=e.IND) INNER JOIN TBL_CTS f ON e.IND_CT=f.IND) INNER JOIN TBL_RGNS g ON "
+                       "f.IND_RGN=g.IND) INNER JOIN TBL_PRSS d ON a.IND_PRS=d.IND) INNER JOIN TBL_CSTS c ON "
+                       "a.IND=c.IND_STF WHERE a.IND_PST=100 AND d.IND_BS IN (3) ORDER BY g.RGN_NM, f.CT_NM, "
+                       "e.BS_NM, a.TO_OUT, a.IND"));
 }
 
 TEST(CatalogueStatements, Bases) {
-    EXPECT_EQ(basesStatement(),
-              QStringLiteral("SELECT a.RGN_NM, b.CT_NM, c.IND, c.BS_NM FROM (TBL_RGNS a INNER JOIN TBL_CTS b ON "
-                             "a.IND=b.IND_RGN) INNER JOIN TBL_BSS c ON b.IND=c.IND_CT ORDER BY a.RGN_NM, b.CT_NM, "
-                             "c.BS_NM"));
+    EXPECT_EQ(
+        basesStatement(),
+        QStringLiteral("SELECT a.RGN_NM, b.CT_NM, c.IND, c.BS_NM FROM (TBL_RGNS a INNER JOIN TBL_CTS b ON "
+                       "a.IND=b.IND_RGN) INNER JOIN TBL_BSS c ON b.IND=c.IND_CT ORDER BY a.RGN_NM, b.CT_NM, "
+                       "c.BS_NM"));
 }
 
 // --- bases filter ----------------------------------------------------------------
@@ -68,8 +73,7 @@ TEST(BasesFilter, MarkedKeysInGridOrder) {
         {"only exactly V counts", {{"2", "v"}, {"1", " V"}, {"3", "V"}}, " AND d.IND_BS IN (3)"},
         {"a marked region row adds key 0", {{"0", "V"}, {"2", "V"}}, " AND d.IND_BS IN (0,2)"},
     };
-    for (const FilterCase& c : cases)
-        EXPECT_EQ(BasesFilter(c.rows), QString::fromUtf8(c.expected)) << c.name;
+    for (const FilterCase& c : cases) EXPECT_EQ(BasesFilter(c.rows), QString::fromUtf8(c.expected)) << c.name;
 }
 
 // --- quantity bands --------------------------------------------------------------
@@ -96,13 +100,11 @@ Grid offersGrid(const std::vector<Offer>& offers, QChar point = QLatin1Char('.')
         }
     const std::vector<double> breaks = bandBreaks(std::vector<double>(distinct.begin(), distinct.end()));
     Grid g;
-    for (size_t i = 1; i < breaks.size(); ++i)
-        g.captions << bandCaption(breaks[i - 1], breaks[i], point);
+    for (size_t i = 1; i < breaks.size(); ++i) g.captions << bandCaption(breaks[i - 1], breaks[i], point);
     for (const Offer& o : offers) {
         std::vector<double> row(breaks.size() - 1, 0.0);
         for (const Band& b : o)
-            for (int i : bandsCovered(breaks, b.from, b.to))
-                row[static_cast<size_t>(i - 1)] = b.price;
+            for (int i : bandsCovered(breaks, b.from, b.to)) row[static_cast<size_t>(i - 1)] = b.price;
         g.prices.push_back(row);
     }
     return g;
@@ -159,8 +161,7 @@ TEST(Bands, CaptionsUseTheGivenDecimalSeparatorAndShortestNumbers) {
 TEST(Bands, ManyLimitsAreAllKept) {
     // More limits than the hundred slots an array of fixed size would hold.
     std::vector<double> limits;
-    for (int i = 0; i < 150; ++i)
-        limits.push_back(i * 2.0);
+    for (int i = 0; i < 150; ++i) limits.push_back(i * 2.0);
     const std::vector<double> breaks = bandBreaks(limits);
     ASSERT_EQ(breaks.size(), 151u);
     EXPECT_EQ(breaks.back(), kEndMark);
@@ -178,7 +179,8 @@ TEST(Bands, NoLimitsAtAllGiveNoBandColumn) {
 
 TEST(LayoutRounding, HalvesGoToTheEvenNeighbour) {
     const std::vector<std::pair<std::pair<long long, long long>, long long>> cases = {
-        {{5, 2}, 2}, {{7, 2}, 4}, {{9, 2}, 4}, {{10, 4}, 2}, {{11, 4}, 3}, {{-5, 2}, -2}, {{-7, 2}, -4}, {{6, 3}, 2},
+        {{5, 2}, 2},  {{7, 2}, 4},   {{9, 2}, 4},   {{10, 4}, 2},
+        {{11, 4}, 3}, {{-5, 2}, -2}, {{-7, 2}, -4}, {{6, 3}, 2},
     };
     for (const auto& [in, expected] : cases)
         EXPECT_EQ(roundDivHalfEven(in.first, in.second), expected) << in.first << "/" << in.second;
@@ -193,7 +195,6 @@ LayoutInput normalWindow(int W, int H) {
     in.screenW = 28800;
     in.screenH = 16200;
     in.dgCols = {0, 3000, 1000, 1000};
-    in.dgWidth = 9950;
     in.basesCols = {0, 1500, 400, 2000};
     in.basesTop = 300;
     in.label2Left = 150;
@@ -235,12 +236,15 @@ TEST(Layout, TheMarkColumnKeeps400AndTheOthersShareTheRest) {
     EXPECT_EQ(computeLayout(in).basesCols[2], 400);
 }
 
-TEST(Layout, ColumnsFollowTheGridWidthBeforeItChanges) {
+TEST(Layout, ColumnsShareTheWidthTheGridTakes) {
+    // dg becomes 20000 - 6000 - 550 = 13450 wide: 13150 to share 3 : 1 : 1.
     LayoutInput in = normalWindow(20000, 12000);
-    in.dgWidth = 5300;  // 5000 to share
     const Layout L = computeLayout(in);
-    EXPECT_EQ(L.dgCols, (std::vector<int>{0, 3000, 1000, 1000}));
-    EXPECT_EQ(L.dgWidth, 20000 - 6000 - 550);
+    EXPECT_EQ(L.dgWidth, 13450);
+    EXPECT_EQ(L.dgCols, (std::vector<int>{0, 7890, 2630, 2630}));
+    // Laid out again at the same size, nothing moves.
+    in.dgCols = L.dgCols;
+    EXPECT_EQ(computeLayout(in).dgCols, L.dgCols);
 }
 
 struct BoundCase {
@@ -257,8 +261,10 @@ TEST(Layout, SizeBounds) {
         {"wider than the screen", 30000, 10000, WindowState::Normal, QSize(28800, 10000), true},
         {"taller than the screen less 500", 15000, 16000, WindowState::Normal, QSize(15000, 15700), true},
         {"within bounds", 12000, 8500, WindowState::Normal, std::nullopt, true},
-        {"a small maximised window is not laid out", 10000, 9000, WindowState::Maximized, std::nullopt, false},
-        {"a short maximised window is not laid out", 11000, 8000, WindowState::Maximized, std::nullopt, false},
+        {"a small maximised window is not laid out", 10000, 9000, WindowState::Maximized, std::nullopt,
+         false},
+        {"a short maximised window is not laid out", 11000, 8000, WindowState::Maximized, std::nullopt,
+         false},
         {"a maximised window is never corrected", 30000, 20000, WindowState::Maximized, std::nullopt, true},
         {"a minimised window keeps its layout", 15000, 10000, WindowState::Minimized, std::nullopt, false},
     };

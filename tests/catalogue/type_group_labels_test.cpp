@@ -1,5 +1,11 @@
 // The type and group lists: LoadTypeGroupLabels filling a growable label array and
 // sizing its frame, and the catalogue's lists when they are long.
+#include <gtest/gtest.h>
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QTest>
+
 #include "app/global/global.h"
 #include "catalogue/catalogue_fixture.h"
 #include "catalogue/catalogue_logic.h"
@@ -7,11 +13,6 @@
 #include "support/scripted_seams.h"
 #include "ui/label_array.h"
 #include "ui/twips_layout.h"
-
-#include <QGroupBox>
-#include <QLabel>
-#include <QTest>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -38,8 +39,7 @@ protected:
     void load(int16_t typeId) { Global::LoadTypeGroupLabels(typeId, *labels, *frame); }
     int visibleCount() const {
         int n = 0;
-        for (int i = 0; i < labels->count(); ++i)
-            n += labels->isVisible(i) ? 1 : 0;
+        for (int i = 0; i < labels->count(); ++i) n += labels->isVisible(i) ? 1 : 0;
         return n;
     }
 
@@ -128,8 +128,7 @@ TEST_F(TypeGroupLabels, ARowLimitWrapsTheListIntoColumnsInsideTheFrame) {
     EXPECT_NEAR(ui::widthTwips(*frame), labels->span() + 150, 15);
     EXPECT_EQ(labels->left(15), labels->left(0) + w + ui::LabelArray::kColumnGap);
     EXPECT_EQ(labels->top(15), labels->top(0));
-    for (int i = 0; i < 40; ++i)
-        EXPECT_TRUE(frame->rect().contains(labels->label(i)->geometry())) << i;
+    for (int i = 0; i < 40; ++i) EXPECT_TRUE(frame->rect().contains(labels->label(i)->geometry())) << i;
 }
 
 // The catalogue window with long lists: every entry can be reached and none leaves
@@ -164,8 +163,7 @@ TEST(LongLists, TheCatalogueShowsFortyTypesAndFortyGroupsInsideTheWindow) {
     ASSERT_TRUE(frm2->isVisible());
     EXPECT_EQ(frm2->title(), QStringLiteral("Тип 40"));
     EXPECT_LE(frm2->geometry().bottom(), w.rect().bottom());
-    for (int i = 0; i < 40; ++i)
-        EXPECT_TRUE(w.lb2().isVisible(i)) << i;
+    for (int i = 0; i < 40; ++i) EXPECT_TRUE(w.lb2().isVisible(i)) << i;
 
     // The last group can be chosen.
     QTest::mouseMove(w.lb2().label(39), QPoint(6, 6));

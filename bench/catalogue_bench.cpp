@@ -1,0 +1,399 @@
+// Measures the catalogue window on a large folder: choosing a group of about 2 000
+// positions, and selecting a position with about 200 offers over 20 band limits, each
+// driven by mouse events on the real window; the statements alone and the grid fill
+// are measured apart. Optionally renders the window to PNG files.
+//
+//   catalogue_bench [--db DIR | --build DIR] [--shot FILE.png] [--runs N]
+//
+// Without --db it builds its own folder through the store (in a temporary directory,
+// or in the empty folder --build names, which is kept): one group of 2 000
+// positions with three offers each, and one position with 200 offers cut by 20 limits.
+// With --db it measures the busiest group and the position with the most offers there.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "app/global/global.h"
+#include "catalogue/catalogue_logic.h"
+#include "catalogue/positions.h"
+#include "core/errors.h"
+#include "core/helpers.h"
+#include "core/twips.h"
+#include "store/dbf_connection.h"
+#include "ui/flexgrid.h"
+#include "ui/label_array.h"
+
+namespace {
+
+double msOf(const std::function<void()>& f) {
+    QElapsedTimer t;
+    t.start();
+    f();
+    return static_cast<double>(t.nsecsElapsed()) / 1e6;
+}
+
+struct Stats {
+    double median = 0, best = 0, worst = 0;
+};
+
+Stats stats(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return {v[v.size() / 2], v.front(), v.back()};
+}
+
+void report(const char* what, const std::vector<double>& samples) {
+    const Stats s = stats(samples);
+    std::printf("  %-46s median %8.1f ms   best %8.1f   worst %8.1f\n", what, s.median, s.best, s.worst);
+}
+
+void send(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::NoButton) {
+    const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton;
+    QMouseEvent e(type, QPointF(pos), QPointF(w->mapToGlobal(pos)), button, held, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+void click(QWidget* w, QPoint pos) {
+    send(w, QEvent::MouseButtonPress, pos, Qt::LeftButton);
+    send(w, QEvent::MouseButtonRelease, pos, Qt::LeftButton);
+}
+
+// Builds the benchmark's own folder through the store, in batches of rows per INSERT.
+void buildFolder(store::Connection& cn) {
+    const QStringList creates = {
+        "CREATE TABLE TBL_TPS (IND int,TP_NM varchar (250))",
+        "CREATE TABLE TBL_GRPS (IND int,IND_TP int,GRP_NM varchar (250))",
+        "CREATE TABLE TBL_PSTS (IND int,IND_GRP int,PST_NM varchar (250))",
+        "CREATE TABLE TBL_RGNS (IND int,RGN_NM varchar (250))",
+        "CREATE TABLE TBL_CTS (IND int,IND_RGN int,CT_NM varchar (250))",
+        "CREATE TABLE TBL_ORGS (IND int,ORG_NM varchar (250))",
+        "CREATE TABLE TBL_BSS (IND int,IND_CT int,IND_ORG int,BS_NM varchar (250))",
+        "CREATE TABLE TBL_PRSS (IND int,IND_BS int,PRS_NM varchar (250))",
+        "CREATE TABLE TBL_STFS (IND int,IND_PST int,IND_PRS int,TO_OUT varchar (250))",
+        "CREATE TABLE TBL_CSTS (IND int,IND_STF int,VL_FRM double,VL_TO double,CST double)",
+    };
+    for (const QString& s : creates) cn.execute(s);
+
+    struct Batch {
+        store::Connection& cn;
+        QString head;
+        QStringList rows;
+        void add(const QString& row) {
+            rows << row;
+            if (rows.size() >= 400) flush();
+        }
+        void flush() {
+            if (!rows.isEmpty()) cn.execute(head + rows.join(QLatin1Char(',')));
+            rows.clear();
+        }
+    };
+    cn.execute("INSERT INTO TBL_TPS (IND, TP_NM) VALUES (1, 'Сортовой прокат')");
+    cn.execute("INSERT INTO TBL_GRPS (IND, IND_TP, GRP_NM) VALUES (1, 1, 'Арматура')");
+    cn.execute("INSERT INTO TBL_ORGS (IND, ORG_NM) VALUES (1, 'Металлоторг')");
+    const int regions = 8, basesPerRegion = 5, bases = regions * basesPerRegion;
+    for (int r = 1; r <= regions; ++r) {
+        cn.execute(QString("INSERT INTO TBL_RGNS (IND, RGN_NM) VALUES (%1, 'Регион %1')").arg(r));
+        cn.execute(QString("INSERT INTO TBL_CTS (IND, IND_RGN, CT_NM) VALUES (%1, %1, 'Город %1')").arg(r));
+    }
+    for (int b = 1; b <= bases; ++b) {
+        cn.execute(QString("INSERT INTO TBL_BSS (IND, IND_CT, IND_ORG, BS_NM) VALUES (%1, %2, 1, 'База %1')")
+                       .arg(b)
+                       .arg((b - 1) / basesPerRegion + 1));
+        cn.execute(QString("INSERT INTO TBL_PRSS (IND, IND_BS, PRS_NM) VALUES (%1, %1, 'Прайс %1')").arg(b));
+    }
+
+    Batch psts{cn, "INSERT INTO TBL_PSTS (IND, IND_GRP, PST_NM) VALUES ", {}};
+    Batch stfs{cn, "INSERT INTO TBL_STFS (IND, IND_PST, IND_PRS, TO_OUT) VALUES ", {}};
+    Batch csts{cn, "INSERT INTO TBL_CSTS (IND, IND_STF, VL_FRM, VL_TO, CST) VALUES ", {}};
+    int stf = 0, cst = 0;
+    const int positions = 2000;
+    for (int p = 1; p <= positions; ++p) {
+        psts.add(QString("(%1, 1, 'Арматура %2 А500С, вариант %1')").arg(p).arg(6 + p % 35));
+        if (p == 1) continue;
+        for (int k = 0; k < 3; ++k) {
+            ++stf;
+            stfs.add(QString("(%1, %2, %3, 'Арм %4 А500С')")
+                         .arg(stf)
+                         .arg(p)
+                         .arg((p + k * 7) % bases + 1)
+                         .arg(6 + p % 35));
+            const double price = 40000 + (p * 37 + k * 911) % 9000;
+            csts.add(QString("(%1, %2, 0, 5, %3)").arg(++cst).arg(stf).arg(price + 800));
+            csts.add(QString("(%1, %2, 5, 20, %3)").arg(++cst).arg(stf).arg(price + 400));
+            csts.add(QString("(%1, %2, 20, 0, %3)").arg(++cst).arg(stf).arg(price));
+        }
+    }
+    // Position 1: 200 offers whose bands together use 20 distinct limits.
+    const double limits[20] = {0, 1, 2, 3, 5, 7, 10, 15, 20, 25, 30, 40, 50, 60, 80, 100, 150, 200, 300, 500};
+    for (int k = 0; k < 200; ++k) {
+        ++stf;
+        stfs.add(QString("(%1, 1, %2, 'Арматура 12 А500С, предложение %3')")
+                     .arg(stf)
+                     .arg(k % bases + 1)
+                     .arg(k + 1));
+        const int a = 1 + k % 17, b = a + 1, c = std::min(a + 2 + k % 3, 19);
+        const double price = 45000 + (k * 131) % 5000;
+        csts.add(QString("(%1, %2, 0, %3, %4)").arg(++cst).arg(stf).arg(limits[a]).arg(price + 900));
+        csts.add(QString("(%1, %2, %3, %4, %5)")
+                     .arg(++cst)
+                     .arg(stf)
+                     .arg(limits[a])
+                     .arg(limits[b])
+                     .arg(price + 500));
+        csts.add(QString("(%1, %2, %3, %4, %5)")
+                     .arg(++cst)
+                     .arg(stf)
+                     .arg(limits[b])
+                     .arg(limits[c])
+                     .arg(price + 200));
+        csts.add(QString("(%1, %2, %3, 0, %4)").arg(++cst).arg(stf).arg(limits[c]).arg(price));
+    }
+    psts.flush();
+    stfs.flush();
+    csts.flush();
+    std::printf("built: %d positions in one group, %d offers, %d price bands\n", positions, stf, cst);
+}
+
+int firstInt(store::Connection& cn, const QString& sql, const char* field) {
+    auto rs = cn.open(sql);
+    if (rs->eof()) throw core::DbError(QString("no rows: %1").arg(sql));
+    const int v = rs->field(QString::fromLatin1(field)).toInt32();
+    rs->close();
+    return v;
+}
+
+// Reads every field of every record, as the window does, without any grid.
+int readAll(store::Connection& cn, const QString& sql) {
+    auto rs = cn.open(sql);
+    const QStringList names = rs->fieldNames();
+    int n = 0;
+    while (!rs->eof()) {
+        for (const QString& f : names) (void)rs->field(f).toText();
+        ++n;
+        rs->moveNext();
+    }
+    rs->close();
+    return n;
+}
+
+int indexOfTag(ui::LabelArray& a, int tag) {
+    for (int i = 0; i < a.count(); ++i)
+        if (a.isVisible(i) && a.tag(i) == tag) return i;
+    return -1;
+}
+
+int rowOfKey(ui::FlexGrid* g, int key) {
+    const ui::GridModel& m = g->model();
+    for (int r = m.fixedRows(); r < m.rows(); ++r)
+        if (m.text(r, 0) == QString::number(key)) return r;
+    return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QString dbDir, buildDir, shot;
+    int runs = 7;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == "--db" && i + 1 < args.size())
+            dbDir = args[++i];
+        else if (args[i] == "--build" && i + 1 < args.size())
+            buildDir = args[++i];
+        else if (args[i] == "--shot" && i + 1 < args.size())
+            shot = args[++i];
+        else if (args[i] == "--runs" && i + 1 < args.size())
+            runs = std::max(1, args[++i].toInt());
+        else {
+            std::fprintf(stderr,
+                         "usage: catalogue_bench [--db DIR | --build DIR] [--shot FILE.png] [--runs N]\n");
+            return 2;
+        }
+    }
+
+    try {
+        QTemporaryDir tmp;
+        if (dbDir.isEmpty()) {
+            dbDir = buildDir.isEmpty() ? tmp.filePath("DB") : buildDir;
+            QDir().mkpath(dbDir);
+            const double ms = msOf([&] {
+                auto cn = store::openFolder(dbDir);
+                buildFolder(*cn);
+            });
+            std::printf("folder built in %.0f ms\n", ms);
+        }
+        double openMs = msOf([&] { Global::setCn(store::openFolder(dbDir)); });
+        store::Connection& cn = Global::Cn();
+        std::printf("folder %s opened in %.0f ms\n", qPrintable(dbDir), openMs);
+
+        const int group = firstInt(
+            cn, "SELECT IND_GRP, COUNT(*) AS N FROM TBL_PSTS GROUP BY IND_GRP ORDER BY N DESC", "IND_GRP");
+        const int type =
+            firstInt(cn, QString("SELECT IND_TP FROM TBL_GRPS WHERE IND=%1").arg(group), "IND_TP");
+        const int heavy = firstInt(
+            cn,
+            QString(
+                "SELECT b.IND_PST, COUNT(*) AS N FROM TBL_STFS b INNER JOIN TBL_PSTS a ON a.IND=b.IND_PST "
+                "WHERE a.IND_GRP=%1 GROUP BY b.IND_PST ORDER BY N DESC")
+                .arg(group),
+            "IND_PST");
+
+        // A full-HD screen, whatever the platform reports (offscreen has a small one).
+        core::setLogicalDpiForTests(96);
+        positions::setScreenSizeForTests(QSize(core::pxToTwips(1920), core::pxToTwips(1080)));
+        positions w;
+        w.resize(1280, 860);
+        w.show();
+        QApplication::processEvents();
+        if (qEnvironmentVariableIsSet("CATBENCH_TRACE"))
+            std::printf("window %dx%d px\n", w.width(), w.height());
+
+        auto* title = w.findChild<QLabel*>("Label10");
+        auto* dg = w.findChild<ui::FlexGrid*>("dg");
+        auto* prices = w.findChild<ui::FlexGrid*>("prices");
+
+        std::vector<double> hoverTitle, hoverType, choose, select;
+        int typeIndex = -1, groupIndex = -1;
+        for (int run = 0; run < runs; ++run) {
+            hoverTitle.push_back(msOf([&] { send(title, QEvent::MouseMove, QPoint(5 + run % 3, 5)); }));
+            typeIndex = indexOfTag(w.lb1(), type);
+            if (typeIndex < 0) throw core::Error("the busiest group's type is not in the type list");
+            // Leave the type and come back, so that its groups are read again.
+            const int other = typeIndex == 0 ? 1 : 0;
+            if (w.lb1().isVisible(other)) send(w.lb1().label(other), QEvent::MouseMove, QPoint(4, 4));
+            hoverType.push_back(
+                msOf([&] { send(w.lb1().label(typeIndex), QEvent::MouseMove, QPoint(4, 4)); }));
+            groupIndex = indexOfTag(w.lb2(), group);
+            if (groupIndex < 0) throw core::Error("the busiest group is not in its type's group list");
+            QLabel* g = w.lb2().label(groupIndex);
+            send(g, QEvent::MouseMove, QPoint(4, 4));
+            choose.push_back(msOf([&] {
+                send(g, QEvent::MouseButtonPress, QPoint(4, 4), Qt::LeftButton);
+                send(g, QEvent::MouseButtonRelease, QPoint(4, 4), Qt::LeftButton);
+            }));
+        }
+        QApplication::processEvents();
+        const int listed = dg->model().rows() - 1;
+
+        std::vector<double> paintDg;
+        for (int run = 0; run < runs; ++run) paintDg.push_back(msOf([&] { dg->repaint(); }));
+
+        std::vector<double> rebuild;
+        for (int run = 0; run < runs; ++run) rebuild.push_back(msOf([&] { w.LoadPositions(); }));
+
+        const int heavyRow = rowOfKey(dg, heavy);
+        if (heavyRow < 0) throw core::Error("the position with the most offers is not listed");
+        const int otherRow = heavyRow == 1 ? 2 : 1;
+        for (int run = 0; run < runs; ++run) {
+            dg->setTopRow(otherRow);
+            QApplication::processEvents();
+            click(dg->viewport(), dg->cellRect(otherRow, 1).center());
+            dg->setTopRow(heavyRow);
+            QApplication::processEvents();
+            const QRect cell = dg->cellRect(heavyRow, 1);
+            if (cell.isEmpty()) throw core::Error("the position's row cannot be shown");
+            select.push_back(msOf([&] { click(dg->viewport(), cell.center()); }));
+            if (qEnvironmentVariableIsSet("CATBENCH_TRACE"))
+                std::printf("select run %d: rows %d/%d prevRow %d cur %d offers %d: %.1f ms\n", run, otherRow,
+                            heavyRow, w.prevRow(), dg->model().row(), prices->model().rows() - 1,
+                            select.back());
+        }
+        QApplication::processEvents();
+        const int offerRows = prices->model().rows() - 1;
+        const int bandCols = prices->model().cols() - 5;
+
+        std::vector<double> paintPrices;
+        for (int run = 0; run < runs; ++run) paintPrices.push_back(msOf([&] { prices->repaint(); }));
+
+        // The statements alone, read field by field as the window reads them.
+        const QString filter = w.BasesFilter();
+        std::vector<double> qPositions, qOffers;
+        for (int run = 0; run < runs; ++run) {
+            qPositions.push_back(msOf([&] {
+                readAll(cn, catalogue::positionsStatement(catalogue::positionsCondition(group, filter)));
+            }));
+            qOffers.push_back(msOf([&] {
+                readAll(cn, catalogue::bandLimitsStatement(QString::number(heavy)));
+                readAll(cn, catalogue::offersStatement(QString::number(heavy), filter));
+            }));
+        }
+
+        // The grid fill alone: the same rows added to a fresh grid model.
+        std::vector<QString> dgRows, priceRows;
+        for (int r = 1; r < dg->model().rows(); ++r) dgRows.push_back(dg->model().rowTexts(r).join('\t'));
+        for (int r = 1; r < prices->model().rows(); ++r)
+            priceRows.push_back(prices->model().rowTexts(r).join('\t'));
+        std::vector<double> fillDg, fillPrices;
+        for (int run = 0; run < runs; ++run) {
+            fillDg.push_back(msOf([&] {
+                ui::GridModel m(2, 4, 1, 0);
+                for (const QString& row : dgRows) m.addItem(row);
+                m.removeItem(1);
+            }));
+            fillPrices.push_back(msOf([&] {
+                ui::GridModel m(2, 5 + bandCols, 1, 0);
+                for (const QString& row : priceRows) m.addItem(row);
+                m.removeItem(1);
+            }));
+        }
+
+        // The number display of the listed prices alone.
+        std::vector<double> prices4k;
+        for (int run = 0; run < runs; ++run) {
+            prices4k.push_back(msOf([&] {
+                for (int i = 0; i < 2 * listed; ++i)
+                    (void)Global::FormatValue(core::Value(40000.0 + i * 3.7)).toText();
+            }));
+        }
+
+        std::printf("\ngroup %d: %d positions listed; position %d: %d offers, %d band columns; %d runs\n",
+                    group, listed, heavy, offerRows, bandCols, runs);
+        report("type list (move over the title)", hoverTitle);
+        report("group list (move onto a type)", hoverType);
+        report("choose the group (press): whole handler", choose);
+        report("  positions statement, read alone", qPositions);
+        report("  grid fill alone (rows added)", fillDg);
+        report("  price display (FormatValue) alone", prices4k);
+        report("  paint of dg", paintDg);
+        report("rebuild of dg alone (LoadPositions)", rebuild);
+        report("select the position (click): whole handler", select);
+        report("  band limits + offers statements, read alone", qOffers);
+        report("  grid fill alone (rows added)", fillPrices);
+        report("  paint of prices", paintPrices);
+
+        if (!shot.isEmpty()) {
+            // A realistic view: the busy group chosen, the position with most offers selected.
+            dg->setTopRow(std::max(1, heavyRow - 3));
+            QApplication::processEvents();
+            w.grab().save(shot);
+            // And one with the lists open over the grids.
+            send(title, QEvent::MouseMove, QPoint(6, 6));
+            send(w.lb1().label(typeIndex), QEvent::MouseMove, QPoint(5, 5));
+            send(w.lb2().label(std::min(groupIndex + 1, w.lb2().count() - 1)), QEvent::MouseMove,
+                 QPoint(5, 5));
+            QApplication::processEvents();
+            QString lists = shot;
+            lists.replace(".png", "-lists.png");
+            w.grab().save(lists);
+            std::printf("\nscreenshots: %s, %s\n", qPrintable(shot), qPrintable(lists));
+        }
+        Global::setCn(nullptr);
+    } catch (const core::Error& e) {
+        std::fprintf(stderr, "catalogue_bench: %s\n", qPrintable(e.message()));
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "catalogue_bench: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
