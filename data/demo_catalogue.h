@@ -10,10 +10,10 @@ namespace demodata::catalogue {
 // prefix, size, grade, standard and length, each part optional except the prefix.
 struct Group {
     const char* name;
-    int weight;  // relative share of the positions
+    int weight;               // relative share of the positions
     double priceLo, priceHi;  // roubles per tonne, before a supplier's mark-up
-    const char* prefix;  // how a position name starts
-    const char* abbrev;  // how suppliers shorten the prefix
+    const char* prefix;       // how a position name starts
+    const char* abbrev;       // how suppliers shorten the prefix
     std::vector<const char*> sizes;
     std::vector<const char*> grades;
     std::vector<const char*> standards;

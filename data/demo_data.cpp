@@ -1,7 +1,5 @@
 #include "data/demo_data.h"
 
-#include "demo_catalogue.h"
-
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -10,6 +8,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "demo_catalogue.h"
 
 namespace demodata {
 
@@ -53,8 +53,7 @@ class KeySource {
 public:
     KeySource(Rng& rng, int64_t first, double gapChance) : rng_(rng), next_(first), gap_(gapChance) {}
     int64_t take() {
-        if (rng_.chance(gap_))
-            next_ += rng_.range(1, 12);
+        if (rng_.chance(gap_)) next_ += rng_.range(1, 12);
         return next_++;
     }
 
@@ -97,10 +96,18 @@ const std::vector<int> kCommonSchemes = {1, 1, 1, 2, 2, 3, 4, 5, 7, 8, 13, 14};
 
 // Supplier lines that nobody has mapped to a catalogue position yet.
 const std::vector<const char*> kUnmapped = {
-    "Сетка кладочная 50х50х4",    "Профнастил С8 0,5 оцинк.",    "Проволока вязальная 1,2 мм",
-    "Металлолом 3А",              "Резка металла, т",            "Доставка по городу",
-    "Сетка рабица 50х50 1,6 мм",  "Электроды МР-3 d3",           "Шестигранник 17 ст35",
-    "Профнастил НС35 RAL 3005", "Отвод 57х3,5 ГОСТ 17375-2001", "Заглушка эллиптическая 89х4",
+    "Сетка кладочная 50х50х4",
+    "Профнастил С8 0,5 оцинк.",
+    "Проволока вязальная 1,2 мм",
+    "Металлолом 3А",
+    "Резка металла, т",
+    "Доставка по городу",
+    "Сетка рабица 50х50 1,6 мм",
+    "Электроды МР-3 d3",
+    "Шестигранник 17 ст35",
+    "Профнастил НС35 RAL 3005",
+    "Отвод 57х3,5 ГОСТ 17375-2001",
+    "Заглушка эллиптическая 89х4",
 };
 
 // ---- UTF-8 word helpers (names are plain Russian text) -------------------------
@@ -113,8 +120,7 @@ std::string replaceAll(std::string s, const std::string& from, const std::string
 
 // Upper-cases the first letter when it is a lower-case Cyrillic letter.
 std::string capitalise(std::string s) {
-    if (s.size() < 2)
-        return s;
+    if (s.size() < 2) return s;
     auto b0 = static_cast<unsigned char>(s[0]), b1 = static_cast<unsigned char>(s[1]);
     if (b0 == 0xD0 && b1 >= 0xB0 && b1 <= 0xBF) {
         s[1] = static_cast<char>(b1 - 0x20);
@@ -127,8 +133,7 @@ std::string capitalise(std::string s) {
 
 // Lower-cases the first letter when it is an upper-case Cyrillic letter.
 std::string lowerFirst(std::string s) {
-    if (s.size() < 2)
-        return s;
+    if (s.size() < 2) return s;
     auto b0 = static_cast<unsigned char>(s[0]), b1 = static_cast<unsigned char>(s[1]);
     if (b0 == 0xD0 && b1 >= 0x90 && b1 <= 0x9F) {
         s[1] = static_cast<char>(b1 + 0x20);
@@ -142,10 +147,8 @@ std::string lowerFirst(std::string s) {
 std::string join(std::initializer_list<std::string> parts, const char* sep = " ") {
     std::string out;
     for (const std::string& p : parts) {
-        if (p.empty())
-            continue;
-        if (!out.empty())
-            out += sep;
+        if (p.empty()) continue;
+        if (!out.empty()) out += sep;
         out += p;
     }
     return out;
@@ -155,8 +158,7 @@ std::string join(std::initializer_list<std::string> parts, const char* sep = " "
 std::string shortName(const std::string& org) {
     const std::string open = "«", close = "»";
     const size_t a = org.find(open), b = org.rfind(close);
-    if (a == std::string::npos || b == std::string::npos || b < a)
-        return org;
+    if (a == std::string::npos || b == std::string::npos || b < a) return org;
     return org.substr(a + open.size(), b - a - open.size());
 }
 
@@ -165,7 +167,8 @@ std::string shortName(const std::string& org) {
 class Db {
 public:
     explicit Db(const std::string& path) {
-        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+            SQLITE_OK) {
             const std::string msg = db_ ? sqlite3_errmsg(db_) : "out of memory";
             sqlite3_close(db_);
             throw std::runtime_error("cannot create " + path + ": " + msg);
@@ -211,8 +214,7 @@ public:
         return *this;
     }
     void run() {
-        if (sqlite3_step(st_) != SQLITE_DONE)
-            throw std::runtime_error(sqlite3_errmsg(db_.handle()));
+        if (sqlite3_step(st_) != SQLITE_DONE) throw std::runtime_error(sqlite3_errmsg(db_.handle()));
         sqlite3_reset(st_);
         col_ = 0;
     }
@@ -253,7 +255,6 @@ struct Offer {
     int scheme;
     double price;
 };
-
 
 class Generator {
 public:
@@ -308,15 +309,13 @@ private:
         for (size_t t = 0; t < types.size(); ++t) {
             const int64_t tk = typeKeys.take();
             std::string name = types[t].name;
-            if (name == "Квадрат")
-                name += " ";  // a stray blank typed in the central database
+            if (name == "Квадрат") name += " ";  // a stray blank typed in the central database
             ti.i(tk).t(name).run();
             ++sum_.types;
             for (const catalogue::Group& g : types[t].groups) {
                 const int64_t gk = groupKeys.take();
                 std::string gname = g.name;
-                if (gname == "Уголок гнутый")
-                    gname += " ";
+                if (gname == "Уголок гнутый") gname += " ";
                 gi.i(gk).i(tk).t(gname).run();
                 ++sum_.groups;
                 groups_.push_back({gk, t, &g});
@@ -363,12 +362,13 @@ private:
                                                                  : static_cast<size_t>(rng_.range(0, 7));
             size_t site = 0;
             do {
-                site = static_cast<size_t>(rng_.range(0, static_cast<int64_t>(catalogue::sites().size()) - 1));
+                site =
+                    static_cast<size_t>(rng_.range(0, static_cast<int64_t>(catalogue::sites().size()) - 1));
             } while (std::find(sitesUsed[org].begin(), sitesUsed[org].end(), site) != sitesUsed[org].end());
             sitesUsed[org].push_back(site);
-            std::string name = shortName(catalogue::organizations()[org]) + " (" + catalogue::sites()[site] + ")";
-            if (b == 17)
-                name += "  ";
+            std::string name =
+                shortName(catalogue::organizations()[org]) + " (" + catalogue::sites()[site] + ")";
+            if (b == 17) name += "  ";
             const int64_t bk = baseKeys.take();
             bi.i(bk).i(cities[weightedPick(cityWeights)]).i(orgs[org]).t(name).run();
             ++sum_.bases;
@@ -400,8 +400,7 @@ private:
                 pl.rounding = rr < 0.6 ? 0 : rr < 0.8 ? 1 : 2;
                 pl.weight = 0.4 + 2.0 * rng_.unit() * rng_.unit();
                 std::string name = "Прайс-лист " + shortName(catalogue::organizations()[base.org]);
-                if (lists > 1)
-                    name += " №" + std::to_string(j + 1);
+                if (lists > 1) name += " №" + std::to_string(j + 1);
                 name += " от " + twoDigits(rng_.range(1, 28)) + "." + twoDigits(rng_.range(1, 12)) + ".2024";
                 pi.i(pl.ind).i(base.key).t(name).run();
                 ++sum_.prices;
@@ -411,10 +410,10 @@ private:
         // No product type may go without a supplier.
         for (size_t t = 0; t < nTypes; ++t) {
             int carriers = 0;
-            for (const PriceList& pl : lists_)
-                carriers += pl.types[t] ? 1 : 0;
+            for (const PriceList& pl : lists_) carriers += pl.types[t] ? 1 : 0;
             for (; carriers < 4; ++carriers)
-                lists_[static_cast<size_t>(rng_.range(0, static_cast<int64_t>(lists_.size()) - 1))].types[t] = true;
+                lists_[static_cast<size_t>(rng_.range(0, static_cast<int64_t>(lists_.size()) - 1))].types[t] =
+                    true;
         }
     }
 
@@ -422,19 +421,17 @@ private:
         const int64_t total = std::max<int64_t>(3, std::llround(2000.0 * scale_));
         // Share the positions among the groups by weight; the best-sellers' groups get at least one.
         double weightSum = 0;
-        for (const GroupInfo& g : groups_)
-            weightSum += g.def->weight;
+        for (const GroupInfo& g : groups_) weightSum += g.def->weight;
         std::vector<int64_t> perGroup(groups_.size());
         int64_t given = 0;
         std::vector<double> weights;
         for (size_t g = 0; g < groups_.size(); ++g) {
-            perGroup[g] = static_cast<int64_t>(std::floor(static_cast<double>(total) * groups_[g].def->weight /
-                                                          weightSum));
+            perGroup[g] = static_cast<int64_t>(
+                std::floor(static_cast<double>(total) * groups_[g].def->weight / weightSum));
             given += perGroup[g];
             weights.push_back(groups_[g].def->weight);
         }
-        for (; given < total; ++given)
-            ++perGroup[weightedPick(weights)];
+        for (; given < total; ++given) ++perGroup[weightedPick(weights)];
         for (size_t g = 0; g < groups_.size(); ++g) {
             if (groups_[g].def->hero && perGroup[g] == 0) {
                 const auto biggest = std::max_element(perGroup.begin(), perGroup.end());
@@ -443,8 +440,7 @@ private:
             }
         }
 
-        for (size_t g = 0; g < groups_.size(); ++g)
-            namePositions(g, perGroup[g]);
+        for (size_t g = 0; g < groups_.size(); ++g) namePositions(g, perGroup[g]);
 
         rng_.shuffle(positions_);
         KeySource keys(rng_, 1, 0.03);
@@ -461,15 +457,12 @@ private:
             }
             ins.i(p.ind).i(p.group).t(stored).run();
             ++sum_.positions;
-            if (p.heavy)
-                heroes.push_back({p.heroRank, p.ind});
+            if (p.heavy) heroes.push_back({p.heroRank, p.ind});
         }
         std::sort(heroes.begin(), heroes.end());
-        for (const auto& h : heroes)
-            sum_.heavyPositions.push_back(h.second);
+        for (const auto& h : heroes) sum_.heavyPositions.push_back(h.second);
         for (const Position& p : positions_)
-            if (p.heavy && p.heroRank == 0)
-                sum_.heavyGroup = p.group;
+            if (p.heavy && p.heroRank == 0) sum_.heavyGroup = p.group;
     }
 
     // Builds the names of a group's positions from every combination of its parts, in
@@ -557,8 +550,7 @@ private:
                     // A supplier rarely lists the same product twice: try a few times for a new one.
                     for (int attempt = 0; attempt < 4; ++attempt) {
                         list = carriers[p.type][weightedPick(carrierWeights[p.type])];
-                        if (std::find(chosen.begin(), chosen.end(), list) == chosen.end())
-                            break;
+                        if (std::find(chosen.begin(), chosen.end(), list) == chosen.end()) break;
                     }
                 }
                 chosen.push_back(list);
@@ -573,19 +565,19 @@ private:
                 const double price = p.price * lists_[list].markup * (0.98 + 0.04 * rng_.unit());
                 offers.push_back({p.ind, list, supplierWording(p), scheme, price});
                 if (rng_.chance(0.004)) {
-                    offers.push_back({rng_.chance(0.5) ? 0 : -1, list, rng_.pick(kUnmapped), lists_[list].scheme,
-                                      40000 + 40000 * rng_.unit()});
+                    offers.push_back({rng_.chance(0.5) ? 0 : -1, list, rng_.pick(kUnmapped),
+                                      lists_[list].scheme, 40000 + 40000 * rng_.unit()});
                 }
             }
         }
 
         // Offers arrive one price list at a time, so their keys run in blocks per list.
         std::vector<size_t> uploadRank(lists_.size());
-        for (size_t l = 0; l < lists_.size(); ++l)
-            uploadRank[l] = l;
+        for (size_t l = 0; l < lists_.size(); ++l) uploadRank[l] = l;
         rng_.shuffle(uploadRank);
-        std::stable_sort(offers.begin(), offers.end(),
-                         [&](const Offer& a, const Offer& b) { return uploadRank[a.list] < uploadRank[b.list]; });
+        std::stable_sort(offers.begin(), offers.end(), [&](const Offer& a, const Offer& b) {
+            return uploadRank[a.list] < uploadRank[b.list];
+        });
 
         Insert si(db_, "INSERT INTO tbl_stuffs(ind, ind_position, ind_price, to_out) VALUES(?,?,?,?)");
         Insert ci(db_, "INSERT INTO tbl_costs(ind, ind_stuff, val_from, val_to, cost) VALUES(?,?,?,?,?)");
@@ -600,8 +592,9 @@ private:
             const std::vector<Band>& bands = schemes()[static_cast<size_t>(o.scheme)];
             const double step = 0.005 + 0.015 * rng_.unit();
             for (size_t i = 0; i < bands.size(); ++i) {
-                const double cost = roundPrice(o.price * (1.0 + step * static_cast<double>(bands.size() - 1 - i)),
-                                               lists_[o.list].rounding);
+                const double cost =
+                    roundPrice(o.price * (1.0 + step * static_cast<double>(bands.size() - 1 - i)),
+                               lists_[o.list].rounding);
                 ci.i(costKeys.take()).i(sk).d(bands[i].from).d(bands[i].to).d(cost).run();
                 ++sum_.costs;
                 sum_.untiedCosts += untied ? 1 : 0;
@@ -615,28 +608,28 @@ private:
         const catalogue::Group& d = *p.def;
         std::string s;
         switch (rng_.range(0, 6)) {
-        case 0:
-            s = join({d.prefix, p.size, p.grade, p.standard, p.length});
-            break;
-        case 1:
-            s = join({d.abbrev, p.size, p.grade});
-            break;
-        case 2:
-            s = join({d.prefix, p.grade, p.size, replaceAll(p.length, " м", "м")});
-            break;
-        case 3:
-            s = join({lowerFirst(d.prefix), replaceAll(p.size, "х", "*"), p.grade, p.standard});
-            break;
-        case 4:
-            s = join({p.size, d.abbrev, capitalise(p.grade)});
-            break;
-        case 5:
-            s = join({d.prefix, p.size, p.grade}) + (p.standard.empty() ? "" : " (" + p.standard + ")");
-            break;
-        default:
-            s = join({d.prefix, replaceAll(p.size, "х", "x"), capitalise(p.grade)}) +
-                (p.length.empty() ? "" : ", " + p.length);
-            break;
+            case 0:
+                s = join({d.prefix, p.size, p.grade, p.standard, p.length});
+                break;
+            case 1:
+                s = join({d.abbrev, p.size, p.grade});
+                break;
+            case 2:
+                s = join({d.prefix, p.grade, p.size, replaceAll(p.length, " м", "м")});
+                break;
+            case 3:
+                s = join({lowerFirst(d.prefix), replaceAll(p.size, "х", "*"), p.grade, p.standard});
+                break;
+            case 4:
+                s = join({p.size, d.abbrev, capitalise(p.grade)});
+                break;
+            case 5:
+                s = join({d.prefix, p.size, p.grade}) + (p.standard.empty() ? "" : " (" + p.standard + ")");
+                break;
+            default:
+                s = join({d.prefix, replaceAll(p.size, "х", "x"), capitalise(p.grade)}) +
+                    (p.length.empty() ? "" : ", " + p.length);
+                break;
         }
         const double r = rng_.unit();
         if (r < 0.02)
@@ -650,23 +643,21 @@ private:
 
     static double roundPrice(double v, int rounding) {
         switch (rounding) {
-        case 0:
-            return std::round(v / 10.0) * 10.0;
-        case 1:
-            return std::round(v / 100.0) * 100.0;
-        default:
-            return std::round(v * 100.0) / 100.0;
+            case 0:
+                return std::round(v / 10.0) * 10.0;
+            case 1:
+                return std::round(v / 100.0) * 100.0;
+            default:
+                return std::round(v * 100.0) / 100.0;
         }
     }
 
     size_t weightedPick(const std::vector<double>& weights) {
         double total = 0;
-        for (double w : weights)
-            total += w;
+        for (double w : weights) total += w;
         double x = rng_.unit() * total;
         for (size_t i = 0; i < weights.size(); ++i) {
-            if (x < weights[i])
-                return i;
+            if (x < weights[i]) return i;
             x -= weights[i];
         }
         return weights.size() - 1;
@@ -701,8 +692,7 @@ private:
 }  // namespace
 
 Summary generateCentral(const std::string& path, double scale) {
-    if (!(scale > 0) || scale > 1000)
-        throw std::runtime_error("the scale must be above 0 and at most 1000");
+    if (!(scale > 0) || scale > 1000) throw std::runtime_error("the scale must be above 0 and at most 1000");
     namespace fs = std::filesystem;
     // Build beside the target and move it into place, so a failed run never leaves half a file.
     const fs::path target(path);

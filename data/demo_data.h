@@ -17,8 +17,8 @@ struct Summary {
     int64_t organizations = 0;
     int64_t bases = 0;
     int64_t prices = 0;
-    int64_t stuffs = 0;  // every offer, including those not tied to a position
-    int64_t costs = 0;   // every band, including those of untied offers
+    int64_t stuffs = 0;        // every offer, including those not tied to a position
+    int64_t costs = 0;         // every band, including those of untied offers
     int64_t untiedStuffs = 0;  // offers with ind_position 0 or -1
     int64_t untiedCosts = 0;   // bands of those offers
     // Positions with about 200 offers and about 20 distinct band limits.

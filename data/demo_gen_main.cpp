@@ -1,11 +1,11 @@
 // zelvorin-demo-gen: writes the demo central trading database for a first run and for
 // the benchmarks.
-#include "data/demo_data.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string>
+
+#include "data/demo_data.h"
 
 namespace {
 
@@ -24,16 +24,14 @@ int main(int argc, char** argv) {
         if (a == "--scale" && i + 1 < argc) {
             char* end = nullptr;
             scale = std::strtod(argv[++i], &end);
-            if (end == argv[i] || *end != '\0')
-                return usage();
+            if (end == argv[i] || *end != '\0') return usage();
         } else if (a.rfind("--", 0) == 0 || !out.empty()) {
             return usage();
         } else {
             out = a;
         }
     }
-    if (out.empty())
-        return usage();
+    if (out.empty()) return usage();
     try {
         const demodata::Summary s = demodata::generateCentral(out, scale);
         std::printf("%s: %lld positions, %lld offers, %lld price bands\n", out.c_str(),

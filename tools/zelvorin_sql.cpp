@@ -1,13 +1,13 @@
 // zelvorin-sql: runs one statement on a local DB folder from the command line, for
 // looking into a folder and for scripts; queries print tab-separated rows.
-#include "core/errors.h"
-#include "store/dbf_connection.h"
-
 #include <QCoreApplication>
 #include <QLocale>
 #include <QStringList>
 #include <cstdio>
 #include <exception>
+
+#include "core/errors.h"
+#include "store/dbf_connection.h"
 
 namespace {
 
@@ -25,12 +25,13 @@ int usage() {
 
 bool isQuery(const QString& sql) {
     int i = 0;
-    while (i < sql.size() && sql.at(i).isSpace())
-        ++i;
+    while (i < sql.size() && sql.at(i).isSpace()) ++i;
     return QStringView(sql).mid(i).startsWith(QLatin1String("select"), Qt::CaseInsensitive);
 }
 
-QString cell(const core::Value& v) { return v.isNull() || v.isEmpty() ? QString() : v.toText(); }
+QString cell(const core::Value& v) {
+    return v.isNull() || v.isEmpty() ? QString() : v.toText();
+}
 
 }  // namespace
 
@@ -39,8 +40,7 @@ int main(int argc, char** argv) {
     // Numbers go out with a point whatever the user's regional settings are.
     QLocale::setDefault(QLocale::c());
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 3)
-        return usage();
+    if (args.size() != 3) return usage();
     const QString& folder = args.at(1);
     const QString& sql = args.at(2);
     try {
@@ -55,8 +55,7 @@ int main(int argc, char** argv) {
         for (; !rs->eof(); rs->moveNext()) {
             QStringList cells;
             cells.reserve(names.size());
-            for (const QString& name : names)
-                cells << cell(rs->field(name));
+            for (const QString& name : names) cells << cell(rs->field(name));
             out += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
             if (out.size() > 1 << 16) {
                 write(stdout, out);

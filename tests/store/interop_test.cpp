@@ -1,9 +1,7 @@
 // Our .dbf files checked by peers nobody here wrote: files the store writes must read
 // the same in python3-dbfread and in GDAL's ogrinfo, and files GDAL writes in cp1251
 // or cp866 must read correctly through the store.
-#include "core/errors.h"
-#include "core/value.h"
-#include "store/dbf_connection.h"
+#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
@@ -14,13 +12,15 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "core/errors.h"
+#include "core/value.h"
+#include "store/dbf_connection.h"
 
 namespace {
 
@@ -49,7 +49,9 @@ Output runProcess(const QString& program, const QStringList& args) {
 bool haveDbfread() {
     return QFile::exists(kPython) && runProcess(kPython, {"-c", "import dbfread"}).ok;
 }
-QString ogr(const char* tool) { return QStandardPaths::findExecutable(QLatin1String(tool)); }
+QString ogr(const char* tool) {
+    return QStandardPaths::findExecutable(QLatin1String(tool));
+}
 
 // The file of a table, whatever the case of its name on disk.
 QString tableFile(const QString& folder, const QString& table) {
@@ -72,10 +74,8 @@ print(json.dumps({
 
 // A JSON value as this test's compact text: numbers by value, texts in brackets.
 std::string jsonCell(const QJsonValue& v) {
-    if (v.isNull())
-        return "None";
-    if (v.isDouble())
-        return "n:" + core::doubleToText(v.toDouble()).toStdString();
+    if (v.isNull()) return "None";
+    if (v.isDouble()) return "n:" + core::doubleToText(v.toDouble()).toStdString();
     return "t:[" + v.toString().toStdString() + "]";
 }
 
@@ -103,16 +103,16 @@ std::vector<OgrFeature> parseOgrinfo(const QString& text) {
 
 std::string show(const core::Value& v) {
     switch (v.kind()) {
-    case core::Value::Kind::Null:
-        return "null";
-    case core::Value::Kind::Int32:
-        return "i:" + std::to_string(v.rawInt());
-    case core::Value::Kind::Double:
-        return "d:" + core::doubleToText(v.rawDouble()).toStdString();
-    case core::Value::Kind::Text:
-        return "t:[" + v.rawText().toStdString() + "]";
-    default:
-        return "other kind: " + v.toText().toStdString();
+        case core::Value::Kind::Null:
+            return "null";
+        case core::Value::Kind::Int32:
+            return "i:" + std::to_string(v.rawInt());
+        case core::Value::Kind::Double:
+            return "d:" + core::doubleToText(v.rawDouble()).toStdString();
+        case core::Value::Kind::Text:
+            return "t:[" + v.rawText().toStdString() + "]";
+        default:
+            return "other kind: " + v.toText().toStdString();
     }
 }
 
@@ -172,7 +172,8 @@ const Expected kExpected[] = {
       {"n:5", "t:[Ёлка ёж]"}}},
     {"TBL_CSTS",
      {"IND", "IND_STF", "VL_FRM", "VL_TO", "CST"},
-     {{"n:1", "n:10", "n:0", "n:5", "n:50000"}, {"n:2", "n:10", "n:0.5", "n:0", "n:48000.25"},
+     {{"n:1", "n:10", "n:0", "n:5", "n:50000"},
+      {"n:2", "n:10", "n:0.5", "n:0", "n:48000.25"},
       {"n:4", "n:11", "n:0.001", "n:0.125", "n:99999.99"}}},
     {"TBL_CORD", {"IND", "IND_PST", "VL"}, {{"None", "n:100", "n:2.5"}, {"None", "n:-7", "n:12"}}},
 };
@@ -197,17 +198,17 @@ TEST_F(StoreWrittenTest, DbfreadReadsTheSameTables) {
             const QString type = f[1].toString();
             const bool text = e.fields[static_cast<size_t>(i)].find("_NM") != std::string::npos;
             EXPECT_EQ(type, text ? "C" : "N") << e.fields[static_cast<size_t>(i)];
-            if (text)
+            if (text) {
                 EXPECT_EQ(f[2].toInt(), 250);
-            else if (e.fields[static_cast<size_t>(i)].rfind("IND", 0) == 0)
+            } else if (e.fields[static_cast<size_t>(i)].rfind("IND", 0) == 0) {
                 EXPECT_EQ(f[3].toInt(), 0) << "an int column has no decimals";
+            }
         }
 
         std::vector<std::vector<std::string>> records;
         for (const QJsonValue& r : doc.value("records").toArray()) {
             std::vector<std::string> cells;
-            for (const QJsonValue& c : r.toArray())
-                cells.push_back(jsonCell(c));
+            for (const QJsonValue& c : r.toArray()) cells.push_back(jsonCell(c));
             records.push_back(cells);
         }
         EXPECT_EQ(records, e.records);
@@ -216,8 +217,7 @@ TEST_F(StoreWrittenTest, DbfreadReadsTheSameTables) {
 
 TEST_F(StoreWrittenTest, OgrinfoReadsTheSameTables) {
     const QString ogrinfo = ogr("ogrinfo");
-    if (ogrinfo.isEmpty())
-        GTEST_SKIP() << "GDAL's ogrinfo is not installed (package gdal-bin)";
+    if (ogrinfo.isEmpty()) GTEST_SKIP() << "GDAL's ogrinfo is not installed (package gdal-bin)";
     for (const Expected& e : kExpected) {
         SCOPED_TRACE(e.table);
         const QString file = tableFile(dir_.path(), e.table);
@@ -242,10 +242,11 @@ TEST_F(StoreWrittenTest, OgrinfoReadsTheSameTables) {
                     EXPECT_EQ(got.value, "(null)");
                 } else {
                     const bool whole = name.rfind("IND", 0) == 0;
-                    if (whole)
+                    if (whole) {
                         EXPECT_TRUE(got.type == "Integer" || got.type == "Integer64") << got.type;
-                    else
+                    } else {
                         EXPECT_EQ(got.type, "Real");
+                    }
                     EXPECT_DOUBLE_EQ(QString::fromStdString(got.value).toDouble(),
                                      QString::fromStdString(want.substr(2)).toDouble());
                 }
@@ -259,7 +260,7 @@ TEST_F(StoreWrittenTest, OgrinfoReadsTheSameTables) {
 struct GdalCase {
     const char* encoding;  // ogr2ogr's ENCODING layer option
     const char* table;
-    int languageDriver;    // -1: as GDAL writes it (byte 0 plus a .cpg file); else set it and drop the .cpg
+    int languageDriver;  // -1: as GDAL writes it (byte 0 plus a .cpg file); else set it and drop the .cpg
 };
 
 class GdalWrittenTest : public ::testing::TestWithParam<GdalCase> {};
@@ -267,24 +268,25 @@ class GdalWrittenTest : public ::testing::TestWithParam<GdalCase> {};
 TEST_P(GdalWrittenTest, ReadsCorrectlyThroughTheStore) {
     const GdalCase& c = GetParam();
     const QString ogr2ogr = ogr("ogr2ogr");
-    if (ogr2ogr.isEmpty())
-        GTEST_SKIP() << "GDAL's ogr2ogr is not installed (package gdal-bin)";
+    if (ogr2ogr.isEmpty()) GTEST_SKIP() << "GDAL's ogr2ogr is not installed (package gdal-bin)";
     QTemporaryDir src, db;
     ASSERT_TRUE(src.isValid() && db.isValid());
     {
         QFile csv(QDir(src.path()).filePath("src.csv")), csvt(QDir(src.path()).filePath("src.csvt"));
         ASSERT_TRUE(csv.open(QIODevice::WriteOnly) && csvt.open(QIODevice::WriteOnly));
-        csv.write("IND,TP_NM,VL\n"
-                  "8,Уголок 50х50х5 ст3сп,1234.5\n"
-                  "7,\" Арматура  \",0.5\n"
-                  "9,,\n"
-                  "10,\"Ёж, ёлка №5\",-2.25\n"
-                  "11,Труба 1/2'',100000\n");
+        csv.write(
+            "IND,TP_NM,VL\n"
+            "8,Уголок 50х50х5 ст3сп,1234.5\n"
+            "7,\" Арматура  \",0.5\n"
+            "9,,\n"
+            "10,\"Ёж, ёлка №5\",-2.25\n"
+            "11,Труба 1/2'',100000\n");
         csvt.write("Integer,String,Real\n");
     }
     const QString target = QDir(db.path()).filePath(QString::fromLatin1(c.table) + ".dbf");
-    const Output o = runProcess(ogr2ogr, {"-f", "ESRI Shapefile", target, QDir(src.path()).filePath("src.csv"),
-                                          "-lco", QStringLiteral("ENCODING=") + c.encoding});
+    const Output o =
+        runProcess(ogr2ogr, {"-f", "ESRI Shapefile", target, QDir(src.path()).filePath("src.csv"), "-lco",
+                             QStringLiteral("ENCODING=") + c.encoding});
     ASSERT_TRUE(o.ok) << o.err.toStdString();
     if (c.languageDriver >= 0) {
         QFile f(target);
@@ -301,7 +303,8 @@ TEST_P(GdalWrittenTest, ReadsCorrectlyThroughTheStore) {
         auto cn = store::openFolder(db.path());
         auto rs = cn->open(QStringLiteral("SELECT * FROM ") + c.table + QStringLiteral(" ORDER BY IND"));
         for (; !rs->eof(); rs->moveNext())
-            rows.push_back(show(rs->field("IND")) + " | " + show(rs->field("TP_NM")) + " | " + show(rs->field("VL")));
+            rows.push_back(show(rs->field("IND")) + " | " + show(rs->field("TP_NM")) + " | " +
+                           show(rs->field("VL")));
     } catch (const core::Error& e) {
         FAIL() << e.message().toStdString();
     }
@@ -315,11 +318,10 @@ TEST_P(GdalWrittenTest, ReadsCorrectlyThroughTheStore) {
                     }));
 }
 
-INSTANTIATE_TEST_SUITE_P(CodePages, GdalWrittenTest,
-                         ::testing::Values(GdalCase{"CP1251", "GDAL1251", -1}, GdalCase{"CP866", "GDAL866", -1},
-                                           GdalCase{"CP1251", "LDID1251", 0xC9}, GdalCase{"CP866", "LDID866", 0x26}),
-                         [](const ::testing::TestParamInfo<GdalCase>& info) {
-                             return std::string(info.param.table);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    CodePages, GdalWrittenTest,
+    ::testing::Values(GdalCase{"CP1251", "GDAL1251", -1}, GdalCase{"CP866", "GDAL866", -1},
+                      GdalCase{"CP1251", "LDID1251", 0xC9}, GdalCase{"CP866", "LDID866", 0x26}),
+    [](const ::testing::TestParamInfo<GdalCase>& info) { return std::string(info.param.table); });
 
 }  // namespace

@@ -1,12 +1,13 @@
 // zelvorin-sql run as a process on a scratch folder: usage, executed statements,
 // tab-separated query output and errors.
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -22,7 +23,8 @@ protected:
 
     static QString tool() { return QStringLiteral(ZELVORIN_BINARY_DIR "/zelvorin-sql"); }
 
-    static ToolRun run(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    static ToolRun run(const QStringList& args,
+                       const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
         QProcess p;
         p.setProcessEnvironment(env);
         p.start(tool(), args);
@@ -74,9 +76,10 @@ TEST_F(SqlToolTest, QueryPrintsHeaderAndTabSeparatedRowsWithPoints) {
     makeBands();
     const ToolRun r = sql("SELECT * FROM TBL_CSTS ORDER BY IND");
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, "IND\tIND_STF\tVL_FRM\tVL_TO\tCST\n"
-                     "1\t10\t0\t5\t50000\n"
-                     "2\t10\t0.5\t0\t48000.25\n");
+    EXPECT_EQ(r.out,
+              "IND\tIND_STF\tVL_FRM\tVL_TO\tCST\n"
+              "1\t10\t0\t5\t50000\n"
+              "2\t10\t0.5\t0\t48000.25\n");
     EXPECT_TRUE(r.err.isEmpty());
 }
 

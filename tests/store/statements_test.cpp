@@ -1,18 +1,18 @@
 // Every statement the program sends to the local tables, run on a folder built the way
 // the synchronisation builds it, with the results checked value by value and by type.
-#include "core/errors.h"
-#include "core/value.h"
-#include "store/dbf_connection.h"
+#include <gtest/gtest.h>
 
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "core/errors.h"
+#include "core/value.h"
+#include "store/dbf_connection.h"
 
 namespace {
 
@@ -22,26 +22,30 @@ using core::Value;
 // "t:[ text]" (brackets show the blanks), "null".
 std::string show(const Value& v) {
     switch (v.kind()) {
-    case Value::Kind::Empty:
-        return "empty";
-    case Value::Kind::Null:
-        return "null";
-    case Value::Kind::Int16:
-        return "i16:" + std::to_string(v.rawInt());
-    case Value::Kind::Int32:
-        return "i:" + std::to_string(v.rawInt());
-    case Value::Kind::Double:
-        return "d:" + core::doubleToText(v.rawDouble()).toStdString();
-    case Value::Kind::Bool:
-        return v.rawInt() ? "b:true" : "b:false";
-    case Value::Kind::Text:
-        return "t:[" + v.rawText().toStdString() + "]";
+        case Value::Kind::Empty:
+            return "empty";
+        case Value::Kind::Null:
+            return "null";
+        case Value::Kind::Int16:
+            return "i16:" + std::to_string(v.rawInt());
+        case Value::Kind::Int32:
+            return "i:" + std::to_string(v.rawInt());
+        case Value::Kind::Double:
+            return "d:" + core::doubleToText(v.rawDouble()).toStdString();
+        case Value::Kind::Bool:
+            return v.rawInt() ? "b:true" : "b:false";
+        case Value::Kind::Text:
+            return "t:[" + v.rawText().toStdString() + "]";
     }
     return "?";
 }
 
-QString sqlText(QString s) { return s.replace(QLatin1Char('\''), QLatin1String("''")); }
-QString num(double d) { return core::doubleToText(d).replace(QLatin1Char(','), QLatin1Char('.')); }
+QString sqlText(QString s) {
+    return s.replace(QLatin1Char('\''), QLatin1String("''"));
+}
+QString num(double d) {
+    return core::doubleToText(d).replace(QLatin1Char(','), QLatin1Char('.'));
+}
 
 // ---- The schema, as the synchronisation sends it ----------------------------------
 
@@ -53,8 +57,8 @@ QString createTable(const QString& table, const QStringList& definitions) {
 QStringList schemaStatements() {
     return {
         createTable("TBL_APPS", {"IND int,", "IND_STT int,", "CGT_NM varchar(250),", "CNT_NM varchar(250),",
-                                 "TLP varchar(250),", "ML varchar(250),", "CMT varchar(250),", "ADVT varchar(250),",
-                                 "CR_DT varchar(25)"}),
+                                 "TLP varchar(250),", "ML varchar(250),", "CMT varchar(250),",
+                                 "ADVT varchar(250),", "CR_DT varchar(25)"}),
         createTable("TBL_APTS", {"IND int,", "IND_APP int,", "IND_PST int,", "VL double"}),
         createTable("TBL_CORD", {"IND int,", "IND_PST int,", "VL double"}),
         createTable("TBL_TPS", {"IND int,", "TP_NM varchar (250)"}),
@@ -66,31 +70,34 @@ QStringList schemaStatements() {
         createTable("TBL_BSS", {"IND int,", "IND_CT int,", "IND_ORG int,", "BS_NM varchar (250)"}),
         createTable("TBL_PRSS", {"IND int,", "IND_BS int,", "PRS_NM varchar (250)"}),
         createTable("TBL_STFS", {"IND int,", "IND_PST int,", "IND_PRS int,", "TO_OUT varchar (250)"}),
-        createTable("TBL_CSTS", {"IND int,", "IND_STF int,", "VL_FRM double,", "VL_TO double,", "CST double"}),
+        createTable("TBL_CSTS",
+                    {"IND int,", "IND_STF int,", "VL_FRM double,", "VL_TO double,", "CST double"}),
     };
 }
 
 // The synchronisation's insert: whole numbers, then the text between quotes.
 QString syncInsert(const char* opening, const QList<int>& numbers, const QString& text) {
     QStringList parts;
-    for (int n : numbers)
-        parts << QString::number(n);
-    return QString::fromUtf8(opening) + parts.join(QStringLiteral(", ")) + QStringLiteral(", '") + sqlText(text) +
-           QStringLiteral("')");
+    for (int n : numbers) parts << QString::number(n);
+    return QString::fromUtf8(opening) + parts.join(QStringLiteral(", ")) + QStringLiteral(", '") +
+           sqlText(text) + QStringLiteral("')");
 }
 
 QString insertBand(int ind, int stuff, double from, double to, double cost) {
-    return QStringLiteral("INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(") + QString::number(ind) +
-           QStringLiteral(", ") + QString::number(stuff) + QStringLiteral(", ") + num(from) + QStringLiteral(", ") +
-           num(to) + QStringLiteral(", ") + num(cost) + QStringLiteral(")");
+    return QStringLiteral("INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(") +
+           QString::number(ind) + QStringLiteral(", ") + QString::number(stuff) + QStringLiteral(", ") +
+           num(from) + QStringLiteral(", ") + num(to) + QStringLiteral(", ") + num(cost) +
+           QStringLiteral(")");
 }
 
 // ---- The catalogue's statements ----------------------------------------------------
 
 QString positionsQuery(int group, const QString& basesFilter) {
     return QStringLiteral(
-               "SELECT a.IND, a.PST_NM, MAX(c.CST) as MAX_CST, MIN(c.CST) as MIN_CST FROM ((TBL_PSTS a INNER JOIN "
-               "TBL_STFS b ON a.IND=b.IND_PST) INNER JOIN TBL_CSTS c ON b.IND=c.IND_STF) INNER JOIN TBL_PRSS d ON "
+               "SELECT a.IND, a.PST_NM, MAX(c.CST) as MAX_CST, MIN(c.CST) as MIN_CST FROM ((TBL_PSTS a INNER "
+               "JOIN "
+               "TBL_STFS b ON a.IND=b.IND_PST) INNER JOIN TBL_CSTS c ON b.IND=c.IND_STF) INNER JOIN TBL_PRSS "
+               "d ON "
                "b.IND_PRS=d.IND WHERE ") +
            QStringLiteral("a.IND_GRP=") + QString::number(group) + basesFilter +
            QStringLiteral(" GROUP BY a.IND, a.PST_NM ORDER BY PST_NM");
@@ -98,25 +105,30 @@ QString positionsQuery(int group, const QString& basesFilter) {
 
 QString bandLimitsQuery(const QString& key) {
     return QStringLiteral("SELECT DISTINCT VL FROM (") +
-           QStringLiteral("SELECT c.VL_FRM AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d ON a.IND_PRS=d.IND) INNER "
-                          "JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=") +
+           QStringLiteral(
+               "SELECT c.VL_FRM AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d ON a.IND_PRS=d.IND) INNER "
+               "JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=") +
            key + QStringLiteral("\r\nUNION ALL\r\n") +
-           QStringLiteral("SELECT c.VL_TO AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d ON a.IND_PRS=d.IND) INNER "
-                          "JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=") +
+           QStringLiteral(
+               "SELECT c.VL_TO AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d ON a.IND_PRS=d.IND) INNER "
+               "JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=") +
            key + QStringLiteral(") ORDER BY VL");
 }
 
 QString offersQuery(const QString& key, const QString& basesFilter) {
     return QStringLiteral(
-               "SELECT a.IND, g.RGN_NM, f.CT_NM, e.BS_NM, a.TO_OUT, c.VL_FRM, c.VL_TO, c.CST FROM (((((TBL_STFS a "
+               "SELECT a.IND, g.RGN_NM, f.CT_NM, e.BS_NM, a.TO_OUT, c.VL_FRM, c.VL_TO, c.CST FROM "
+               "(((((TBL_STFS a "
                "INNER JOIN TBL_PRSS b ON a.IND_PRS=b.IND) INNER JOIN TBL_BSS e ON b.IND_BS=e.IND) INNER JOIN "
-               "TBL_CTS f ON e.IND_CT=f.IND) INNER JOIN TBL_RGNS g ON f.IND_RGN=g.IND) INNER JOIN TBL_PRSS d ON "
+               "TBL_CTS f ON e.IND_CT=f.IND) INNER JOIN TBL_RGNS g ON f.IND_RGN=g.IND) INNER JOIN TBL_PRSS d "
+               "ON "
                "a.IND_PRS=d.IND) INNER JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=") +
            key + basesFilter + QStringLiteral(" ORDER BY g.RGN_NM, f.CT_NM, e.BS_NM, a.TO_OUT, a.IND");
 }
 
 const char* const kBasesQuery =
-    "SELECT a.RGN_NM, b.CT_NM, c.IND, c.BS_NM FROM (TBL_RGNS a INNER JOIN TBL_CTS b ON a.IND=b.IND_RGN) INNER "
+    "SELECT a.RGN_NM, b.CT_NM, c.IND, c.BS_NM FROM (TBL_RGNS a INNER JOIN TBL_CTS b ON a.IND=b.IND_RGN) "
+    "INNER "
     "JOIN TBL_BSS c ON b.IND=c.IND_CT ORDER BY a.RGN_NM, b.CT_NM, c.BS_NM";
 
 // ---- The basket's comparison ---------------------------------------------------------
@@ -125,8 +137,10 @@ const char* const kBasketLines =
     "SELECT b.IND, c.GRP_NM, b.PST_NM, a.VL FROM (TBL_CORD a INNER JOIN TBL_PSTS b ON a.IND_PST=b.IND) INNER "
     "JOIN TBL_GRPS c ON b.IND_GRP=c.IND";
 const char* const kBasketBases =
-    "SELECT DISTINCT e.IND, f.CT_NM, e.BS_NM FROM (((TBL_CORD a INNER JOIN TBL_STFS b on a.IND_PST=b.IND_PST) "
-    "INNER JOIN TBL_PRSS c ON b.IND_PRS=c.IND) INNER JOIN TBL_BSS e ON c.IND_BS=e.IND) INNER JOIN TBL_CTS f ON "
+    "SELECT DISTINCT e.IND, f.CT_NM, e.BS_NM FROM (((TBL_CORD a INNER JOIN TBL_STFS b on "
+    "a.IND_PST=b.IND_PST) "
+    "INNER JOIN TBL_PRSS c ON b.IND_PRS=c.IND) INNER JOIN TBL_BSS e ON c.IND_BS=e.IND) INNER JOIN TBL_CTS f "
+    "ON "
     "e.IND_CT=f.IND ORDER BY f.CT_NM, e.BS_NM";
 const char* const kBasketPrices =
     "SELECT a.IND_PST, c.IND_BS, MIN(d.CST) as MIN_CST FROM ((TBL_CORD a INNER JOIN TBL_STFS b on "
@@ -136,18 +150,20 @@ const char* const kBasketPrices =
 // ---- The order tables ----------------------------------------------------------------
 
 QString newOrder(int ind, const QString& created) {
-    return QStringLiteral("INSERT INTO TBL_APPS(IND, IND_STT, CGT_NM, CNT_NM, TLP, ML, CMT, ADVT, CR_DT) VALUES(") +
-           QString::number(ind) + QStringLiteral(",0,'','', '', '','','', '") + created + QStringLiteral("')");
+    return QStringLiteral(
+               "INSERT INTO TBL_APPS(IND, IND_STT, CGT_NM, CNT_NM, TLP, ML, CMT, ADVT, CR_DT) VALUES(") +
+           QString::number(ind) + QStringLiteral(",0,'','', '', '','','', '") + created +
+           QStringLiteral("')");
 }
 
 QString headerUpdate(int ind, int state, const QStringList& texts) {
     return QStringLiteral("UPDATE TBL_APPS SET ") + QStringLiteral("IND_STT = ") + QString::number(state) +
            QStringLiteral(",") + QStringLiteral("CGT_NM = '") + sqlText(texts[0]) + QStringLiteral("',") +
-           QStringLiteral("CNT_NM = '") + sqlText(texts[1]) + QStringLiteral("',") + QStringLiteral("TLP = '") +
-           sqlText(texts[2]) + QStringLiteral("',") + QStringLiteral("ML = '") + sqlText(texts[3]) +
-           QStringLiteral("',") + QStringLiteral("CMT = '") + sqlText(texts[4]) + QStringLiteral("',") +
-           QStringLiteral("ADVT = '") + sqlText(texts[5]) + QStringLiteral("' ") + QStringLiteral("WHERE IND=") +
-           QString::number(ind);
+           QStringLiteral("CNT_NM = '") + sqlText(texts[1]) + QStringLiteral("',") +
+           QStringLiteral("TLP = '") + sqlText(texts[2]) + QStringLiteral("',") + QStringLiteral("ML = '") +
+           sqlText(texts[3]) + QStringLiteral("',") + QStringLiteral("CMT = '") + sqlText(texts[4]) +
+           QStringLiteral("',") + QStringLiteral("ADVT = '") + sqlText(texts[5]) + QStringLiteral("' ") +
+           QStringLiteral("WHERE IND=") + QString::number(ind);
 }
 
 QString newLine(int ind, int order) {
@@ -156,15 +172,14 @@ QString newLine(int ind, int order) {
 }
 
 QString lineUpdate(int ind, const QString& position, const QString& quantity) {
-    return QStringLiteral("UPDATE TBL_APTS SET ") + QStringLiteral("IND_PST=") + position + QStringLiteral(", VL=") +
-           quantity + QStringLiteral(" WHERE IND=") + QString::number(ind);
+    return QStringLiteral("UPDATE TBL_APTS SET ") + QStringLiteral("IND_PST=") + position +
+           QStringLiteral(", VL=") + quantity + QStringLiteral(" WHERE IND=") + QString::number(ind);
 }
 
 // The order list's query: the state part, then the creation dates compared as text.
 QString orderListQuery(const QString& statePart, const QString& from, const QString& toNextDay) {
     QString cond = statePart;
-    if (!cond.isEmpty())
-        cond += QStringLiteral(" AND ");
+    if (!cond.isEmpty()) cond += QStringLiteral(" AND ");
     cond += QStringLiteral(" CR_DT>'") + from + QStringLiteral("'");
     cond += QStringLiteral(" AND ");
     cond += QStringLiteral(" CR_DT<'") + toNextDay + QStringLiteral("'");
@@ -180,8 +195,7 @@ protected:
         ASSERT_TRUE(dir_.isValid());
         cn_ = store::openFolder(dir_.path());
         ASSERT_TRUE(cn_);
-        for (const QString& sql : schemaStatements())
-            exec(sql);
+        for (const QString& sql : schemaStatements()) exec(sql);
         fillReferenceTables();
     }
 
@@ -207,8 +221,7 @@ protected:
         EXPECT_TRUE(rs->isOpen());
         for (; !rs->eof(); rs->moveNext()) {
             std::string row;
-            for (const QString& f : fields)
-                row += (row.empty() ? "" : " | ") + show(rs->field(f));
+            for (const QString& f : fields) row += (row.empty() ? "" : " | ") + show(rs->field(f));
             out.push_back(row);
         }
         rs->close();
@@ -231,13 +244,18 @@ protected:
 
         exec(syncInsert("INSERT INTO TBL_GRPS(IND, IND_TP, GRP_NM) VALUES(", {10, 1}, "Арматура А500С"));
         exec(syncInsert("INSERT INTO TBL_GRPS(IND, IND_TP, GRP_NM) VALUES(", {11, 1}, "Арматура А240"));
-        exec(syncInsert("INSERT INTO TBL_GRPS(IND, IND_TP, GRP_NM) VALUES(", {20, 2}, "Уголок равнополочный"));
+        exec(
+            syncInsert("INSERT INTO TBL_GRPS(IND, IND_TP, GRP_NM) VALUES(", {20, 2}, "Уголок равнополочный"));
         exec(syncInsert("INSERT INTO TBL_GRPS(IND, IND_TP, GRP_NM) VALUES(", {40, 4}, "Труба ВГП"));
 
-        exec(syncInsert("INSERT INTO TBL_PSTS(IND, IND_GRP, PST_NM) VALUES(", {100, 10}, "Арматура 12 А500С"));
-        exec(syncInsert("INSERT INTO TBL_PSTS(IND, IND_GRP, PST_NM) VALUES(", {101, 10}, "Арматура 10 А500С"));
-        exec(syncInsert("INSERT INTO TBL_PSTS(IND, IND_GRP, PST_NM) VALUES(", {102, 10}, "Арматура 14 А500С"));
-        exec(syncInsert("INSERT INTO TBL_PSTS(IND, IND_GRP, PST_NM) VALUES(", {200, 20}, "Уголок 50х50х5 ст3сп"));
+        exec(
+            syncInsert("INSERT INTO TBL_PSTS(IND, IND_GRP, PST_NM) VALUES(", {100, 10}, "Арматура 12 А500С"));
+        exec(
+            syncInsert("INSERT INTO TBL_PSTS(IND, IND_GRP, PST_NM) VALUES(", {101, 10}, "Арматура 10 А500С"));
+        exec(
+            syncInsert("INSERT INTO TBL_PSTS(IND, IND_GRP, PST_NM) VALUES(", {102, 10}, "Арматура 14 А500С"));
+        exec(syncInsert("INSERT INTO TBL_PSTS(IND, IND_GRP, PST_NM) VALUES(", {200, 20},
+                        "Уголок 50х50х5 ст3сп"));
         exec(syncInsert("INSERT INTO TBL_PSTS(IND, IND_GRP, PST_NM) VALUES(", {400, 40},
                         "Труба ВГП 15х2,8 (1/2'')"));
 
@@ -248,10 +266,14 @@ protected:
         exec(syncInsert("INSERT INTO TBL_CTS(IND, IND_RGN, CT_NM) VALUES(", {3, 1}, " Подольск"));
         exec(syncInsert("INSERT INTO TBL_ORGS(IND, ORG_NM) VALUES(", {1}, "ООО 'Сталь'"));
         exec(syncInsert("INSERT INTO TBL_ORGS(IND, ORG_NM) VALUES(", {2}, "ТД «Прокат»"));
-        exec(syncInsert("INSERT INTO TBL_BSS(IND, IND_CT, IND_ORG, BS_NM) VALUES(", {1, 1, 1}, "Сталь (склад №1)"));
-        exec(syncInsert("INSERT INTO TBL_BSS(IND, IND_CT, IND_ORG, BS_NM) VALUES(", {2, 2, 2}, "Прокат (база Южная)"));
-        exec(syncInsert("INSERT INTO TBL_BSS(IND, IND_CT, IND_ORG, BS_NM) VALUES(", {3, 3, 1}, "Сталь (Подольск)"));
-        exec(syncInsert("INSERT INTO TBL_BSS(IND, IND_CT, IND_ORG, BS_NM) VALUES(", {4, 2, 2}, "Прокат (без прайса)"));
+        exec(syncInsert("INSERT INTO TBL_BSS(IND, IND_CT, IND_ORG, BS_NM) VALUES(", {1, 1, 1},
+                        "Сталь (склад №1)"));
+        exec(syncInsert("INSERT INTO TBL_BSS(IND, IND_CT, IND_ORG, BS_NM) VALUES(", {2, 2, 2},
+                        "Прокат (база Южная)"));
+        exec(syncInsert("INSERT INTO TBL_BSS(IND, IND_CT, IND_ORG, BS_NM) VALUES(", {3, 3, 1},
+                        "Сталь (Подольск)"));
+        exec(syncInsert("INSERT INTO TBL_BSS(IND, IND_CT, IND_ORG, BS_NM) VALUES(", {4, 2, 2},
+                        "Прокат (без прайса)"));
         exec(syncInsert("INSERT INTO TBL_PRSS(IND, IND_BS, PRS_NM) VALUES(", {1, 1}, "Прайс Сталь"));
         exec(syncInsert("INSERT INTO TBL_PRSS(IND, IND_BS, PRS_NM) VALUES(", {2, 2}, "Прайс Прокат"));
         exec(syncInsert("INSERT INTO TBL_PRSS(IND, IND_BS, PRS_NM) VALUES(", {3, 3}, "Прайс Подольск"));
@@ -289,10 +311,10 @@ TEST_F(StatementsTest, SynchronisedRowsReadBackWithTheirTypes) {
               (std::vector<std::string>{"i:400 | i:40 | t:[Труба ВГП 15х2,8 (1/2'')]"}));
     EXPECT_EQ(rows("SELECT * FROM TBL_CTS WHERE IND=3", {"IND", "IND_RGN", "CT_NM"}),
               (std::vector<std::string>{"i:3 | i:1 | t:[ Подольск]"}));
-    EXPECT_EQ(sortedRows("SELECT * FROM TBL_CSTS WHERE IND_STF=1000", {"IND", "IND_STF", "VL_FRM", "VL_TO", "CST"}),
-              (std::vector<std::string>{"i:1 | i:1000 | d:0 | d:5 | d:50000",
-                                        "i:2 | i:1000 | d:5 | d:10 | d:49000",
-                                        "i:3 | i:1000 | d:10 | d:0 | d:48000.5"}));
+    EXPECT_EQ(
+        sortedRows("SELECT * FROM TBL_CSTS WHERE IND_STF=1000", {"IND", "IND_STF", "VL_FRM", "VL_TO", "CST"}),
+        (std::vector<std::string>{"i:1 | i:1000 | d:0 | d:5 | d:50000", "i:2 | i:1000 | d:5 | d:10 | d:49000",
+                                  "i:3 | i:1000 | d:10 | d:0 | d:48000.5"}));
     EXPECT_EQ(rows("SELECT * FROM TBL_CSTS WHERE IND=9", {"VL_FRM", "CST"}),
               (std::vector<std::string>{"d:0.5 | d:61000.25"}));
     for (const char* table : {"TBL_APPS", "TBL_APTS", "TBL_CORD"})
@@ -316,8 +338,9 @@ TEST_F(StatementsTest, TypeAndGroupLists) {
               (std::vector<std::string>{"i:1 | t:[Арматура]", "i:3 | t:[Лист]", "i:4 | t:[Труба]",
                                         "i:2 | t:[Уголок]"}));
     const QString groups = QStringLiteral("SELECT * FROM TBL_GRPS WHERE IND_TP=");
-    EXPECT_EQ(rows(groups + QString::number(1) + QStringLiteral(" ORDER BY GRP_NM"), {"IND", "IND_TP", "GRP_NM"}),
-              (std::vector<std::string>{"i:11 | i:1 | t:[Арматура А240]", "i:10 | i:1 | t:[Арматура А500С]"}));
+    EXPECT_EQ(
+        rows(groups + QString::number(1) + QStringLiteral(" ORDER BY GRP_NM"), {"IND", "IND_TP", "GRP_NM"}),
+        (std::vector<std::string>{"i:11 | i:1 | t:[Арматура А240]", "i:10 | i:1 | t:[Арматура А500С]"}));
     EXPECT_TRUE(rows(groups + QString::number(3) + QStringLiteral(" ORDER BY GRP_NM"), {"IND"}).empty());
 }
 
@@ -328,17 +351,22 @@ TEST_F(StatementsTest, PositionsOfAGroupWithLowestAndHighestPrice) {
     };
     const Case cases[] = {
         // No filter: every base counts. Position 102 has no offer and is not listed.
-        {"", {"i:101 | t:[Арматура 10 А500С] | d:53000 | d:55000", "i:100 | t:[Арматура 12 А500С] | d:48000.5 | d:52000"}},
+        {"",
+         {"i:101 | t:[Арматура 10 А500С] | d:53000 | d:55000",
+          "i:100 | t:[Арматура 12 А500С] | d:48000.5 | d:52000"}},
         {" AND d.IND_BS IN (1,2,3,4)",
-         {"i:101 | t:[Арматура 10 А500С] | d:53000 | d:55000", "i:100 | t:[Арматура 12 А500С] | d:48000.5 | d:52000"}},
+         {"i:101 | t:[Арматура 10 А500С] | d:53000 | d:55000",
+          "i:100 | t:[Арматура 12 А500С] | d:48000.5 | d:52000"}},
         {" AND d.IND_BS IN (1,2)",
-         {"i:101 | t:[Арматура 10 А500С] | d:53000 | d:55000", "i:100 | t:[Арматура 12 А500С] | d:48000.5 | d:51000"}},
+         {"i:101 | t:[Арматура 10 А500С] | d:53000 | d:55000",
+          "i:100 | t:[Арматура 12 А500С] | d:48000.5 | d:51000"}},
         {" AND d.IND_BS IN (3)", {"i:100 | t:[Арматура 12 А500С] | d:52000 | d:52000"}},
         {" AND d.IND_BS IN (4)", {}},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(rows(positionsQuery(10, QString::fromUtf8(c.filter)), {"IND", "PST_NM", "MIN_CST", "MAX_CST"}),
-                  c.expected)
+        EXPECT_EQ(
+            rows(positionsQuery(10, QString::fromUtf8(c.filter)), {"IND", "PST_NM", "MIN_CST", "MAX_CST"}),
+            c.expected)
             << "filter: " << c.filter;
     }
 }
@@ -354,8 +382,10 @@ TEST_F(StatementsTest, BandLimitsOfAPositionComeFromEveryBase) {
 TEST_F(StatementsTest, OffersOfAPositionOrderedByRegionCityBaseAndText) {
     const QStringList fields = {"IND", "RGN_NM", "CT_NM", "BS_NM", "TO_OUT", "VL_FRM", "VL_TO", "CST"};
     const std::string podolsk =
-        "i:1002 | t:[Московская обл.] | t:[ Подольск] | t:[Сталь (Подольск)] | t:[ арматура 12] | d:0 | d:7 | d:52000";
-    const std::string moscow = "i:1000 | t:[Московская обл.] | t:[Москва] | t:[Сталь (склад №1)] | t:[Арм. 12 А500С]";
+        "i:1002 | t:[Московская обл.] | t:[ Подольск] | t:[Сталь (Подольск)] | t:[ арматура 12] | d:0 | d:7 "
+        "| d:52000";
+    const std::string moscow =
+        "i:1000 | t:[Московская обл.] | t:[Москва] | t:[Сталь (склад №1)] | t:[Арм. 12 А500С]";
     const std::string yekaterinburg =
         "i:1001 | t:[Свердловская обл.] | t:[Екатеринбург] | t:[Прокат (база Южная)] | t:[Арматура ф12 А500С "
         "11,7м] | d:0 | d:0 | d:51000";
@@ -369,7 +399,8 @@ TEST_F(StatementsTest, OffersOfAPositionOrderedByRegionCityBaseAndText) {
                                                moscow + " | d:5 | d:10 | d:49000", yekaterinburg}))
             << filter;
     }
-    EXPECT_EQ(rows(offersQuery("100", " AND d.IND_BS IN (2)"), fields), (std::vector<std::string>{yekaterinburg}));
+    EXPECT_EQ(rows(offersQuery("100", " AND d.IND_BS IN (2)"), fields),
+              (std::vector<std::string>{yekaterinburg}));
     EXPECT_TRUE(rows(offersQuery("102", ""), fields).empty());
 }
 
@@ -387,26 +418,31 @@ TEST_F(StatementsTest, OrderIsSavedReconciledAndLoaded) {
     const QStringList order = {"IND", "IND_STT", "CGT_NM", "CNT_NM", "TLP", "ML", "CMT", "ADVT", "CR_DT"};
     const QStringList line = {"IND", "IND_APP", "IND_PST", "VL"};
     // Empty tables: the largest number is a single null.
-    EXPECT_EQ(rows("SELECT MAX(IND) AS MAX_IND FROM TBL_APPS", {"MAX_IND"}), (std::vector<std::string>{"null"}));
-    EXPECT_EQ(rows("SELECT MAX(IND) as MAX_IND FROM TBL_APTS", {"MAX_IND"}), (std::vector<std::string>{"null"}));
+    EXPECT_EQ(rows("SELECT MAX(IND) AS MAX_IND FROM TBL_APPS", {"MAX_IND"}),
+              (std::vector<std::string>{"null"}));
+    EXPECT_EQ(rows("SELECT MAX(IND) as MAX_IND FROM TBL_APTS", {"MAX_IND"}),
+              (std::vector<std::string>{"null"}));
 
     exec(newOrder(1, "2010.09.27 14:05"));
     EXPECT_EQ(rows("SELECT * FROM TBL_APPS WHERE IND=1", order),
-              (std::vector<std::string>{"i:1 | i:0 | null | null | null | null | null | null | t:[2010.09.27 14:05]"}));
-    EXPECT_EQ(rows("SELECT MAX(IND) AS MAX_IND FROM TBL_APPS", {"MAX_IND"}), (std::vector<std::string>{"i:1"}));
+              (std::vector<std::string>{
+                  "i:1 | i:0 | null | null | null | null | null | null | t:[2010.09.27 14:05]"}));
+    EXPECT_EQ(rows("SELECT MAX(IND) AS MAX_IND FROM TBL_APPS", {"MAX_IND"}),
+              (std::vector<std::string>{"i:1"}));
 
     exec(headerUpdate(1, 2,
-                      {"ООО 'Ромашка'", "Иванов И. И.", "+7 495 000-00-00", "ivanov@example.ru", "срочно, до пятницы",
-                       "  газета  "}));
+                      {"ООО 'Ромашка'", "Иванов И. И.", "+7 495 000-00-00", "ivanov@example.ru",
+                       "срочно, до пятницы", "  газета  "}));
     // Trailing blanks are padding in a character field; leading ones are kept.
-    EXPECT_EQ(rows("SELECT * FROM TBL_APPS WHERE IND=1", order),
-              (std::vector<std::string>{"i:1 | i:2 | t:[ООО 'Ромашка'] | t:[Иванов И. И.] | t:[+7 495 000-00-00] | "
-                                        "t:[ivanov@example.ru] | t:[срочно, до пятницы] | t:[  газета] | "
-                                        "t:[2010.09.27 14:05]"}));
+    EXPECT_EQ(
+        rows("SELECT * FROM TBL_APPS WHERE IND=1", order),
+        (std::vector<std::string>{"i:1 | i:2 | t:[ООО 'Ромашка'] | t:[Иванов И. И.] | t:[+7 495 000-00-00] | "
+                                  "t:[ivanov@example.ru] | t:[срочно, до пятницы] | t:[  газета] | "
+                                  "t:[2010.09.27 14:05]"}));
 
-    for (int ind : {7, 8, 9})
-        exec(newLine(ind, 1));
-    EXPECT_EQ(rows("SELECT MAX(IND) as MAX_IND FROM TBL_APTS", {"MAX_IND"}), (std::vector<std::string>{"i:9"}));
+    for (int ind : {7, 8, 9}) exec(newLine(ind, 1));
+    EXPECT_EQ(rows("SELECT MAX(IND) as MAX_IND FROM TBL_APTS", {"MAX_IND"}),
+              (std::vector<std::string>{"i:9"}));
     exec(lineUpdate(7, "100", "2.5"));
     exec(lineUpdate(8, "101", "3"));
     exec(lineUpdate(9, "200", "0.125"));
@@ -422,7 +458,8 @@ TEST_F(StatementsTest, OrderIsSavedReconciledAndLoaded) {
     // A save whose lines are all new removes every stored line of the order.
     exec("DELETE FROM TBL_APTS WHERE IND_APP=1");
     EXPECT_TRUE(rows("SELECT * FROM TBL_APTS WHERE IND_APP = 1", line).empty());
-    EXPECT_EQ(rows("SELECT MAX(IND) as MAX_IND FROM TBL_APTS", {"MAX_IND"}), (std::vector<std::string>{"i:10"}));
+    EXPECT_EQ(rows("SELECT MAX(IND) as MAX_IND FROM TBL_APTS", {"MAX_IND"}),
+              (std::vector<std::string>{"i:10"}));
 }
 
 TEST_F(StatementsTest, BasketComparisonQueries) {
@@ -452,24 +489,28 @@ TEST_F(StatementsTest, BasketComparisonQueries) {
                                         "i:1 | t:[Москва] | t:[Сталь (склад №1)]"}));
     // Only bands starting at or below the ordered quantity count: 100 at 6 t skips the
     // 10 t band at base 1; 200 at 0.25 t is below that base's 0.5 t minimum.
-    EXPECT_EQ(sortedRows(kBasketPrices, {"IND_PST", "IND_BS", "MIN_CST"}),
-              (std::vector<std::string>{"i:100 | i:1 | d:49000", "i:100 | i:2 | d:51000", "i:100 | i:3 | d:52000",
-                                        "i:101 | i:1 | d:55000", "i:200 | i:1 | d:61000.25"}));
+    EXPECT_EQ(
+        sortedRows(kBasketPrices, {"IND_PST", "IND_BS", "MIN_CST"}),
+        (std::vector<std::string>{"i:100 | i:1 | d:49000", "i:100 | i:2 | d:51000", "i:100 | i:3 | d:52000",
+                                  "i:101 | i:1 | d:55000", "i:200 | i:1 | d:61000.25"}));
 }
 
 class OrderListTest : public StatementsTest {
 protected:
     void SetUp() override {
         StatementsTest::SetUp();
-        if (HasFatalFailure())
-            return;
+        if (HasFatalFailure()) return;
         struct Order {
             int ind, state;
             const char* created;
         };
         const Order orders[] = {
-            {1, 2, "2010.09.27 14:05"}, {2, 1, "2010.09.26 09:00"}, {3, 1, "2010.09.27 23:59"},
-            {4, 1, "2010.09.28 00:00"}, {5, 1, ""},                 {6, 0, "2010.09.27 10:00"},
+            {1, 2, "2010.09.27 14:05"},
+            {2, 1, "2010.09.26 09:00"},
+            {3, 1, "2010.09.27 23:59"},
+            {4, 1, "2010.09.28 00:00"},
+            {5, 1, ""},
+            {6, 0, "2010.09.27 10:00"},
             {7, 1, "2010.09.25 23:59"},
         };
         for (const Order& o : orders) {
