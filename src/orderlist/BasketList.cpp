@@ -273,13 +273,8 @@ void BasketList::SortByHeader(int col) {
 // Commands on the listed orders
 
 void BasketList::OnGridPress(Qt::MouseButton button, const QPoint& pos) {
-    ui::GridModel& m = MFG->model();
     const int row = MFG->rowAt(pos.y());
-    if (row < m.fixedRows() || row >= m.rows() || m.rowHeight(row) == 0) return;
-    m.setRow(row);
-    m.setCol(colKey);
-    m.setColSel(m.cols() - 1);
-    MFG->refresh();
+    if (!SelectRow(row)) return;
     if (button != Qt::RightButton) return;
     const int id = core::popupMenus().track(menu_, MFG->viewport()->mapToGlobal(pos));
     if (id == 1)
@@ -288,12 +283,25 @@ void BasketList::OnGridPress(Qt::MouseButton button, const QPoint& pos) {
         DeleteOrder();
 }
 
+bool BasketList::SelectRow(int row) {
+    ui::GridModel& m = MFG->model();
+    if (row < m.fixedRows() || row >= m.rows() || m.rowHeight(row) == 0) return false;
+    m.setRow(row);
+    m.setCol(colKey);
+    m.setColSel(m.cols() - 1);
+    MFG->refresh();
+    return true;
+}
+
 void BasketList::OnGridDoubleClick() {
     const int row = MFG->mouseRow();
-    if (row == 0)
+    if (row == 0) {
         SortByHeader(MFG->mouseCol());
-    else if (row >= 1)
+    } else if (row >= 1) {
+        // The grid made the clicked cell current again; the whole row stays selected.
+        SelectRow(row);
         OpenOrder();
+    }
 }
 
 void BasketList::OpenOrder() {

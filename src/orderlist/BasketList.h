@@ -69,6 +69,8 @@ private:
     void ClearBasketCommand();
     void OnGridPress(Qt::MouseButton button, const QPoint& pos);
     void OnGridDoubleClick();
+    // Makes a visible data row current with all its columns selected; false for any other row.
+    bool SelectRow(int row);
     void FitToWindow();
     QMdiSubWindow* subWindow() const;
 

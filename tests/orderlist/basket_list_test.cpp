@@ -318,6 +318,8 @@ TEST_F(BasketListTest, DoubleClickOnARowOpensItsOrder) {
     doubleClick(rowOf("4"), BasketList::colClient);
     EXPECT_EQ(basketShown_, QList<int>{4});
     EXPECT_EQ(Global::CurrentOrder().state, 2);
+    EXPECT_EQ(grid().col(), 0);
+    EXPECT_EQ(grid().colSel(), BasketList::colCount - 1);
 }
 
 TEST_F(BasketListTest, OrderGoneFromTheTablesEndsTheOpeningSilently) {
