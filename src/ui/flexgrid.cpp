@@ -502,20 +502,33 @@ QRect FlexGrid::cellRect(int row, int col) const {
 }
 
 void FlexGrid::updateScrollBars() {
+    // Showing or hiding a scroll bar resizes the viewport, which lands here again; the
+    // outer call then simply goes round once more with the new size.
+    if (syncingScrollBars_) {
+        resyncWanted_ = true;
+        return;
+    }
     ensureLayout();
-    const QSize view = viewport()->size();
     QScrollBar* v = verticalScrollBar();
     QScrollBar* h = horizontalScrollBar();
-    const int top = topIndex(), left = leftIndex(), page = pageRows();
+    int top = 0, left = 0;
     // The scroll bars' signals must flow (the scroll area shows and hides them on range
     // changes); only our own reaction to the values is held back.
     syncingScrollBars_ = true;
-    v->setRange(0, maxFirstIndex(rowAxis_, view.height()));
-    h->setRange(0, maxFirstIndex(colAxis_, view.width()));
-    v->setPageStep(std::max(page, 1));
-    h->setPageStep(1);
-    v->setValue(top);
-    h->setValue(left);
+    for (int pass = 0; pass < 3; ++pass) {
+        resyncWanted_ = false;
+        const QSize view = viewport()->size();
+        top = topIndex();
+        left = leftIndex();
+        const int page = pageRows();
+        v->setRange(0, maxFirstIndex(rowAxis_, view.height()));
+        h->setRange(0, maxFirstIndex(colAxis_, view.width()));
+        v->setPageStep(std::max(page, 1));
+        h->setPageStep(1);
+        v->setValue(top);
+        h->setValue(left);
+        if (!resyncWanted_ && viewport()->size() == view) break;
+    }
     syncingScrollBars_ = false;
     // The model reports the top row actually shown, not one past the scroll range.
     if (!rowAxis_.visible.empty()) model_.setTopRow(rowAxis_.visible[top]);

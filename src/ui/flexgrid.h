@@ -237,6 +237,7 @@ private:
     mutable bool layoutDirty_ = true;
     mutable bool scrollSyncPending_ = false;
     bool syncingScrollBars_ = false;
+    bool resyncWanted_ = false;
 };
 
 }  // namespace ui

@@ -340,3 +340,42 @@ TEST(FlexGridRowHeight, DefaultRowsGrowWithALargeFontOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FlexGridScrollBars, ShowOnlyWhileTheRowsOrColumnsDoNotFit) {
+    core::setLogicalDpiForTests(96);
+    ui::FlexGrid grid;
+    grid.resize(300, 200);
+    grid.model().setCols(2);
+    grid.model().setRows(3);
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    grid.refresh();
+    EXPECT_FALSE(grid.verticalScrollBar()->isVisible());
+    EXPECT_FALSE(grid.horizontalScrollBar()->isVisible());
+
+    for (int i = 0; i < 100; ++i) grid.model().addItem("x\ty");
+    grid.model().setColWidth(1, 9000);
+    grid.refresh();
+    QCoreApplication::processEvents();  // the scroll area lays its bars out when idle
+    EXPECT_TRUE(grid.verticalScrollBar()->isVisible());
+    EXPECT_TRUE(grid.horizontalScrollBar()->isVisible());
+    // The last row can be scrolled wholly into view above the horizontal bar.
+    grid.setTopRow(grid.model().rows());
+    const QRect last = grid.cellRect(grid.model().rows() - 1, 0);
+    ASSERT_FALSE(last.isEmpty());
+    EXPECT_LE(last.bottom(), grid.viewport()->height() - 1);
+    EXPECT_EQ(last.height(), grid.cellRect(0, 0).height());
+
+    grid.model().setRows(3);
+    grid.model().setColWidth(1, 500);
+    grid.refresh();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(grid.verticalScrollBar()->isVisible());
+    EXPECT_FALSE(grid.horizontalScrollBar()->isVisible());
+    EXPECT_EQ(grid.model().topRow(), 1);
+    core::setLogicalDpiForTests(0);
+}
+
+}  // namespace
