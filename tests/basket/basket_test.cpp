@@ -6,7 +6,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QImage>
 #include <QKeyEvent>
+#include <QPainter>
+#include <QTextDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -685,6 +688,17 @@ TEST_F(BasketTest, PrintingASavedOrderHandsTheWholeOrderToThePrinter) {
     basket_print::setPrintRunner(previous);
 
     ASSERT_TRUE(printed.has_value());
+    if (const QByteArray out = qgetenv("ZELVORIN_PRINT_PNG"); !out.isEmpty()) {
+        const std::unique_ptr<QTextDocument> doc = basket_print::orderDocument(*printed);
+        doc->setTextWidth(760);
+        QImage img(800, static_cast<int>(doc->size().height()) + 40, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        QPainter painter(&img);
+        painter.translate(20, 20);
+        doc->drawContents(&painter);
+        painter.end();
+        img.save(QString::fromLocal8Bit(out));
+    }
     EXPECT_EQ(printed->number, 1);
     EXPECT_EQ(printed->client, "ООО «Стройка»");
     EXPECT_EQ(printed->contact, "Петров");
