@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QLabel>
+#include <QSet>
 #include <algorithm>
 
 #include "core/twips.h"
@@ -28,9 +29,14 @@ void FitColumns(FlexGrid& grid, QLabel& widthLabel, int boldRows) {
     for (int c = 0; c < m.cols(); ++c) {
         if (m.colWidth(c) == 0) continue;
         int widest = 0;
+        // Columns repeat their texts (regions, cities, bases); measuring is the slow part.
+        QSet<QString> measured[2];
         for (int r = 0; r < m.rows(); ++r) {
-            const QFontMetrics& fm = r < boldRows ? bold : plain;
-            widest = std::max(widest, fm.horizontalAdvance(m.text(r, c).trimmed()));
+            const bool header = r < boldRows;
+            const QString t = m.text(r, c).trimmed();
+            if (t.isEmpty() || measured[header].contains(t)) continue;
+            measured[header].insert(t);
+            widest = std::max(widest, (header ? bold : plain).horizontalAdvance(t));
         }
         m.setColWidth(c, core::pxToTwips(widest) + 100);
     }

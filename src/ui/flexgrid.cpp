@@ -656,29 +656,53 @@ std::vector<FlexGrid::Span> FlexGrid::spansOf(int row, const std::vector<int>& c
     return spans;
 }
 
-void FlexGrid::paintCell(QPainter& p, const QRect& r, int row, int firstCol, int lastCol) const {
+// What every cell of one paint shares, worked out once per paint rather than per cell.
+struct FlexGrid::PaintContext {
+    explicit PaintContext(const FlexGrid& g)
+        : fonts{g.font(), bolded(g.font()), g.headerFont_, bolded(g.headerFont_)},
+          metrics{QFontMetrics(fonts[0]), QFontMetrics(fonts[1]), QFontMetrics(fonts[2]),
+                  QFontMetrics(fonts[3])} {
+        const GridModel& m = g.model_;
+        r0 = std::min(m.row(), m.rowSel());
+        r1 = std::max(m.row(), m.rowSel());
+        c0 = std::min(m.col(), m.colSel());
+        c1 = std::max(m.col(), m.colSel());
+        const QPalette& pal = g.palette();
+        text = pal.color(QPalette::Active, QPalette::Text);
+        highlight = pal.color(QPalette::Active, QPalette::Highlight);
+        highlightedText = pal.color(QPalette::Active, QPalette::HighlightedText);
+        translucent = highlight;
+        translucent.setAlpha(90);
+        focus = g.hasFocus();
+    }
+    static QFont bolded(QFont f) {
+        f.setBold(true);
+        return f;
+    }
+    // [header][bold]: plain cell, bold cell, header, bold header.
+    QFont fonts[4];
+    QFontMetrics metrics[4];
+    int r0, r1, c0, c1;
+    QColor text, highlight, highlightedText, translucent;
+    bool focus;
+};
+
+void FlexGrid::paintCell(QPainter& p, const PaintContext& cx, const QRect& r, int row, int firstCol,
+                         int lastCol) const {
     const bool fixed = row < model_.fixedRows() || firstCol < model_.fixedCols();
     const std::optional<QColor> own = model_.cellBackColor(row, firstCol);
     QColor back = own ? *own : (fixed ? model_.fixedBackColor() : model_.backColor());
 
-    bool selected = false;
-    if (!fixed) {
-        const int r0 = std::min(model_.row(), model_.rowSel()), r1 = std::max(model_.row(), model_.rowSel());
-        const int c0 = std::min(model_.col(), model_.colSel()), c1 = std::max(model_.col(), model_.colSel());
-        selected = row >= r0 && row <= r1 && lastCol >= c0 && firstCol <= c1;
-    }
-    const QPalette& pal = palette();
-    QColor textColor = pal.color(QPalette::Active, QPalette::Text);
+    const bool selected = !fixed && row >= cx.r0 && row <= cx.r1 && lastCol >= cx.c0 && firstCol <= cx.c1;
+    QColor textColor = cx.text;
     p.fillRect(r, back);
     if (selected) {
-        QColor hl = pal.color(QPalette::Active, QPalette::Highlight);
         if (own) {
             // A cell coloured on purpose keeps its colour under a translucent highlight.
-            hl.setAlpha(90);
-            p.fillRect(r, hl);
+            p.fillRect(r, cx.translucent);
         } else {
-            p.fillRect(r, hl);
-            textColor = pal.color(QPalette::Active, QPalette::HighlightedText);
+            p.fillRect(r, cx.highlight);
+            textColor = cx.highlightedText;
         }
     }
 
@@ -695,11 +719,10 @@ void FlexGrid::paintCell(QPainter& p, const QRect& r, int row, int firstCol, int
 
     const QString text = model_.text(row, firstCol);
     if (!text.isEmpty()) {
-        QFont f = row < model_.fixedRows() ? headerFont_ : font();
-        if (model_.cellBold(row, firstCol)) f.setBold(true);
-        p.setFont(f);
+        const int which = (row < model_.fixedRows() ? 2 : 0) + (model_.cellBold(row, firstCol) ? 1 : 0);
+        p.setFont(cx.fonts[which]);
         p.setPen(textColor);
-        const QFontMetrics fm(f);
+        const QFontMetrics& fm = cx.metrics[which];
         Qt::Alignment align =
             row < model_.fixedRows() ? model_.fixedAlignment(firstCol) : model_.colAlignment(firstCol);
         if (model_.mergeRow(row) && firstCol != lastCol)
@@ -716,8 +739,8 @@ void FlexGrid::paintCell(QPainter& p, const QRect& r, int row, int firstCol, int
         p.drawText(textRect, static_cast<int>(align | Qt::TextSingleLine), shown);
     }
 
-    if (hasFocus() && row == model_.row() && model_.col() >= firstCol && model_.col() <= lastCol && !fixed) {
-        QPen pen(pal.color(QPalette::Active, QPalette::Text));
+    if (cx.focus && row == model_.row() && model_.col() >= firstCol && model_.col() <= lastCol && !fixed) {
+        QPen pen(cx.text);
         pen.setStyle(Qt::DotLine);
         p.setPen(pen);
         p.setBrush(Qt::NoBrush);
@@ -725,8 +748,9 @@ void FlexGrid::paintCell(QPainter& p, const QRect& r, int row, int firstCol, int
     }
 }
 
-void FlexGrid::paintRegion(QPainter& p, const QRect& clip, const std::vector<int>& rowItems,
-                           const std::vector<int>& colItems, bool scrolledCols) const {
+void FlexGrid::paintRegion(QPainter& p, const PaintContext& cx, const QRect& clip,
+                           const std::vector<int>& rowItems, const std::vector<int>& colItems,
+                           bool scrolledCols) const {
     if (clip.isEmpty() || rowItems.empty() || colItems.empty()) return;
     p.save();
     p.setClipRect(clip);
@@ -744,7 +768,7 @@ void FlexGrid::paintRegion(QPainter& p, const QRect& clip, const std::vector<int
         for (const Span& s : spansOf(row, colItems, scrolledCols)) {
             const int x = colX(s.first);
             const int w = colAxis_.start[s.last + 1] - colAxis_.start[s.first];
-            paintCell(p, QRect(x, *y, w, h), row, s.first, s.last);
+            paintCell(p, cx, QRect(x, *y, w, h), row, s.first, s.last);
         }
     }
     p.restore();
@@ -777,10 +801,11 @@ void FlexGrid::paintEvent(QPaintEvent*) {
     const auto [fixedRows, bodyRows] = collect(rowAxis_, topIndex(), height);
     const auto [fixedCols, bodyCols] = collect(colAxis_, leftIndex(), width);
 
-    paintRegion(p, QRect(fx, fy, width - fx, height - fy), bodyRows, bodyCols, true);
-    paintRegion(p, QRect(fx, 0, width - fx, fy), fixedRows, bodyCols, true);
-    paintRegion(p, QRect(0, fy, fx, height - fy), bodyRows, fixedCols, false);
-    paintRegion(p, QRect(0, 0, fx, fy), fixedRows, fixedCols, false);
+    const PaintContext cx(*this);
+    paintRegion(p, cx, QRect(fx, fy, width - fx, height - fy), bodyRows, bodyCols, true);
+    paintRegion(p, cx, QRect(fx, 0, width - fx, fy), fixedRows, bodyCols, true);
+    paintRegion(p, cx, QRect(0, fy, fx, height - fy), bodyRows, fixedCols, false);
+    paintRegion(p, cx, QRect(0, 0, fx, fy), fixedRows, fixedCols, false);
 }
 
 // ---------------------------------------------------------------------------------

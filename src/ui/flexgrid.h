@@ -216,9 +216,11 @@ private:
     int stepRow(int from, int delta) const;
     int stepCol(int from, int delta) const;
     int pageRows() const;
-    void paintRegion(QPainter& p, const QRect& clip, const std::vector<int>& rowItems,
+    struct PaintContext;
+    void paintRegion(QPainter& p, const PaintContext& cx, const QRect& clip, const std::vector<int>& rowItems,
                      const std::vector<int>& colItems, bool scrolledCols) const;
-    void paintCell(QPainter& p, const QRect& r, int row, int firstCol, int lastCol) const;
+    void paintCell(QPainter& p, const PaintContext& cx, const QRect& r, int row, int firstCol,
+                   int lastCol) const;
     // Column spans of a row as painted: one per visible column, or runs of equal
     // adjacent cells in a merged row.
     std::vector<Span> spansOf(int row, const std::vector<int>& colItems, bool scrolledCols) const;
