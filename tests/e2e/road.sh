@@ -1,0 +1,325 @@
+#!/usr/bin/env bash
+# The operator's road through the program under a real X server, driven by real input
+# events: open the catalogue, choose a type and a group, put a position into the basket
+# with quantity 3 through the popup menu and the line editor, open the basket, enter a
+# client, save, open the order list, find the order among today's and reopen it.
+# A screenshot of every step lands in the output folder; the saved order is checked in
+# the table files afterwards.
+#
+#   road.sh BUILD_DIR [OUT_DIR]     (BUILD_DIR holds zelvorin, zelvorin-demo-gen, zelvorin-sql)
+#
+# Exits 77 (skipped) when Xvfb, xdotool or ImageMagick is missing.
+set -euo pipefail
+
+build="$(cd "${1:?usage: road.sh BUILD_DIR [OUT_DIR]}" && pwd)"
+out="${2:-$build/e2e-road}"
+
+for tool in Xvfb xdotool import convert; do
+  if ! command -v "$tool" > /dev/null; then
+    echo "SKIPPED: $tool is not installed (the road needs Xvfb, xdotool and ImageMagick)"
+    exit 77
+  fi
+done
+for program in zelvorin zelvorin-demo-gen zelvorin-sql; do
+  if [ ! -x "$build/$program" ]; then
+    echo "FAILED: $build/$program is not built"
+    exit 1
+  fi
+done
+
+rm -rf "$out"
+mkdir -p "$out/runtime"
+chmod 700 "$out/runtime"
+log="$out/road.log"
+: > "$log"
+
+xvfb_pid=""
+app_pid=""
+cleanup() {
+  if [ -n "$app_pid" ] && kill -0 "$app_pid" 2> /dev/null; then kill "$app_pid" 2> /dev/null || true; fi
+  if [ -n "$xvfb_pid" ] && kill -0 "$xvfb_pid" 2> /dev/null; then kill "$xvfb_pid" 2> /dev/null || true; fi
+}
+trap cleanup EXIT
+
+say() { echo "[road] $*" | tee -a "$log"; }
+fail() {
+  say "FAILED: $*"
+  shot "failure" || true
+  exit 1
+}
+
+step=0
+last_shot=""
+# Screenshot of the whole screen into the output folder, numbered in order.
+shot() {
+  step=$((step + 1))
+  last_shot="$out/$(printf '%02d' "$step")-$1.png"
+  import -window root "$last_shot"
+}
+# A scratch screenshot for finding things on the screen.
+peek() {
+  last_shot="$out/peek.png"
+  import -window root "$last_shot"
+}
+
+# The box of the pixels of one exact colour in the last screenshot, within an optional
+# region "WxH+X+Y": prints "x y w h" in screen coordinates, or fails when there is none.
+find_colour() {
+  local colour="$1" region="${2:-}" ox=0 oy=0 crop=()
+  if [ -n "$region" ]; then
+    crop=(-crop "$region" +repage)
+    ox="${region#*+}"
+    oy="${ox#*+}"
+    ox="${ox%%+*}"
+  fi
+  local count
+  count=$(convert "$last_shot" "${crop[@]}" -fill black +opaque "$colour" -fill white -opaque "$colour" \
+    -format '%[fx:round(mean*w*h)]' info:)
+  [ "$count" -gt 0 ] || return 1
+  # A black border keeps the trim from taking the target colour for the background.
+  local geometry
+  geometry=$(convert "$last_shot" "${crop[@]}" -fill black +opaque "$colour" -bordercolor black -border 1 \
+    -format '%@' info:)
+  local w="${geometry%%x*}" rest="${geometry#*x}"
+  local h="${rest%%+*}"
+  rest="${rest#*+}"
+  local x="${rest%%+*}" y="${rest#*+}"
+  echo "$((x - 1 + ox)) $((y - 1 + oy)) $w $h"
+}
+
+# Retries a find_colour on fresh screenshots until it succeeds or the seconds run out.
+wait_colour() {
+  local seconds="$1"
+  shift
+  local deadline=$((SECONDS + seconds))
+  while :; do
+    peek
+    if find_colour "$@"; then return 0; fi
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.3
+  done
+}
+
+# Waits until a visible top-level window of exactly this name exists; prints its id.
+wait_window() {
+  local name="$1" seconds="${2:-20}" id
+  id=$(timeout "$seconds" xdotool search --sync --onlyvisible --name "^${name}\$" 2> /dev/null | head -1) || true
+  [ -n "$id" ] || return 1
+  echo "$id"
+}
+
+# The visible top-level windows, one id a line.
+visible_windows() { xdotool search --onlyvisible --name "" 2> /dev/null | sort || true; }
+
+# Waits for a visible window that is not in the list given (a popup menu has no title to
+# wait for); prints its id.
+wait_new_window() {
+  local before="$1" seconds="${2:-10}" id
+  local deadline=$((SECONDS + seconds))
+  while :; do
+    id=$(comm -13 <(echo "$before") <(visible_windows) | head -1)
+    if [ -n "$id" ]; then
+      echo "$id"
+      return 0
+    fi
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.2
+  done
+}
+
+# Waits until no visible window of that name is left.
+wait_window_gone() {
+  local name="$1" seconds="${2:-20}"
+  local deadline=$((SECONDS + seconds))
+  while xdotool search --onlyvisible --name "^${name}\$" > /dev/null 2>&1; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.2
+  done
+}
+
+# Glides the pointer to a point in a few moves, as a hand does, so that every widget on
+# the way sees the mouse enter.
+glide() {
+  local tx="$1" ty="$2" fx fy
+  eval "$(xdotool getmouselocation --shell)"
+  fx=$X
+  fy=$Y
+  for i in 1 2 3 4; do
+    xdotool mousemove $((fx + (tx - fx) * i / 4)) $((fy + (ty - fy) * i / 4))
+    sleep 0.05
+  done
+}
+
+double_click() {
+  xdotool mousemove "$1" "$2"
+  sleep 0.2
+  xdotool click --repeat 2 --delay 80 1
+}
+
+# ---------------------------------------------------------------------------------
+started_day=$(date +%Y.%m.%d)
+say "demo data in $out"
+"$build/zelvorin-demo-gen" "$out/central.sqlite" >> "$log" 2>&1 || fail "the demo central database was not generated"
+"$build/zelvorin" --sync --central "$out/central.sqlite" --db "$out/DB" >> "$log" 2>&1 ||
+  fail "the local database was not filled"
+
+exec 3> "$out/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >> "$log" 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+deadline=$((SECONDS + 20))
+while [ ! -s "$out/display" ]; do
+  kill -0 "$xvfb_pid" 2> /dev/null || fail "Xvfb did not start"
+  [ $SECONDS -lt $deadline ] || fail "Xvfb gave no display number"
+  sleep 0.1
+done
+export DISPLAY=":$(head -1 "$out/display")"
+say "X server on $DISPLAY"
+
+export QT_QPA_PLATFORM=xcb
+export QT_ENABLE_HIGHDPI_SCALING=0
+export QT_SCALE_FACTOR=1
+export XDG_RUNTIME_DIR="$out/runtime"
+"$build/zelvorin" --db "$out/DB" --central "$out/central.sqlite" >> "$log" 2>&1 &
+app_pid=$!
+
+main=$(wait_window " Цены на металлопрокат    ver\\. .*" 30) || fail "the main window did not appear"
+sleep 0.5
+shot "main-window"
+
+# --- The catalogue -----------------------------------------------------------------
+say "opening the catalogue"
+xdotool mousemove --window "$main" 40 9 click 1
+# The catalogue's title "Выбор продукции" is the only navy text on the screen.
+title=$(wait_colour 15 "rgb(0,0,128)") || fail "the catalogue did not open"
+shot "catalogue"
+read -r tx ty tw th <<< "$title"
+
+say "choosing a type"
+glide $((tx + tw / 2)) $((ty + th / 2))
+# The type list: light yellow labels under the title.
+types=$(wait_colour 10 "rgb(255,255,192)") || fail "the type list did not open"
+read -r lx ly lw lh <<< "$types"
+shot "type-list"
+first_type_y=$((ly + 8))
+glide $((lx + lw / 2)) "$first_type_y"
+
+say "choosing a group"
+# The group list opens to the right of the type list, in the same yellow.
+groups=$(wait_colour 10 "rgb(255,255,192)" "$((1280 - lx - lw - 2))x1024+$((lx + lw + 2))+0") ||
+  fail "the group list did not open"
+read -r gx gy gw gh <<< "$groups"
+shot "group-list"
+glide $((lx + lw + 4)) "$first_type_y"
+glide $((gx + gw / 3)) $((gy + 8))
+sleep 0.3
+xdotool click 1
+
+say "adding a position with quantity 3"
+# The positions grid is the top-left grid: its first data row lies under its header.
+sleep 1
+peek
+header=$(find_colour "rgb(212,208,200)" "300x300+$((tx - 20 > 0 ? tx - 20 : 0))+$((ty + th))") ||
+  fail "the positions grid has no header"
+read -r hx hy hw hh <<< "$header"
+positions_header_y=$hy
+row_x=$((hx + 40))
+row_y=$((hy + hh + 9))
+shot "positions"
+xdotool mousemove "$row_x" "$row_y"
+sleep 0.2
+windows=$(visible_windows)
+xdotool click 3
+wait_new_window "$windows" 10 > /dev/null || fail "the position's popup menu did not open"
+sleep 0.3
+shot "position-menu"
+xdotool key Down Return
+editor=$(wait_window "Заказ позиции" 10) || fail "the line editor did not open"
+xdotool windowfocus --sync "$editor" 2> /dev/null || true
+xdotool type --delay 60 "3"
+sleep 0.3
+shot "line-editor"
+xdotool key Return
+wait_window_gone "Заказ позиции" 10 || fail "the line editor did not close"
+
+# --- The basket --------------------------------------------------------------------
+say "opening the basket"
+# The full basket's wicker colour.
+basket=$(wait_colour 10 "rgb(215,170,100)") || fail "the basket picture did not turn full"
+read -r bx by bw bh <<< "$basket"
+shot "basket-full"
+double_click $((bx + bw / 2)) $((by + bh / 2))
+order=$(wait_window "Заявка" 15) || fail "the basket window did not open"
+sleep 0.5
+shot "basket-window"
+eval "$(xdotool getwindowgeometry --shell "$order")"
+ow=$WIDTH
+oh=$HEIGHT
+say "entering the client and saving"
+# The client field has the focus when the basket window opens.
+xdotool windowfocus --sync "$order" 2> /dev/null || true
+client="ООО Проверка дороги"
+xdotool type --delay 40 "$client"
+sleep 0.3
+shot "client-entered"
+# "Оформить заявку": the left button of the bottom row.
+xdotool mousemove --window "$order" 117 $((oh - 21)) click 1
+sleep 1.5
+shot "order-saved"
+# "Закрыть": the right button of the bottom row.
+xdotool mousemove --window "$order" $((ow - 35)) $((oh - 21)) click 1
+wait_window_gone "Заявка" 10 || fail "the basket window did not close"
+
+# --- The order list ----------------------------------------------------------------
+say "opening the order list"
+xdotool windowfocus --sync "$main" 2> /dev/null || true
+xdotool key alt+Cyrillic_es
+# The list opens at the top left of the frame, over the catalogue: its grid header is then
+# the first header band on the left edge, above the catalogue's own.
+deadline=$((SECONDS + 15))
+while :; do
+  peek
+  if header=$(find_colour "rgb(212,208,200)" "60x160+11+35"); then
+    read -r hx hy hw hh <<< "$header"
+    [ "$hy" -lt "$positions_header_y" ] && break
+  fi
+  [ $SECONDS -lt $deadline ] || fail "the order list did not open"
+  sleep 0.3
+done
+shot "order-list"
+say "reopening the order"
+double_click $((hx + 25)) $((hy + hh + 9))
+wait_window "Заявка" 15 > /dev/null || fail "the order did not open from the list"
+sleep 0.5
+shot "order-reopened"
+
+# --- What was stored ---------------------------------------------------------------
+order=$(xdotool search --onlyvisible --name "^Заявка\$" | head -1)
+eval "$(xdotool getwindowgeometry --shell "$order")"
+xdotool mousemove --window "$order" $((WIDTH - 35)) $((HEIGHT - 21)) click 1
+wait_window_gone "Заявка" 10 || fail "the reopened basket did not close"
+# Ctrl+Q ends the program; a program that does not end in time is stopped.
+xdotool windowfocus --sync "$main" 2> /dev/null || true
+xdotool key ctrl+q
+deadline=$((SECONDS + 10))
+while kill -0 "$app_pid" 2> /dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.2; done
+if kill -0 "$app_pid" 2> /dev/null; then
+  say "the program did not end on Ctrl+Q; stopping it"
+  kill "$app_pid"
+fi
+wait "$app_pid" 2> /dev/null || true
+app_pid=""
+
+headers=$("$build/zelvorin-sql" "$out/DB" "SELECT IND, CGT_NM, CR_DT FROM TBL_APPS")
+lines=$("$build/zelvorin-sql" "$out/DB" "SELECT IND_APP, VL FROM TBL_APTS")
+echo "$headers" >> "$log"
+echo "$lines" >> "$log"
+tab=$'\t'
+stored=0
+for day in "$started_day" "$(date +%Y.%m.%d)"; do
+  if echo "$headers" | grep -q "^1${tab}${client}${tab}${day} "; then stored=1; fi
+done
+[ "$stored" = 1 ] || fail "order 1 of today for \"$client\" is not stored: $headers"
+echo "$lines" | grep -qx "1${tab}3" || fail "the order's line with quantity 3 is not stored: $lines"
+rm -f "$out/peek.png"
+say "PASSED: the order went from the catalogue through the basket into the list and back; screenshots in $out"
