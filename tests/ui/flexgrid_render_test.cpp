@@ -60,9 +60,6 @@ TEST(FlexGridRender, PaintsHeaderHighlightAndSelectionDistinctly) {
     m.setRow(highlighted);
     m.setCol(1);
     m.setColSel(5);
-    m.setRow(highlighted);  // setRow also resets rowSel
-    m.setCol(1);
-    m.setColSel(5);
     grid.refresh();
     grid.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
