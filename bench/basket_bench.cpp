@@ -10,6 +10,17 @@
 // --db run): 50 000 positions, 300 000 offers and 1 500 000 price bands over 160 bases.
 // With --db (for example a folder synchronised from the demo central database at scale
 // 25) it orders positions spread evenly over the folder's TBL_PSTS.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
 #include "app/global/global.h"
 #include "basket/basket.h"
 #include "basket/comparison.h"
@@ -17,18 +28,6 @@
 #include "core/twips.h"
 #include "store/dbf_connection.h"
 #include "ui/flexgrid.h"
-
-#include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QPixmap>
-#include <QTemporaryDir>
-
-#include <algorithm>
-#include <cstdio>
-#include <functional>
-#include <memory>
-#include <vector>
 
 namespace {
 
@@ -41,7 +40,8 @@ double msOf(const std::function<void()>& f) {
 
 void report(const char* what, std::vector<double> v) {
     std::sort(v.begin(), v.end());
-    std::printf("  %-52s median %8.1f ms   best %8.1f   worst %8.1f\n", what, v[v.size() / 2], v.front(), v.back());
+    std::printf("  %-52s median %8.1f ms   best %8.1f   worst %8.1f\n", what, v[v.size() / 2], v.front(),
+                v.back());
 }
 
 // Rows gathered into multi-row INSERT statements, so that building the folder takes
@@ -54,12 +54,10 @@ struct Batch {
     void add(const QString& row) {
         rows << row;
         ++count;
-        if (rows.size() >= 500)
-            flush();
+        if (rows.size() >= 500) flush();
     }
     void flush() {
-        if (!rows.isEmpty())
-            cn.execute(head + rows.join(QLatin1Char(',')));
+        if (!rows.isEmpty()) cn.execute(head + rows.join(QLatin1Char(',')));
         rows.clear();
     }
 };
@@ -81,34 +79,35 @@ void buildFolder(store::Connection& cn) {
         "CREATE TABLE TBL_STFS (IND int,IND_PST int,IND_PRS int,TO_OUT varchar (250))",
         "CREATE TABLE TBL_CSTS (IND int,IND_STF int,VL_FRM double,VL_TO double,CST double)",
     };
-    for (const char* s : creates)
-        cn.execute(QString::fromUtf8(s));
+    for (const char* s : creates) cn.execute(QString::fromUtf8(s));
 
     const QStringList types = {"Сортовой прокат", "Листовой прокат", "Трубы", "Фасонный прокат", "Метизы"};
-    const QStringList groupWords = {"Арматура", "Круг", "Квадрат", "Полоса", "Лист г/к", "Лист х/к", "Профнастил",
-                                    "Труба ВГП", "Труба э/с", "Труба профильная", "Уголок", "Швеллер", "Балка",
-                                    "Катанка", "Сетка", "Проволока", "Шестигранник", "Лист рифлёный", "Рельс",
-                                    "Шпунт", "Лента", "Штрипс", "Тавр", "Отвод", "Фланец"};
+    const QStringList groupWords = {
+        "Арматура",  "Круг",         "Квадрат",       "Полоса",    "Лист г/к",
+        "Лист х/к",  "Профнастил",   "Труба ВГП",     "Труба э/с", "Труба профильная",
+        "Уголок",    "Швеллер",      "Балка",         "Катанка",   "Сетка",
+        "Проволока", "Шестигранник", "Лист рифлёный", "Рельс",     "Шпунт",
+        "Лента",     "Штрипс",       "Тавр",          "Отвод",     "Фланец"};
     const QStringList steels = {"ст3сп", "09Г2С", "А500С", "ст20", "ст45", "12Х18Н10Т", "А240", "ст10"};
-    const QStringList cities = {"Москва", "Санкт-Петербург", "Екатеринбург", "Челябинск", "Новосибирск",
-                                "Нижний Новгород", "Самара", "Казань", "Пермь", "Уфа", "Ростов-на-Дону",
-                                "Краснодар", "Воронеж", "Волгоград", "Омск", "Тюмень", "Магнитогорск",
-                                "Череповец", "Липецк", "Тула", "Ярославль", "Саратов", "Ижевск", "Оренбург",
-                                "Курган", "Барнаул", "Красноярск", "Иркутск", "Хабаровск", "Владивосток",
-                                "Белгород", "Курск", "Тверь", "Рязань", "Пенза", "Киров", "Чебоксары",
-                                "Ульяновск", "Сургут", "Нижний Тагил"};
-    const QStringList baseWords = {"Металлобаза", "МеталлСервис", "СтальСнаб", "Металлоторг", "ПромМет",
-                                   "УралСталь", "СибМеталл", "ТрубоСталь"};
+    const QStringList cities = {
+        "Москва",          "Санкт-Петербург", "Екатеринбург", "Челябинск", "Новосибирск",
+        "Нижний Новгород", "Самара",          "Казань",       "Пермь",     "Уфа",
+        "Ростов-на-Дону",  "Краснодар",       "Воронеж",      "Волгоград", "Омск",
+        "Тюмень",          "Магнитогорск",    "Череповец",    "Липецк",    "Тула",
+        "Ярославль",       "Саратов",         "Ижевск",       "Оренбург",  "Курган",
+        "Барнаул",         "Красноярск",      "Иркутск",      "Хабаровск", "Владивосток",
+        "Белгород",        "Курск",           "Тверь",        "Рязань",    "Пенза",
+        "Киров",           "Чебоксары",       "Ульяновск",    "Сургут",    "Нижний Тагил"};
+    const QStringList baseWords = {"Металлобаза", "МеталлСервис", "СтальСнаб", "Металлоторг",
+                                   "ПромМет",     "УралСталь",    "СибМеталл", "ТрубоСталь"};
 
     Batch tps{cn, "INSERT INTO TBL_TPS (IND, TP_NM) VALUES ", {}};
-    for (int t = 0; t < types.size(); ++t)
-        tps.add(QString("(%1, '%2')").arg(t + 1).arg(types[t]));
+    for (int t = 0; t < types.size(); ++t) tps.add(QString("(%1, '%2')").arg(t + 1).arg(types[t]));
     tps.flush();
 
     const int regions = 10, orgs = 120, bases = 160, groups = 250, perGroup = 200;
     Batch rgns{cn, "INSERT INTO TBL_RGNS (IND, RGN_NM) VALUES ", {}};
-    for (int r = 1; r <= regions; ++r)
-        rgns.add(QString("(%1, 'Регион %1')").arg(r));
+    for (int r = 1; r <= regions; ++r) rgns.add(QString("(%1, 'Регион %1')").arg(r));
     rgns.flush();
     Batch cts{cn, "INSERT INTO TBL_CTS (IND, IND_RGN, CT_NM) VALUES ", {}};
     for (int c = 0; c < cities.size(); ++c)
@@ -143,16 +142,29 @@ void buildFolder(store::Connection& cn) {
     int position = 0, stf = 0, cst = 0;
     for (int g = 1; g <= groups; ++g) {
         const QString word = groupWords[(g - 1) % groupWords.size()];
-        grps.add(QString("(%1, %2, '%3 %4')").arg(g).arg((g - 1) % types.size() + 1).arg(word).arg(steels[g % steels.size()]));
+        grps.add(QString("(%1, %2, '%3 %4')")
+                     .arg(g)
+                     .arg((g - 1) % types.size() + 1)
+                     .arg(word)
+                     .arg(steels[g % steels.size()]));
         for (int k = 0; k < perGroup; ++k) {
             ++position;
-            psts.add(QString("(%1, %2, '%3 %4 мм %5')").arg(position).arg(g).arg(word).arg(6 + k % 40).arg(
-                steels[(g + k) % steels.size()]));
+            psts.add(QString("(%1, %2, '%3 %4 мм %5')")
+                         .arg(position)
+                         .arg(g)
+                         .arg(word)
+                         .arg(6 + k % 40)
+                         .arg(steels[(g + k) % steels.size()]));
             // Six offers from price lists spread over the bases, five bands each.
             for (int o = 0; o < 6; ++o) {
                 ++stf;
                 const int list = (position * 7 + o * 41) % priceLists + 1;
-                stfs.add(QString("(%1, %2, %3, '%4 %5')").arg(stf).arg(position).arg(list).arg(word).arg(6 + k % 40));
+                stfs.add(QString("(%1, %2, %3, '%4 %5')")
+                             .arg(stf)
+                             .arg(position)
+                             .arg(list)
+                             .arg(word)
+                             .arg(6 + k % 40));
                 const double base = 38000 + (position * 37 + o * 911) % 30000;
                 for (int b = 0; b < 5; ++b) {
                     csts.add(QString("(%1, %2, %3, %4, %5)")
@@ -169,19 +181,17 @@ void buildFolder(store::Connection& cn) {
     psts.flush();
     stfs.flush();
     csts.flush();
-    std::printf("built: %d positions in %d groups, %d offers, %d price bands, %d bases, %d price lists\n", position,
-                groups, stf, cst, bases, priceLists);
+    std::printf("built: %d positions in %d groups, %d offers, %d price bands, %d bases, %d price lists\n",
+                position, groups, stf, cst, bases, priceLists);
 }
 
 // n positions spread evenly over the folder's positions.
 std::vector<int> pickPositions(store::Connection& cn, int n) {
     std::vector<int> all;
     auto rs = cn.open("SELECT IND FROM TBL_PSTS");
-    for (; !rs->eof(); rs->moveNext())
-        all.push_back(rs->field("IND").toInt32());
+    for (; !rs->eof(); rs->moveNext()) all.push_back(rs->field("IND").toInt32());
     rs->close();
-    if (all.empty())
-        throw core::DbError("TBL_PSTS is empty");
+    if (all.empty()) throw core::DbError("TBL_PSTS is empty");
     std::sort(all.begin(), all.end());
     std::vector<int> picked;
     for (int i = 0; i < n; ++i)
@@ -192,8 +202,7 @@ std::vector<int> pickPositions(store::Connection& cn, int n) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QString dbDir, buildDir, shot;
     int runs = 9, lines = 100;
@@ -211,7 +220,9 @@ int main(int argc, char** argv) {
         else if (a == "--lines" && i + 1 < args.size())
             lines = std::clamp(args[++i].toInt(), 1, 101);
         else {
-            std::fprintf(stderr, "usage: basket_bench [--db DIR | --build DIR] [--lines N] [--runs N] [--shot FILE.png]\n");
+            std::fprintf(
+                stderr,
+                "usage: basket_bench [--db DIR | --build DIR] [--lines N] [--runs N] [--shot FILE.png]\n");
             return 2;
         }
     }
@@ -252,8 +263,7 @@ int main(int argc, char** argv) {
         for (int r = 0; r < runs; ++r)
             build.push_back(msOf([&] { cmp = basket_cmp::BuildComparison(*raw, order); }));
         int complete = 0;
-        for (const basket_cmp::BaseRow& b : cmp.bases)
-            complete += b.total ? 1 : 0;
+        for (const basket_cmp::BaseRow& b : cmp.bases) complete += b.total ? 1 : 0;
         std::printf("comparison: %d line columns, %zu bases, %d with a total\n", cmp.columnCount() - 5,
                     cmp.bases.size(), complete);
         report("BuildComparison (TBL_CORD, 3 queries, totals)", build);

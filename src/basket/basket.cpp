@@ -1,5 +1,11 @@
 #include "basket/basket.h"
 
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
 #include "app/global/global.h"
 #include "basket/basket_layout.h"
 #include "basket/basket_print.h"
@@ -11,12 +17,6 @@
 #include "ui/fit_columns.h"
 #include "ui/flexgrid.h"
 #include "ui/twips_layout.h"
-
-#include <QComboBox>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 
 using namespace basket_cmp;
 
@@ -44,17 +44,17 @@ constexpr int kStartWidth = 13500, kStartHeight = 7800;  // outer size when the 
 // cursor or the focus, or confirms or leaves the window).
 bool typesText(const QKeyEvent* e) {
     switch (e->key()) {
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-        return false;
-    case Qt::Key_Backspace:
-    case Qt::Key_Delete:
-        return true;
-    default:
-        break;
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+            return false;
+        case Qt::Key_Backspace:
+        case Qt::Key_Delete:
+            return true;
+        default:
+            break;
     }
     if (e->matches(QKeySequence::Paste) || e->matches(QKeySequence::Cut) || e->matches(QKeySequence::Undo) ||
         e->matches(QKeySequence::Redo))
@@ -79,8 +79,12 @@ QComboBox* editableCombo(const char* name, QWidget* parent) {
 
 }  // namespace
 
-bool basket::sortAscending() { return g_sortAscending; }
-void basket::setSortAscending(bool ascending) { g_sortAscending = ascending; }
+bool basket::sortAscending() {
+    return g_sortAscending;
+}
+void basket::setSortAscending(bool ascending) {
+    g_sortAscending = ascending;
+}
 
 basket::basket(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("basket"));
@@ -174,8 +178,7 @@ basket::basket(QWidget* parent) : QDialog(parent) {
     for (QObject* o : {static_cast<QObject*>(namek), static_cast<QObject*>(kl), static_cast<QObject*>(kt),
                        static_cast<QObject*>(cmbRekl), static_cast<QObject*>(cmbState)})
         o->installEventFilter(this);
-    for (QComboBox* c : {kl, kt, cmbRekl, cmbState})
-        c->lineEdit()->installEventFilter(this);
+    for (QComboBox* c : {kl, kt, cmbRekl, cmbState}) c->lineEdit()->installEventFilter(this);
     // Pasting with the mouse edits the name as much as typing does.
     connect(namek, &QLineEdit::textEdited, this, [] {
         clsZak& o = Global::CurrentOrder();
@@ -183,14 +186,18 @@ basket::basket(QWidget* parent) : QDialog(parent) {
         o.contr_id.clear();
     });
 
-    connect(Command2, &QPushButton::clicked, this, [this] { basket_guard::guarded([this] { Command2_Click(); }); });
+    connect(Command2, &QPushButton::clicked, this,
+            [this] { basket_guard::guarded([this] { Command2_Click(); }); });
     connect(oform, &QPushButton::clicked, this, [this] { basket_guard::guarded([this] { oform_Click(); }); });
-    connect(Command3, &QPushButton::clicked, this, [this] { basket_guard::guarded([this] { Command3_Click(); }); });
+    connect(Command3, &QPushButton::clicked, this,
+            [this] { basket_guard::guarded([this] { Command3_Click(); }); });
     connect(gbasket, &ui::FlexGrid::doubleClicked, this,
             [this] { basket_guard::guarded([this] { gbasket_DblClick(); }); });
     connect(gbasket, &ui::FlexGrid::mousePressed, this, [this] { gbasket_MouseDown(); });
-    connect(gbasket, &ui::FlexGrid::keyPressed, this, [this](int key, Qt::KeyboardModifiers) { gbasket_KeyDown(key); });
-    connect(gbasket, &ui::FlexGrid::scrolled, this, [this] { basket_guard::guarded([this] { gbasket_Scroll(); }); });
+    connect(gbasket, &ui::FlexGrid::keyPressed, this,
+            [this](int key, Qt::KeyboardModifiers) { gbasket_KeyDown(key); });
+    connect(gbasket, &ui::FlexGrid::scrolled, this,
+            [this] { basket_guard::guarded([this] { gbasket_Scroll(); }); });
 
     Form_Load();
     Form_Resize();
@@ -224,8 +231,9 @@ void basket::Form_Load() {
         BuildComparison();
     } catch (const std::exception& e) {
         // The header stays editable and savable even when the comparison cannot be built.
-        core::showMessage(QStringLiteral("Не удалось построить сравнение предложений: ") + basket_guard::errorText(e),
-                          kCaption);
+        core::showMessage(
+            QStringLiteral("Не удалось построить сравнение предложений: ") + basket_guard::errorText(e),
+            kCaption);
     }
     Global::RefreshBasketIndicator();
 }
@@ -253,20 +261,18 @@ void basket::fillGrid() {
     m.setRows(static_cast<int>(texts.size()));
     m.clearCells();
     for (int r = 0; r < texts.size(); ++r) {
-        for (int c = 0; c < texts[r].size(); ++c)
-            m.setText(r, c, texts[r][c]);
+        for (int c = 0; c < texts[r].size(); ++c) m.setText(r, c, texts[r][c]);
         m.setRowHeight(r, ui::GridModel::kDefaultRowHeight);
     }
     m.setColWidth(kKeyCol, 0);
     m.setRowHeight(kKeyRow, 0);
-    if (cmp_.hasPlaceholderRow())
-        m.setRowHeight(kFixedRows, 0);
+    if (cmp_.hasPlaceholderRow()) m.setRowHeight(kFixedRows, 0);
     for (int c = 1; c < m.cols(); ++c) {
-        if (m.colWidth(c) == 0)
-            m.setColWidth(c, ui::GridModel::kDefaultColWidth);
+        if (m.colWidth(c) == 0) m.setColWidth(c, ui::GridModel::kDefaultColWidth);
         m.setFixedAlignment(c, Qt::AlignLeft | Qt::AlignVCenter);
         // Prices and totals are figures: right-aligned so that their digits line up.
-        m.setColAlignment(c, c >= kTotalCol ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
+        m.setColAlignment(
+            c, c >= kTotalCol ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
     }
     m.setRow(kFixedRows);
     m.setCol(0);
@@ -283,8 +289,7 @@ void basket::StoreHeader() {
     o.Comment = Comment->text();
     o.rekl = cmbRekl->currentText();
     const int i = cmbState->currentIndex();
-    if (i >= 0 && i <= 2 && cmbState->currentText() == cmbState->itemText(i))
-        o.state = i + 1;
+    if (i >= 0 && i <= 2 && cmbState->currentText() == cmbState->itemText(i)) o.state = i + 1;
 }
 
 void basket::ShowOrderNumber() {
@@ -302,7 +307,8 @@ void basket::oform_Click() {
     const QString state = cmbState->currentText();
     if ((state == QStringLiteral("Оставлена за мной") || state == QStringLiteral("Закрыта мной")) &&
         cmbRekl->currentText().trimmed().isEmpty()) {
-        core::showMessage(QStringLiteral("Необходима информация об источнике сведений."), QStringLiteral("Реклама"));
+        core::showMessage(QStringLiteral("Необходима информация об источнике сведений."),
+                          QStringLiteral("Реклама"));
         return;
     }
     StoreHeader();
@@ -320,12 +326,13 @@ void basket::Command2_Click() {
     StoreHeader();
     QList<QStringList> rows;
     const ui::GridModel& m = gbasket->model();
-    for (int r = 0; r < m.rows(); ++r)
-        rows.append(m.rowTexts(r));
+    for (int r = 0; r < m.rows(); ++r) rows.append(m.rowTexts(r));
     basket_print::printOrder(basket_print::collectOrder(Global::CurrentOrder(), cmp_, rows), this);
 }
 
-void basket::Command3_Click() { close(); }
+void basket::Command3_Click() {
+    close();
+}
 
 void basket::done(int r) {
     // However the window closes, the header edits stay with the order.
@@ -337,8 +344,7 @@ void basket::gbasket_DblClick() {
     ui::GridModel& m = gbasket->model();
     const int row = gbasket->mouseRow();
     const int col = gbasket->mouseCol();
-    if (row < 0 || col < 0)
-        return;
+    if (row < 0 || col < 0) return;
     if (row == kCaptionRow) {
         m.setCol(col);
         m.sort(col, g_sortAscending);
@@ -355,48 +361,40 @@ void basket::gbasket_DblClick() {
         gbasket->refresh();
         return;
     }
-    if (col < kFirstLineCol || (row != kGroupRow && row != kNameRow))
-        return;
+    if (col < kFirstLineCol || (row != kGroupRow && row != kNameRow)) return;
 
     clsZak& o = Global::CurrentOrder();
     bool ok = false;
     const int32_t key = m.text(kKeyRow, col).toInt(&ok);
-    if (!ok)
-        return;
+    if (!ok) return;
     // The column's own line, so that a position ordered twice opens the line pointed at.
     const int slot = cmp_.slotOfColumn(col);
     o.MoveTo(slot);
     if (o.Field(QStringLiteral("pos")).toInt32() < 0 || o.Field(QStringLiteral("idn")).toInt32() != key)
         o.FindIND(key);
-    if (o.Field(QStringLiteral("pos")).toInt32() < 0)
-        return;
+    if (o.Field(QStringLiteral("pos")).toInt32() < 0) return;
     basket_dialogs::showLineEditor(false, {}, this);
     BuildComparison();
 }
 
 void basket::paintRow(int row, bool marked) {
     ui::GridModel& m = gbasket->model();
-    const std::optional<QColor> colour = marked ? std::optional<QColor>(core::bgr(kMarkColour)) : std::nullopt;
-    for (int c = 1; c < m.cols(); ++c)
-        m.setCellBackColor(row, c, colour);
+    const std::optional<QColor> colour =
+        marked ? std::optional<QColor>(core::bgr(kMarkColour)) : std::nullopt;
+    for (int c = 1; c < m.cols(); ++c) m.setCellBackColor(row, c, colour);
 }
 
 void basket::gbasket_MouseDown() {
     try {
         ui::GridModel& m = gbasket->model();
         const int row = gbasket->mouseRow();
-        if (row < 0)
-            return;
+        if (row < 0) return;
         m.setRow(row);
-        if (gbasket->mouseCol() >= 0)
-            m.setCol(gbasket->mouseCol());
-        if (m.rows() <= kFixedRows)
-            return;
+        if (gbasket->mouseCol() >= 0) m.setCol(gbasket->mouseCol());
+        if (m.rows() <= kFixedRows) return;
         if (row != markedRow_) {
-            if (markedRow_ >= kFixedRows && markedRow_ < m.rows())
-                paintRow(markedRow_, false);
-            if (row >= kFixedRows)
-                paintRow(row, true);
+            if (markedRow_ >= kFixedRows && markedRow_ < m.rows()) paintRow(markedRow_, false);
+            if (row >= kFixedRows) paintRow(row, true);
             gbasket->refresh();
         }
         markedRow_ = row;
@@ -406,19 +404,16 @@ void basket::gbasket_MouseDown() {
 }
 
 void basket::gbasket_KeyDown(int key) {
-    if (key != Qt::Key_Delete)
-        return;
+    if (key != Qt::Key_Delete) return;
     try {
         ui::GridModel& m = gbasket->model();
         const int row = m.row();
         const int col = m.col();
-        if (row < 1 || row >= m.rows() || m.rowHeight(row) < 1)
-            return;
+        if (row < 1 || row >= m.rows() || m.rowHeight(row) < 1) return;
         // The line is the one whose column the operator points at; a base's own cells
         // name no line.
         const int slot = cmp_.slotOfColumn(col);
-        if (slot < 0)
-            return;
+        if (slot < 0) return;
         const QString name = m.text(kNameRow, col).trimmed();
         if (!core::askYesNo(QStringLiteral("Вы уверены?"), QStringLiteral("Удаление позиции ") + name))
             return;
@@ -448,8 +443,7 @@ void basket::resizeEvent(QResizeEvent* e) {
 }
 
 void basket::Form_Resize() {
-    if (windowState() & Qt::WindowMinimized)
-        return;
+    if (windowState() & Qt::WindowMinimized) return;
     try {
         const basket_layout::Placement p =
             basket_layout::place(core::pxToTwips(width()) + basket_layout::kFrameWidth,
@@ -466,8 +460,7 @@ void basket::Form_Resize() {
 }
 
 bool basket::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress)
-        return QDialog::eventFilter(watched, event);
+    if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
     const auto* e = static_cast<const QKeyEvent*>(event);
     if (watched == namek) {
         // A name edited by hand is no longer the client record it came from.

@@ -3,9 +3,9 @@
 // source), its saving as an order, and the per-base comparison of what the ordered
 // lines cost, from which a line opens in the line editor or is removed.
 
-#include "basket/comparison.h"
-
 #include <QDialog>
+
+#include "basket/comparison.h"
 
 class QComboBox;
 class QLabel;
@@ -46,7 +46,7 @@ public:
     QComboBox* cmbState;
     QPushButton* Command1;  // "Выбрать"
     QPushButton* Command2;  // "Печать"
-    QPushButton* oform;     // "Оформить заявку" / "Сохранить изменения в заявке"
+    QPushButton* oform;  // "Оформить заявку" / "Сохранить изменения в заявке"
     QPushButton* Command3;  // "Закрыть"
     ui::FlexGrid* gbasket;
     QLabel* width_label;

@@ -1,8 +1,5 @@
 #include "basket/basket_print.h"
 
-#include "basket/comparison.h"
-#include "order/clsZak.h"
-
 #include <QFile>
 #include <QPageLayout>
 #include <QPageSize>
@@ -12,26 +9,33 @@
 #include <QPrinter>
 #include <QTextDocument>
 
+#include "basket/comparison.h"
+#include "order/clsZak.h"
+
 namespace basket_print {
 namespace {
 
-QString esc(const QString& s) { return s.toHtmlEscaped(); }
+QString esc(const QString& s) {
+    return s.toHtmlEscaped();
+}
 
 QString stateName(int32_t state) {
     switch (state) {
-    case 1:
-        return QStringLiteral("Новая");
-    case 2:
-        return QStringLiteral("Отложена");
-    case 3:
-        return QStringLiteral("Обработана");
-    default:
-        return QString();
+        case 1:
+            return QStringLiteral("Новая");
+        case 2:
+            return QStringLiteral("Отложена");
+        case 3:
+            return QStringLiteral("Обработана");
+        default:
+            return QString();
     }
 }
 
 // More than a few line columns do not fit a portrait page beside the base names.
-bool wide(const PrintedOrder& o) { return o.lines.size() > 4; }
+bool wide(const PrintedOrder& o) {
+    return o.lines.size() > 4;
+}
 
 void previewOrder(const PrintedOrder& order, QWidget* parent) {
     QPrinter printer(QPrinter::HighResolution);
@@ -52,7 +56,8 @@ PrintRunner& runner() {
 
 }  // namespace
 
-PrintedOrder collectOrder(clsZak& order, const basket_cmp::Comparison& cmp, const QList<QStringList>& gridRows) {
+PrintedOrder collectOrder(clsZak& order, const basket_cmp::Comparison& cmp,
+                          const QList<QStringList>& gridRows) {
     using namespace basket_cmp;
     PrintedOrder p;
     p.number = order.norder;
@@ -81,12 +86,10 @@ PrintedOrder collectOrder(clsZak& order, const basket_cmp::Comparison& cmp, cons
         p.tableHeader << l.name + QStringLiteral(" (") + l.qtyText + QLatin1Char(')');
     for (int r = kFixedRows; r < rows.size(); ++r) {
         const QStringList& row = rows[r];
-        if (row.value(kKeyCol).isEmpty())
-            continue;  // the placeholder of a table without bases
+        if (row.value(kKeyCol).isEmpty()) continue;  // the placeholder of a table without bases
         QStringList out;
         out << row.value(kCityCol) << row.value(kBaseCol) << row.value(kTotalCol);
-        for (int c = kFirstLineCol; c < cmp.columnCount(); ++c)
-            out << row.value(c);
+        for (int c = kFirstLineCol; c < cmp.columnCount(); ++c) out << row.value(c);
         p.tableRows.append(out);
     }
     return p;
@@ -101,14 +104,15 @@ QString orderHtml(const PrintedOrder& o) {
     h += QStringLiteral("<html><head><meta charset=\"utf-8\"><title>") + esc(orderTitle(o)) +
          QStringLiteral("</title></head><body>");
     h += QStringLiteral("<h2>") + esc(orderTitle(o)) + QStringLiteral("</h2>");
-    if (!o.date.isEmpty())
-        h += QStringLiteral("<p>от ") + esc(o.date) + QStringLiteral("</p>");
+    if (!o.date.isEmpty()) h += QStringLiteral("<p>от ") + esc(o.date) + QStringLiteral("</p>");
 
-    const QList<QPair<QString, QString>> header = {
-        {QStringLiteral("Статус:"), o.state},          {QStringLiteral("Клиент:"), o.client},
-        {QStringLiteral("Контактное лицо:"), o.contact}, {QStringLiteral("Телефон:"), o.phone},
-        {QStringLiteral("eMail:"), o.email},           {QStringLiteral("Реклама:"), o.advert},
-        {QStringLiteral("Комментарий:"), o.comment}};
+    const QList<QPair<QString, QString>> header = {{QStringLiteral("Статус:"), o.state},
+                                                   {QStringLiteral("Клиент:"), o.client},
+                                                   {QStringLiteral("Контактное лицо:"), o.contact},
+                                                   {QStringLiteral("Телефон:"), o.phone},
+                                                   {QStringLiteral("eMail:"), o.email},
+                                                   {QStringLiteral("Реклама:"), o.advert},
+                                                   {QStringLiteral("Комментарий:"), o.comment}};
     h += QStringLiteral("<table cellspacing=\"0\" cellpadding=\"2\">");
     for (const auto& [caption, value] : header) {
         h += QStringLiteral("<tr><td><b>") + esc(caption) + QStringLiteral("</b></td><td>") + esc(value) +
@@ -117,13 +121,14 @@ QString orderHtml(const PrintedOrder& o) {
     h += QStringLiteral("</table>");
 
     h += QStringLiteral("<h3>Позиции</h3>");
-    h += QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"><tr>"
-                        "<th>№</th><th>Группа</th><th>Позиция</th><th>Количество</th><th>Примечание</th></tr>");
+    h += QStringLiteral(
+        "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"><tr>"
+        "<th>№</th><th>Группа</th><th>Позиция</th><th>Количество</th><th>Примечание</th></tr>");
     int n = 0;
     for (const PrintedOrder::Line& l : o.lines) {
         h += QStringLiteral("<tr><td>") + QString::number(++n) + QStringLiteral("</td><td>") + esc(l.group) +
-             QStringLiteral("</td><td>") + esc(l.name) + QStringLiteral("</td><td align=\"right\">") + esc(l.qty) +
-             QStringLiteral("</td><td>") + esc(l.note) + QStringLiteral("</td></tr>");
+             QStringLiteral("</td><td>") + esc(l.name) + QStringLiteral("</td><td align=\"right\">") +
+             esc(l.qty) + QStringLiteral("</td><td>") + esc(l.note) + QStringLiteral("</td></tr>");
     }
     h += QStringLiteral("</table>");
 
@@ -131,7 +136,8 @@ QString orderHtml(const PrintedOrder& o) {
     if (o.tableRows.isEmpty()) {
         h += QStringLiteral("<p>Ни одна база не предлагает заказанные позиции.</p>");
     } else {
-        h += QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"2\" style=\"font-size: small\"><tr>");
+        h += QStringLiteral(
+            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"2\" style=\"font-size: small\"><tr>");
         for (const QString& caption : o.tableHeader)
             h += QStringLiteral("<th>") + esc(caption) + QStringLiteral("</th>");
         h += QStringLiteral("</tr>");
@@ -170,16 +176,14 @@ bool writeOrderPdf(const PrintedOrder& order, const QString& path, QString* erro
     // QPdfWriter reports no errors of its own; a file that is missing or empty is one.
     QFile f(path);
     if (!f.exists() || f.size() == 0) {
-        if (error)
-            *error = QStringLiteral("Не удалось записать файл ") + path;
+        if (error) *error = QStringLiteral("Не удалось записать файл ") + path;
         return false;
     }
     return true;
 }
 
 void printOrder(const PrintedOrder& order, QWidget* parent) {
-    if (runner())
-        runner()(order, parent);
+    if (runner()) runner()(order, parent);
 }
 
 PrintRunner setPrintRunner(PrintRunner r) {

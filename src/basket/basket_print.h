@@ -45,7 +45,8 @@ struct PrintedOrder {
 // Gathers what is printed. gridRows are the comparison grid's texts as shown (header
 // rows first, base rows in their current order); empty takes the comparison's own
 // order. The order's cursor is put back where it was.
-PrintedOrder collectOrder(clsZak& order, const basket_cmp::Comparison& cmp, const QList<QStringList>& gridRows = {});
+PrintedOrder collectOrder(clsZak& order, const basket_cmp::Comparison& cmp,
+                          const QList<QStringList>& gridRows = {});
 
 QString orderHtml(const PrintedOrder& order);
 std::unique_ptr<QTextDocument> orderDocument(const PrintedOrder& order);

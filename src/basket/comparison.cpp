@@ -1,12 +1,12 @@
 #include "basket/comparison.h"
 
+#include <QString>
+#include <memory>
+
 #include "core/errors.h"
 #include "core/helpers.h"
 #include "order/clsZak.h"
 #include "store/connection.h"
-
-#include <QString>
-#include <memory>
 
 namespace basket_cmp {
 namespace {
@@ -23,7 +23,8 @@ std::vector<OrderLine> liveLines(clsZak& order) {
     std::vector<OrderLine> lines;
     order.MoveFirst();
     while (order.Field(QStringLiteral("pos")).toInt32() >= 0) {
-        lines.push_back({order.Field(QStringLiteral("pos")).toInt32(), order.Field(QStringLiteral("idn")).toInt32(),
+        lines.push_back({order.Field(QStringLiteral("pos")).toInt32(),
+                         order.Field(QStringLiteral("idn")).toInt32(),
                          order.Field(QStringLiteral("qty")).toDouble()});
         order.MoveNext();
     }
@@ -40,27 +41,24 @@ double numberOr(const core::Value& v, double fallback) {
 OrderLine* lineOfRecord(std::vector<OrderLine>& lines, int32_t idn, double qty) {
     OrderLine* samePosition = nullptr;
     for (OrderLine& l : lines) {
-        if (l.placed || l.idn != idn)
-            continue;
-        if (l.qty == qty)
-            return &l;
-        if (!samePosition)
-            samePosition = &l;
+        if (l.placed || l.idn != idn) continue;
+        if (l.qty == qty) return &l;
+        if (!samePosition) samePosition = &l;
     }
     return samePosition;
 }
 
 }  // namespace
 
-QString sqlQuantity(double qty) { return core::doubleToText(qty, QLatin1Char('.')); }
+QString sqlQuantity(double qty) {
+    return core::doubleToText(qty, QLatin1Char('.'));
+}
 
 void Comparison::setBasePrice(int32_t baseKey, int32_t positionKey, double price) {
     for (BaseRow& row : bases) {
-        if (row.baseKey != baseKey)
-            continue;
+        if (row.baseKey != baseKey) continue;
         for (size_t c = 0; c < lines.size(); ++c) {
-            if (lines[c].known && lines[c].positionKey == positionKey)
-                row.prices[c] = price;
+            if (lines[c].known && lines[c].positionKey == positionKey) row.prices[c] = price;
         }
     }
 }
@@ -76,23 +74,20 @@ void Comparison::calcTotals() {
                 sum += lines[c].qty * *row.prices[c];
         }
         // A base that lacks a line keeps what it had (nothing, in a fresh table).
-        if (complete)
-            row.total = sum;
+        if (complete) row.total = sum;
     }
 }
 
 int Comparison::slotOfColumn(int col) const {
     const int i = col - kFirstLineCol;
-    if (i < 0 || i >= static_cast<int>(lines.size()))
-        return -1;
+    if (i < 0 || i >= static_cast<int>(lines.size())) return -1;
     return lines[static_cast<size_t>(i)].slot;
 }
 
 QList<QStringList> Comparison::gridTexts() const {
     const int cols = columnCount();
     QList<QStringList> rows;
-    for (int r = 0; r < kFixedRows; ++r)
-        rows.append(QStringList(cols, QString()));
+    for (int r = 0; r < kFixedRows; ++r) rows.append(QStringList(cols, QString()));
     rows[kCaptionRow][kMarkCol] = QStringLiteral("Отм");
     rows[kCaptionRow][kCityCol] = QStringLiteral("Город");
     rows[kCaptionRow][kBaseCol] = QStringLiteral("Поставщик");
@@ -113,8 +108,7 @@ QList<QStringList> Comparison::gridTexts() const {
         row[kKeyCol] = QString::number(b.baseKey);
         row[kCityCol] = b.city;
         row[kBaseCol] = b.base;
-        if (b.total)
-            row[kTotalCol] = Global::FormatValue(core::Value::dbl(*b.total)).toText();
+        if (b.total) row[kTotalCol] = Global::FormatValue(core::Value::dbl(*b.total)).toText();
         for (size_t i = 0; i < lines.size(); ++i) {
             if (b.prices[i])
                 row[kFirstLineCol + static_cast<int>(i)] = core::Value::dbl(*b.prices[i]).toText();
@@ -135,9 +129,9 @@ Comparison BuildComparison(store::Connection& cn, clsZak& order) {
     }
 
     // One result set at a time, each closed before the next query.
-    std::unique_ptr<store::RecordSet> rs =
-        cn.open(QStringLiteral("SELECT b.IND, c.GRP_NM, b.PST_NM, a.VL FROM (TBL_CORD a INNER JOIN TBL_PSTS b ON "
-                               "a.IND_PST=b.IND) INNER JOIN TBL_GRPS c ON b.IND_GRP=c.IND"));
+    std::unique_ptr<store::RecordSet> rs = cn.open(
+        QStringLiteral("SELECT b.IND, c.GRP_NM, b.PST_NM, a.VL FROM (TBL_CORD a INNER JOIN TBL_PSTS b ON "
+                       "a.IND_PST=b.IND) INNER JOIN TBL_GRPS c ON b.IND_GRP=c.IND"));
     for (; !rs->eof(); rs->moveNext()) {
         const core::Value vl = rs->field(QStringLiteral("VL"));
         LineColumn col;
@@ -147,8 +141,7 @@ Comparison BuildComparison(store::Connection& cn, clsZak& order) {
         col.qty = numberOr(vl, 0.0);
         col.qtyText = vl.toText();
         OrderLine* line = lineOfRecord(lines, col.positionKey, col.qty);
-        if (!line)
-            continue;  // a record no line accounts for (TBL_CORD changed behind our back)
+        if (!line) continue;  // a record no line accounts for (TBL_CORD changed behind our back)
         line->placed = true;
         col.slot = line->slot;
         col.qty = line->qty;
@@ -159,8 +152,7 @@ Comparison BuildComparison(store::Connection& cn, clsZak& order) {
     // Lines whose position or group the reference tables lack: the key stands in for
     // the name, and the column takes no price, so no base can claim a complete total.
     for (const OrderLine& l : lines) {
-        if (l.placed)
-            continue;
+        if (l.placed) continue;
         LineColumn col;
         col.slot = l.slot;
         col.positionKey = l.idn;
@@ -171,14 +163,14 @@ Comparison BuildComparison(store::Connection& cn, clsZak& order) {
         cmp.lines.push_back(col);
     }
 
-    rs = cn.open(QStringLiteral(
-        "SELECT DISTINCT e.IND, f.CT_NM, e.BS_NM FROM (((TBL_CORD a INNER JOIN TBL_STFS b on "
-        "a.IND_PST=b.IND_PST) INNER JOIN TBL_PRSS c ON b.IND_PRS=c.IND) INNER JOIN TBL_BSS e ON c.IND_BS=e.IND) "
-        "INNER JOIN TBL_CTS f ON e.IND_CT=f.IND ORDER BY f.CT_NM, e.BS_NM"));
+    rs = cn.open(
+        QStringLiteral("SELECT DISTINCT e.IND, f.CT_NM, e.BS_NM FROM (((TBL_CORD a INNER JOIN TBL_STFS b on "
+                       "a.IND_PST=b.IND_PST) INNER JOIN TBL_PRSS c ON b.IND_PRS=c.IND) INNER JOIN TBL_BSS e "
+                       "ON c.IND_BS=e.IND) "
+                       "INNER JOIN TBL_CTS f ON e.IND_CT=f.IND ORDER BY f.CT_NM, e.BS_NM"));
     for (; !rs->eof(); rs->moveNext()) {
         const core::Value key = rs->field(QStringLiteral("IND"));
-        if (key.isNull())
-            continue;  // a base without a key can never be priced
+        if (key.isNull()) continue;  // a base without a key can never be priced
         BaseRow row;
         row.baseKey = key.toInt32();
         row.city = rs->field(QStringLiteral("CT_NM")).toText();
@@ -190,14 +182,14 @@ Comparison BuildComparison(store::Connection& cn, clsZak& order) {
 
     rs = cn.open(QStringLiteral(
         "SELECT a.IND_PST, c.IND_BS, MIN(d.CST) as MIN_CST FROM ((TBL_CORD a INNER JOIN TBL_STFS b on "
-        "a.IND_PST=b.IND_PST) INNER JOIN TBL_PRSS c ON b.IND_PRS=c.IND) INNER JOIN TBL_CSTS d ON b.IND=d.IND_STF "
+        "a.IND_PST=b.IND_PST) INNER JOIN TBL_PRSS c ON b.IND_PRS=c.IND) INNER JOIN TBL_CSTS d ON "
+        "b.IND=d.IND_STF "
         "WHERE d.VL_FRM<=a.VL GROUP BY a.IND_PST, c.IND_BS"));
     for (; !rs->eof(); rs->moveNext()) {
         const core::Value pst = rs->field(QStringLiteral("IND_PST"));
         const core::Value bs = rs->field(QStringLiteral("IND_BS"));
         const core::Value cst = rs->field(QStringLiteral("MIN_CST"));
-        if (pst.isNull() || bs.isNull() || cst.isNull())
-            continue;  // a band without a price offers nothing
+        if (pst.isNull() || bs.isNull() || cst.isNull()) continue;  // a band without a price offers nothing
         cmp.setBasePrice(bs.toInt32(), pst.toInt32(), cst.toDouble());
     }
     rs->close();

@@ -3,14 +3,14 @@
 // row per supplier base offering an ordered position, the lowest unit price at the
 // ordered quantity in each cell and the order's total where a base prices every line.
 
-#include "core/value.h"
-
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <optional>
 #include <vector>
+
+#include "core/value.h"
 
 class clsZak;
 namespace store {
@@ -20,12 +20,12 @@ class Connection;
 namespace basket_cmp {
 
 // The grid's shape: four fixed rows, then base rows; five base columns, then lines.
-constexpr int kKeyRow = 0;       // hidden: the position key of each line column
+constexpr int kKeyRow = 0;  // hidden: the position key of each line column
 constexpr int kGroupRow = 1;
 constexpr int kNameRow = 2;
-constexpr int kCaptionRow = 3;   // captions and ordered quantities
+constexpr int kCaptionRow = 3;  // captions and ordered quantities
 constexpr int kFixedRows = 4;
-constexpr int kKeyCol = 0;       // hidden: the base key of each base row
+constexpr int kKeyCol = 0;  // hidden: the base key of each base row
 constexpr int kMarkCol = 1;
 constexpr int kCityCol = 2;
 constexpr int kBaseCol = 3;
@@ -34,13 +34,13 @@ constexpr int kFirstLineCol = 5;
 
 // One line column.
 struct LineColumn {
-    int slot = -1;             // the order line's slot in CurrentOrder
-    int32_t positionKey = 0;   // idn of the line
-    bool known = true;         // false: position or group missing from the reference tables
-    QString group;             // GRP_NM
-    QString name;              // PST_NM (the key's text for an unknown position)
+    int slot = -1;            // the order line's slot in CurrentOrder
+    int32_t positionKey = 0;  // idn of the line
+    bool known = true;        // false: position or group missing from the reference tables
+    QString group;            // GRP_NM
+    QString name;             // PST_NM (the key's text for an unknown position)
     double qty = 0.0;
-    QString qtyText;           // as shown in the caption row
+    QString qtyText;  // as shown in the caption row
 };
 
 // One base row.

@@ -1,17 +1,19 @@
 #include "basket/dialogs.h"
 
+#include <QApplication>
+
 #include "app/global/global.h"
 #include "basket/basket.h"
 #include "basket/frmEd.h"
-
-#include <QApplication>
 
 namespace basket_dialogs {
 
 void registerDialogs() {
     Global::Dialogs& d = Global::dialogs();
     d.showBasket = [] { showBasket(); };
-    d.showLineEditor = [](bool onAdd, const std::function<QPoint(QSize)>& place) { showLineEditor(onAdd, place); };
+    d.showLineEditor = [](bool onAdd, const std::function<QPoint(QSize)>& place) {
+        showLineEditor(onAdd, place);
+    };
 }
 
 void showBasket(QWidget* parent) {
@@ -22,8 +24,7 @@ void showBasket(QWidget* parent) {
 void showLineEditor(bool onAdd, const std::function<QPoint(QSize)>& place, QWidget* parent) {
     frmEd editor(parent ? parent : QApplication::activeWindow());
     editor.onAdd = onAdd;
-    if (place)
-        editor.move(place(editor.size()));
+    if (place) editor.move(place(editor.size()));
     editor.exec();
 }
 

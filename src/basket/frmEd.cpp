@@ -1,17 +1,17 @@
 #include "basket/frmEd.h"
 
-#include "app/global/global.h"
-#include "basket/guard.h"
-#include "core/seams.h"
-#include "core/twips.h"
-#include "ui/twips_layout.h"
-
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <cmath>
+
+#include "app/global/global.h"
+#include "basket/guard.h"
+#include "core/seams.h"
+#include "core/twips.h"
+#include "ui/twips_layout.h"
 
 namespace {
 
@@ -32,8 +32,7 @@ bool parseQuantity(const QString& text, double* out) {
     c.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
     const double d = c.toDouble(t, &ok);
-    if (!ok || !std::isfinite(d))
-        return false;
+    if (!ok || !std::isfinite(d)) return false;
     *out = d == 0.0 ? 0.0 : d;  // no negative zero in the order
     return true;
 }
@@ -72,8 +71,10 @@ frmEd::frmEd(QWidget* parent) : QDialog(parent) {
     ui::setGeometryTwips(*Command2, 3480, 1110, 1200, 390);
     setFixedSize(core::twipsToPx(kWidth), core::twipsToPx(kHeight));
 
-    connect(Command1, &QPushButton::clicked, this, [this] { basket_guard::guarded([this] { Command1_Click(); }); });
-    connect(Command2, &QPushButton::clicked, this, [this] { basket_guard::guarded([this] { Command2_Click(); }); });
+    connect(Command1, &QPushButton::clicked, this,
+            [this] { basket_guard::guarded([this] { Command1_Click(); }); });
+    connect(Command2, &QPushButton::clicked, this,
+            [this] { basket_guard::guarded([this] { Command2_Click(); }); });
 
     basket_guard::guarded([this] { Form_Load(); });
     qty->setFocus();
@@ -88,8 +89,7 @@ void frmEd::Form_Load() {
 
 void frmEd::Command1_Click() {
     QString text = qty->text().trimmed();
-    if (text.isEmpty())
-        text = QStringLiteral("0");
+    if (text.isEmpty()) text = QStringLiteral("0");
     qty->setText(text);
 
     // A quantity the order cannot take keeps the editor open with the text, so that

@@ -2,17 +2,16 @@
 // The basket windows' handler guard: an error that a handler does not trap itself ends
 // the handler and is shown to the operator, and never reaches Qt's event loop.
 
-#include "core/errors.h"
-#include "core/seams.h"
-
 #include <QString>
 #include <exception>
+
+#include "core/errors.h"
+#include "core/seams.h"
 
 namespace basket_guard {
 
 inline QString errorText(const std::exception& e) {
-    if (const auto* err = dynamic_cast<const core::Error*>(&e))
-        return err->message();
+    if (const auto* err = dynamic_cast<const core::Error*>(&e)) return err->message();
     return QString::fromLocal8Bit(e.what());
 }
 

@@ -3,13 +3,14 @@
 // order persistence use, created with the program's own statements, installed as Cn
 // for the lifetime of the object. CurrentOrder and the previous Cn come back afterwards.
 
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <memory>
+
 #include "app/global/global.h"
 #include "store/dbf_connection.h"
 #include "support/recording_connection.h"
-
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
-#include <memory>
 
 namespace basket_test {
 
@@ -20,8 +21,7 @@ public:
     explicit BasketDb(bool recording = true) {
         EXPECT_TRUE(dir_.isValid());
         real_ = store::openFolder(dir_.path());
-        for (const char* sql : kCreate)
-            real_->execute(QString::fromUtf8(sql));
+        for (const char* sql : kCreate) real_->execute(QString::fromUtf8(sql));
         savedOrder_ = Global::CurrentOrder();
         Global::CurrentOrder().Clear();
         Global::CurrentOrder().Init();
@@ -47,13 +47,21 @@ public:
 
     // Reference data, one record per call.
     void group(int ind, int type, const QString& name) {
-        exec(QStringLiteral("INSERT INTO TBL_GRPS (IND, IND_TP, GRP_NM) VALUES (%1, %2, '%3')").arg(ind).arg(type).arg(name));
+        exec(QStringLiteral("INSERT INTO TBL_GRPS (IND, IND_TP, GRP_NM) VALUES (%1, %2, '%3')")
+                 .arg(ind)
+                 .arg(type)
+                 .arg(name));
     }
     void position(int ind, int grp, const QString& name) {
-        exec(QStringLiteral("INSERT INTO TBL_PSTS (IND, IND_GRP, PST_NM) VALUES (%1, %2, '%3')").arg(ind).arg(grp).arg(name));
+        exec(QStringLiteral("INSERT INTO TBL_PSTS (IND, IND_GRP, PST_NM) VALUES (%1, %2, '%3')")
+                 .arg(ind)
+                 .arg(grp)
+                 .arg(name));
     }
     void city(int ind, const QString& name) {
-        exec(QStringLiteral("INSERT INTO TBL_CTS (IND, IND_RGN, CT_NM) VALUES (%1, 1, '%2')").arg(ind).arg(name));
+        exec(QStringLiteral("INSERT INTO TBL_CTS (IND, IND_RGN, CT_NM) VALUES (%1, 1, '%2')")
+                 .arg(ind)
+                 .arg(name));
     }
     void base(int ind, int city, const QString& name) {
         exec(QStringLiteral("INSERT INTO TBL_BSS (IND, IND_CT, IND_ORG, BS_NM) VALUES (%1, %2, %1, '%3')")
@@ -62,17 +70,21 @@ public:
                  .arg(name));
     }
     void priceList(int ind, int base) {
-        exec(QStringLiteral("INSERT INTO TBL_PRSS (IND, IND_BS, PRS_NM) VALUES (%1, %2, 'прайс %1')").arg(ind).arg(base));
+        exec(QStringLiteral("INSERT INTO TBL_PRSS (IND, IND_BS, PRS_NM) VALUES (%1, %2, 'прайс %1')")
+                 .arg(ind)
+                 .arg(base));
     }
     void offer(int ind, int position, int priceList) {
-        exec(QStringLiteral("INSERT INTO TBL_STFS (IND, IND_PST, IND_PRS, TO_OUT) VALUES (%1, %2, %3, 'товар')")
+        exec(QStringLiteral(
+                 "INSERT INTO TBL_STFS (IND, IND_PST, IND_PRS, TO_OUT) VALUES (%1, %2, %3, 'товар')")
                  .arg(ind)
                  .arg(position)
                  .arg(priceList));
     }
     // Bands are written with a point, as every statement of the program writes numbers.
     void band(int ind, int offer, const char* from, const char* to, const char* cost) {
-        exec(QStringLiteral("INSERT INTO TBL_CSTS (IND, IND_STF, VL_FRM, VL_TO, CST) VALUES (%1, %2, %3, %4, %5)")
+        exec(QStringLiteral(
+                 "INSERT INTO TBL_CSTS (IND, IND_STF, VL_FRM, VL_TO, CST) VALUES (%1, %2, %3, %4, %5)")
                  .arg(ind)
                  .arg(offer)
                  .arg(QLatin1String(from), QLatin1String(to), QLatin1String(cost)));
@@ -84,8 +96,7 @@ public:
         const int slot = o.InsertRow();
         o.setField(QStringLiteral("idn"), idn);
         o.setField(QStringLiteral("qty"), core::Value::dbl(qty));
-        if (!note.isEmpty())
-            o.setField(QStringLiteral("prim"), note);
+        if (!note.isEmpty()) o.setField(QStringLiteral("prim"), note);
         return slot;
     }
 

@@ -1,6 +1,8 @@
 // The basket window on a three-line order over real table files: loading, the
 // comparison grid and its mouse and key handling, the header's typing rules, saving,
 // closing and reopening, the layout on resizing, printing and the dialogs seam.
+#include "basket/basket.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -8,16 +10,15 @@
 #include <QFile>
 #include <QImage>
 #include <QKeyEvent>
-#include <QPainter>
-#include <QTextDocument>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 
-#include "basket/basket.h"
 #include "basket/basket_layout.h"
 #include "basket/basket_print.h"
 #include "basket/dialogs.h"
@@ -88,14 +89,12 @@ protected:
     }
     QStringList column(int col) {
         QStringList texts;
-        for (int r = kFixedRows; r < grid().rows(); ++r)
-            texts << grid().text(r, col);
+        for (int r = kFixedRows; r < grid().rows(); ++r) texts << grid().text(r, col);
         return texts;
     }
     int rowOfBase(int key) {
         for (int r = kFixedRows; r < grid().rows(); ++r) {
-            if (grid().text(r, kKeyCol) == QString::number(key))
-                return r;
+            if (grid().text(r, kKeyCol) == QString::number(key)) return r;
         }
         return -1;
     }
@@ -132,8 +131,9 @@ TEST_F(BasketTest, NewOrderOpensUnsavedWithStateNewAndPrintingOff) {
     EXPECT_EQ(w.cmbState->itemText(2), "Обработана");
     EXPECT_EQ(w.cmbState->currentIndex(), 0);
     const QList<QPair<QLabel*, const char*>> captions = {
-        {w.Label4, "Клиент:"}, {w.Label6, "Контактное лицо:"}, {w.Label7, "Телефон:"}, {w.Label8, "eMail:"},
-        {w.Label5, "КомПоЗаявке:"}, {w.Label15, "Реклама:"}, {w.Label10, "Статус:"}};
+        {w.Label4, "Клиент:"}, {w.Label6, "Контактное лицо:"}, {w.Label7, "Телефон:"},
+        {w.Label8, "eMail:"},  {w.Label5, "КомПоЗаявке:"},     {w.Label15, "Реклама:"},
+        {w.Label10, "Статус:"}};
     for (const auto& [label, text] : captions) {
         EXPECT_EQ(label->text(), QString::fromUtf8(text));
         // The whole caption fits its label.
@@ -171,8 +171,7 @@ TEST_F(BasketTest, GridShowsTheComparisonWithHiddenKeysAndFittedColumns) {
     const QList<QStringList> expected = w.comparison().gridTexts();
     ASSERT_EQ(m.rows(), expected.size());
     ASSERT_EQ(m.cols(), 8);
-    for (int r = 0; r < m.rows(); ++r)
-        EXPECT_EQ(m.rowTexts(r), expected[r]) << "row " << r;
+    for (int r = 0; r < m.rows(); ++r) EXPECT_EQ(m.rowTexts(r), expected[r]) << "row " << r;
     EXPECT_EQ(m.fixedRows(), 4);
     EXPECT_EQ(m.fixedCols(), 0);
     EXPECT_EQ(m.colWidth(kKeyCol), 0);
@@ -229,8 +228,7 @@ TEST_F(BasketTest, SavedOrderOpensReadable) {
             EXPECT_LE(fm.horizontalAdvance(m.text(r, c)), w.gbasket->cellRect(r, c).width()) << r << "," << c;
         }
     }
-    for (int r = kFixedRows; r < m.rows(); ++r)
-        EXPECT_FALSE(w.gbasket->cellRect(r, kTotalCol).isEmpty());
+    for (int r = kFixedRows; r < m.rows(); ++r) EXPECT_FALSE(w.gbasket->cellRect(r, kTotalCol).isEmpty());
 }
 
 TEST_F(BasketTest, EmptyBasketShowsTheHeaderOnly) {
@@ -334,8 +332,7 @@ TEST_F(BasketTest, OtherDoubleClicksDoNothing) {
         QApplication::processEvents();
         EXPECT_FALSE(editorOpened) << cell.x() << "," << cell.y();
     }
-    for (int r = 0; r < grid().rows(); ++r)
-        EXPECT_EQ(grid().rowTexts(r), before[r]);
+    for (int r = 0; r < grid().rows(); ++r) EXPECT_EQ(grid().rowTexts(r), before[r]);
 }
 
 TEST_F(BasketTest, PressHighlightsOneRowAtATime) {
@@ -344,15 +341,13 @@ TEST_F(BasketTest, PressHighlightsOneRowAtATime) {
     const QColor mark = core::bgr(basket::kMarkColour);
     auto marked = [&](int row) {
         for (int c = 1; c < grid().cols(); ++c) {
-            if (grid().cellBackColor(row, c) != mark)
-                return false;
+            if (grid().cellBackColor(row, c) != mark) return false;
         }
         return true;
     };
     auto plain = [&](int row) {
         for (int c = 0; c < grid().cols(); ++c) {
-            if (grid().cellBackColor(row, c).has_value())
-                return false;
+            if (grid().cellBackColor(row, c).has_value()) return false;
         }
         return true;
     };
@@ -375,14 +370,13 @@ TEST_F(BasketTest, PressHighlightsOneRowAtATime) {
     press(2, 5);
     EXPECT_TRUE(plain(6));
     EXPECT_EQ(w.markedRow(), 2);
-    for (int r = kFixedRows; r < grid().rows(); ++r)
-        EXPECT_TRUE(plain(r)) << r;
+    for (int r = kFixedRows; r < grid().rows(); ++r) EXPECT_TRUE(plain(r)) << r;
 }
 
 TEST_F(BasketTest, HighlightFollowsItsRowThroughASort) {
     threeLines();
     basket& w = open();
-    press(4, 3);  // СтальСнаб, the dearest complete offer
+    press(4, 3);                         // СтальСнаб, the dearest complete offer
     doubleClick(kCaptionRow, kCityCol);  // descending by city: СтальСнаб (Екатеринбург) goes last
     const int moved = grid().rows() - 1;
     EXPECT_EQ(grid().text(moved, kBaseCol), "СтальСнаб");
@@ -512,7 +506,8 @@ TEST_F(BasketTest, AFailedSaveIsReportedAndTheOrderCanBeSavedAgain) {
     w.oform->click();
 
     ASSERT_EQ(messages_.shown.size(), 1);
-    EXPECT_TRUE(messages_.shown[0].text.contains("Нет места на диске")) << messages_.shown[0].text.toStdString();
+    EXPECT_TRUE(messages_.shown[0].text.contains("Нет места на диске"))
+        << messages_.shown[0].text.toStdString();
     EXPECT_EQ(messages_.shown[0].title, "Заявка");
     EXPECT_EQ(Global::CurrentOrder().norder, 0);
     EXPECT_EQ(Global::CurrentOrder().RecordCount(), 3);
@@ -532,8 +527,9 @@ TEST_F(BasketTest, AdvertisingSourceIsRequiredOnlyForTheTwoTakenStates) {
         const char* rekl;
         bool refused;
     } cases[] = {
-        {"Оставлена за мной", "", true}, {"Закрыта мной", "  ", true}, {"Закрыта мной", "газета", false},
-        {"Новая", "", false},           {"Отложена", "", false},      {"Обработана", "", false},
+        {"Оставлена за мной", "", true},   {"Закрыта мной", "  ", true},
+        {"Закрыта мной", "газета", false}, {"Новая", "", false},
+        {"Отложена", "", false},           {"Обработана", "", false},
     };
     for (const Case& c : cases) {
         ScriptedMessages messages;
@@ -638,7 +634,7 @@ TEST_F(BasketTest, LayoutFollowsTheWindowDownToItsMinimum) {
         int outerW, outerH;  // asked for
         int gridW, gridH, buttonsTop, closeLeft;
     } cases[] = {
-        {6000, 4000, 8685, 3200, 5100, 7900},      // snapped to 9000 x 6000
+        {6000, 4000, 8685, 3200, 5100, 7900},  // snapped to 9000 x 6000
         {12000, 8000, 11685, 5200, 7100, 10900},
         {9000, 6000, 8685, 3200, 5100, 7900},
     };
@@ -710,13 +706,15 @@ TEST_F(BasketTest, PrintingASavedOrderHandsTheWholeOrderToThePrinter) {
     EXPECT_EQ(printed->lines[0].note, "резать по 6 м");
     EXPECT_EQ(printed->lines[1].qty, "2.5");
     ASSERT_EQ(printed->tableRows.size(), 4);
-    EXPECT_EQ(printed->tableRows[0], (QStringList{"Екатеринбург", "СтальСнаб", "428000", "51500", "60000", "72000"}));
+    EXPECT_EQ(printed->tableRows[0],
+              (QStringList{"Екатеринбург", "СтальСнаб", "428000", "51500", "60000", "72000"}));
     EXPECT_EQ(printed->tableHeader.size(), 6);
 }
 
 TEST_F(BasketTest, AComparisonThatCannotBeBuiltLeavesTheHeaderUsable) {
     threeLines();
-    db_.recorder().failPrefix(QStringLiteral("SELECT DISTINCT e.IND"), QStringLiteral("файл TBL_BSS повреждён"));
+    db_.recorder().failPrefix(QStringLiteral("SELECT DISTINCT e.IND"),
+                              QStringLiteral("файл TBL_BSS повреждён"));
     Global::CurrentOrder().contr = QStringLiteral("ООО Бета");
     basket& w = open();
     ASSERT_EQ(messages_.shown.size(), 1);
@@ -759,7 +757,9 @@ TEST(BasketPrint, WritesAPdfOfTheOrder) {
     p.date = QStringLiteral("12.03.2024");
     p.client = QStringLiteral("ООО «Стройка» & Ко");
     p.lines.append({QStringLiteral("Арматура"), kRebar, QStringLiteral("4"), QStringLiteral("резать <6 м>")});
-    p.tableHeader << "Город" << "Поставщик" << "Итого" << kRebar;
+    p.tableHeader << "Город"
+                  << "Поставщик"
+                  << "Итого" << kRebar;
     p.tableRows.append({"Москва", "Север", "202000", "50500"});
 
     const QString html = basket_print::orderHtml(p);

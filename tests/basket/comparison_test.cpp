@@ -1,12 +1,13 @@
 // The supplier comparison built from the order through TBL_CORD over real table files:
 // the statements it sends, the grid's texts, prices, totals and its edge cases.
+#include "basket/comparison.h"
+
 #include <gtest/gtest.h>
 
-#include "basket/comparison.h"
+#include <set>
+
 #include "basket_db.h"
 #include "support/scripted_seams.h"
-
-#include <set>
 
 using basket_test::BasketDb;
 using namespace basket_cmp;
@@ -14,24 +15,29 @@ using namespace basket_cmp;
 namespace {
 
 const QString kLineQuery = QStringLiteral(
-    "SELECT b.IND, c.GRP_NM, b.PST_NM, a.VL FROM (TBL_CORD a INNER JOIN TBL_PSTS b ON a.IND_PST=b.IND) INNER JOIN "
+    "SELECT b.IND, c.GRP_NM, b.PST_NM, a.VL FROM (TBL_CORD a INNER JOIN TBL_PSTS b ON a.IND_PST=b.IND) INNER "
+    "JOIN "
     "TBL_GRPS c ON b.IND_GRP=c.IND");
 const QString kBaseQuery = QStringLiteral(
-    "SELECT DISTINCT e.IND, f.CT_NM, e.BS_NM FROM (((TBL_CORD a INNER JOIN TBL_STFS b on a.IND_PST=b.IND_PST) "
-    "INNER JOIN TBL_PRSS c ON b.IND_PRS=c.IND) INNER JOIN TBL_BSS e ON c.IND_BS=e.IND) INNER JOIN TBL_CTS f ON "
+    "SELECT DISTINCT e.IND, f.CT_NM, e.BS_NM FROM (((TBL_CORD a INNER JOIN TBL_STFS b on "
+    "a.IND_PST=b.IND_PST) "
+    "INNER JOIN TBL_PRSS c ON b.IND_PRS=c.IND) INNER JOIN TBL_BSS e ON c.IND_BS=e.IND) INNER JOIN TBL_CTS f "
+    "ON "
     "e.IND_CT=f.IND ORDER BY f.CT_NM, e.BS_NM");
 const QString kPriceQuery = QStringLiteral(
     "SELECT a.IND_PST, c.IND_BS, MIN(d.CST) as MIN_CST FROM ((TBL_CORD a INNER JOIN TBL_STFS b on "
-    "a.IND_PST=b.IND_PST) INNER JOIN TBL_PRSS c ON b.IND_PRS=c.IND) INNER JOIN TBL_CSTS d ON b.IND=d.IND_STF WHERE "
+    "a.IND_PST=b.IND_PST) INNER JOIN TBL_PRSS c ON b.IND_PRS=c.IND) INNER JOIN TBL_CSTS d ON b.IND=d.IND_STF "
+    "WHERE "
     "d.VL_FRM<=a.VL GROUP BY a.IND_PST, c.IND_BS");
 
-Comparison build() { return BuildComparison(Global::Cn(), Global::CurrentOrder()); }
+Comparison build() {
+    return BuildComparison(Global::Cn(), Global::CurrentOrder());
+}
 
 // The grid row of a base by its key, or -1.
 int rowOfBase(const QList<QStringList>& g, int key) {
     for (int r = kFixedRows; r < g.size(); ++r) {
-        if (g[r][kKeyCol] == QString::number(key))
-            return r;
+        if (g[r][kKeyCol] == QString::number(key)) return r;
     }
     return -1;
 }
@@ -60,24 +66,26 @@ TEST(Comparison, ThreeLinesAreListedWithLowestPricesAndCompleteTotals) {
     const Comparison cmp = build();
     const QList<QStringList> g = cmp.gridTexts();
 
-    EXPECT_EQ(db.recorder().statements(),
-              (QStringList{"DELETE FROM TBL_CORD", "INSERT INTO TBL_CORD(IND_PST,VL) VALUES(100,4)",
-                           "INSERT INTO TBL_CORD(IND_PST,VL) VALUES(101,2.5)",
-                           "INSERT INTO TBL_CORD(IND_PST,VL) VALUES(102,1)", kLineQuery, kBaseQuery, kPriceQuery}));
+    EXPECT_EQ(
+        db.recorder().statements(),
+        (QStringList{"DELETE FROM TBL_CORD", "INSERT INTO TBL_CORD(IND_PST,VL) VALUES(100,4)",
+                     "INSERT INTO TBL_CORD(IND_PST,VL) VALUES(101,2.5)",
+                     "INSERT INTO TBL_CORD(IND_PST,VL) VALUES(102,1)", kLineQuery, kBaseQuery, kPriceQuery}));
 
     ASSERT_EQ(cmp.columnCount(), 8);
     EXPECT_EQ(g[0].mid(5), (QStringList{"100", "101", "102"}));
     EXPECT_EQ(g[1].mid(5), (QStringList{"Арматура", "Уголок", "Труба профильная"}));
-    EXPECT_EQ(g[2].mid(5), (QStringList{"Арматура А500С ф12 11,7 м", "Уголок 50х50х5 ст3 12 м", "Труба 40х20х2 6 м"}));
+    EXPECT_EQ(g[2].mid(5),
+              (QStringList{"Арматура А500С ф12 11,7 м", "Уголок 50х50х5 ст3 12 м", "Труба 40х20х2 6 м"}));
     EXPECT_EQ(g[3].mid(5), (QStringList{"4", "2.5", "1"}));
-    for (int c = 5; c < 8; ++c)
-        EXPECT_EQ(cmp.slotOfColumn(c), c - 5);
+    for (int c = 5; c < 8; ++c) EXPECT_EQ(cmp.slotOfColumn(c), c - 5);
     EXPECT_EQ(cmp.slotOfColumn(4), -1);
 
     // Bases by city, then by base name; each base once although base 1 has two price lists.
     ASSERT_EQ(g.size(), 8);
     EXPECT_EQ(g[4], (QStringList{"2", "", "Екатеринбург", "СтальСнаб", "428000", "51500", "60000", "72000"}));
-    EXPECT_EQ(g[5], (QStringList{"1", "", "Москва", "Металлобаза Север", "424500", "50500", "61000", "70000"}));
+    EXPECT_EQ(g[5],
+              (QStringList{"1", "", "Москва", "Металлобаза Север", "424500", "50500", "61000", "70000"}));
     // Rebar only from 5 t: the 4 t line has no price there, so no total either.
     EXPECT_EQ(g[6], (QStringList{"4", "", "Москва", "Электросталь", "", "", "62000", "69000"}));
     // No tube at all.
@@ -128,9 +136,9 @@ TEST(Comparison, SeveralPriceListsAndBandsGiveTheSingleLowestPrice) {
         double qty;
         const char* price;  // at base 1
     } cases[] = {
-        {1, "52000"},     // only the first band of list 1 starts at or below 1
-        {3, "50500"},     // list 5 starts at 3 and is the cheapest
-        {500, "50500"},   // the upper bound VL_TO plays no part
+        {1, "52000"},    // only the first band of list 1 starts at or below 1
+        {3, "50500"},    // list 5 starts at 3 and is the cheapest
+        {500, "50500"},  // the upper bound VL_TO plays no part
     };
     for (const Case& c : cases) {
         Global::CurrentOrder().Clear();
@@ -155,8 +163,7 @@ TEST(Comparison, SamePositionTwiceGetsTwoPricedColumnsAndBothCountInTheTotal) {
     EXPECT_EQ(g[base2][kTotalCol], "300000");
     // Each column keeps its own line and quantity.
     EXPECT_EQ((std::set<int>{cmp.slotOfColumn(5), cmp.slotOfColumn(6)}), (std::set<int>{0, 1}));
-    for (const LineColumn& l : cmp.lines)
-        EXPECT_DOUBLE_EQ(l.qty, l.slot == 0 ? 2.0 : 3.0);
+    for (const LineColumn& l : cmp.lines) EXPECT_DOUBLE_EQ(l.qty, l.slot == 0 ? 2.0 : 3.0);
 }
 
 TEST(Comparison, LineWithUnknownPositionOrGroupShowsItsKeyAndTakesNoPrice) {
@@ -246,8 +253,7 @@ TEST(Comparison, SqlQuantityKeepsThePointAndEveryDigit) {
         double qty;
         const char* text;
     } cases[] = {{0, "0"}, {2.5, "2.5"}, {12, "12"}, {0.001, "0.001"}, {1234567.125, "1234567.125"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(sqlQuantity(c.qty), QLatin1String(c.text));
+    for (const auto& c : cases) EXPECT_EQ(sqlQuantity(c.qty), QLatin1String(c.text));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The line editor: what it loads, how "ОК" reads the quantity in every locale, what it
 // refuses, and what "Отмена", Esc and the close box do to a new or an existing line.
+#include "basket/frmEd.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -11,7 +13,6 @@
 
 #include "app/global/global.h"
 #include "basket/dialogs.h"
-#include "basket/frmEd.h"
 #include "support/scripted_seams.h"
 
 using testsupport::LocaleGuard;
@@ -32,7 +33,9 @@ private:
     clsZak saved_;
 };
 
-clsZak& order() { return Global::CurrentOrder(); }
+clsZak& order() {
+    return Global::CurrentOrder();
+}
 
 // Adds a line of position 100 and leaves the cursor on it.
 int addLine(double qty, const QString& note = QString()) {
@@ -84,8 +87,8 @@ TEST_F(FrmEdTest, OkReadsPointAndCommaAlikeInEveryLocale) {
         double stored;
         const char* shown;
     } cases[] = {
-        {"2.5", 2.5, "2.5"},   {"2,5", 2.5, "2,5"}, {"  2.5  ", 2.5, "2.5"}, {"", 0, "0"},
-        {"   ", 0, "0"},       {"7", 7, "7"},       {"0,125", 0.125, "0,125"}, {"1000", 1000, "1000"},
+        {"2.5", 2.5, "2.5"}, {"2,5", 2.5, "2,5"}, {"  2.5  ", 2.5, "2.5"},   {"", 0, "0"},
+        {"   ", 0, "0"},     {"7", 7, "7"},       {"0,125", 0.125, "0,125"}, {"1000", 1000, "1000"},
     };
     for (const QLocale& loc : locales) {
         LocaleGuard locale(loc);
@@ -238,7 +241,7 @@ TEST(ParseQuantity, ReadsOnlyPlainDecimalNumbers) {
         const char* text;
         bool ok;
         double value;
-    } cases[] = {{"2.5", true, 2.5}, {"2,5", true, 2.5}, {" 3 ", true, 3}, {"-0", true, 0},
+    } cases[] = {{"2.5", true, 2.5},  {"2,5", true, 2.5}, {" 3 ", true, 3},  {"-0", true, 0},
                  {"1e3", true, 1000}, {"", false, 0},     {"inf", false, 0}, {"nan", false, 0},
                  {"1.2.3", false, 0}, {"12 т", false, 0}};
     for (const auto& c : cases) {
