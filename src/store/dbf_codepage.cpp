@@ -1,8 +1,10 @@
 #include "store/dbf_codepage.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <cstring>
 
 namespace store {
 
@@ -60,48 +62,62 @@ QString describeChar(char32_t c) {
 
 }  // namespace
 
-bool CodePage::load(const QString& codecName) {
-    const QByteArray latin = codecName.toLatin1();
-    QStringDecoder probe(latin.constData());
-    if (!probe.isValid())
-        return false;
-    name_ = codecName;
-    latinName_ = latin;
-    fromUnicode_.clear();
+std::shared_ptr<const CodePage::Tables> CodePage::tablesFor(const QByteArray& codec) {
+    static QHash<QByteArray, std::shared_ptr<const Tables>> cache;
+    if (auto hit = cache.value(codec))
+        return hit;
+    auto t = std::make_shared<Tables>();
     // A single-byte page gives one character for nearly every byte; multi-byte pages and
     // UTF-8 leave their lead bytes undecodable on their own.
-    singleByte_ = true;
     int undecodable = 0;
     for (int b = 0; b < 256; ++b) {
-        QStringDecoder dec(latin.constData(), QStringDecoder::Flag::Stateless);
+        QStringDecoder dec(codec.constData(), QStringDecoder::Flag::Stateless);
         const char byte = char(b);
         const QString s = dec.decode(QByteArrayView(&byte, 1));
         const std::u32string u = s.toStdU32String();
         if (u.size() != 1 || u[0] == 0xFFFD) {
             if (++undecodable > 32) {
-                singleByte_ = false;
+                t->singleByte = false;
                 break;
             }
         }
-        toUtf8_[b].clear();
-        appendUtf8(u.size() == 1 ? u[0] : char32_t(0xFFFD), toUtf8_[b]);
+        appendUtf8(u.size() == 1 ? u[0] : char32_t(0xFFFD), t->toUtf8[b]);
         if (u.size() == 1 && u[0] != 0xFFFD)
-            fromUnicode_.emplace(u[0], uint8_t(b));
+            t->fromUnicode.emplace(u[0], uint8_t(b));
     }
-    if (!singleByte_)
-        fromUnicode_.clear();
+    if (!t->singleByte)
+        t->fromUnicode.clear();
+    for (int b = 0; b < 256; ++b) {
+        t->utf8Length[size_t(b)] = uint8_t(t->toUtf8[size_t(b)].size());
+        std::memcpy(t->utf8Bytes[size_t(b)].data(), t->toUtf8[size_t(b)].data(), t->toUtf8[size_t(b)].size());
+    }
+    cache.insert(codec, t);
+    return t;
+}
+
+bool CodePage::load(const QString& codecName) {
+    const QByteArray latin = codecName.toLatin1();
+    if (!QStringDecoder(latin.constData()).isValid())
+        return false;
+    name_ = codecName;
+    latinName_ = latin;
+    tables_ = tablesFor(latin);
     return true;
 }
 
 void CodePage::decode(const char* bytes, size_t len, std::string& out) const {
-    if (singleByte_) {
+    if (tables_->singleByte) {
+        const size_t start = out.size();
+        out.resize(start + 4 * len);
+        char* w = out.data() + start;
+        const auto& lens = tables_->utf8Length;
+        const auto& utf8 = tables_->utf8Bytes;
         for (size_t i = 0; i < len; ++i) {
             const unsigned char b = static_cast<unsigned char>(bytes[i]);
-            if (b < 0x80 && toUtf8_[b].size() == 1 && toUtf8_[b][0] == char(b))
-                out.push_back(char(b));
-            else
-                out += toUtf8_[b];
+            std::memcpy(w, utf8[b].data(), 4);
+            w += lens[b];
         }
+        out.resize(size_t(w - out.data()));
         return;
     }
     QStringDecoder dec(latinName_.constData(), QStringDecoder::Flag::Stateless);
@@ -113,11 +129,15 @@ void CodePage::decode(const char* bytes, size_t len, std::string& out) const {
 bool CodePage::encode(const char* utf8, size_t len, std::string& out, QString* badChar) const {
     const auto* p = reinterpret_cast<const unsigned char*>(utf8);
     const auto* end = p + len;
-    if (singleByte_) {
+    if (tables_->singleByte) {
         while (p < end) {
             const char32_t c = nextCodePoint(p, end);
-            auto it = fromUnicode_.find(c);
-            if (it == fromUnicode_.end()) {
+            if (c < 0x80 && tables_->toUtf8[c].size() == 1 && tables_->toUtf8[c][0] == char(c)) {
+                out.push_back(char(c));
+                continue;
+            }
+            auto it = tables_->fromUnicode.find(c);
+            if (it == tables_->fromUnicode.end()) {
                 if (badChar)
                     *badChar = describeChar(c);
                 return false;

@@ -6,6 +6,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -27,12 +28,20 @@ public:
     bool encode(const char* utf8, size_t len, std::string& out, QString* badChar) const;
 
 private:
+    // For single-byte pages: the UTF-8 form of each byte, and the way back. Built once
+    // per page and shared by every file in it.
+    struct Tables {
+        bool singleByte = true;
+        std::array<std::string, 256> toUtf8;
+        std::array<uint8_t, 256> utf8Length{};  // the same, flat, for the decoding loop
+        std::array<std::array<char, 4>, 256> utf8Bytes{};
+        std::unordered_map<char32_t, uint8_t> fromUnicode;
+    };
+    static std::shared_ptr<const Tables> tablesFor(const QByteArray& codec);
+
     QString name_;
     QByteArray latinName_;
-    bool singleByte_ = true;
-    // For single-byte pages: the UTF-8 form of each byte, and the way back.
-    std::array<std::string, 256> toUtf8_;
-    std::unordered_map<char32_t, uint8_t> fromUnicode_;
+    std::shared_ptr<const Tables> tables_;
 };
 
 // The codec name for a language-driver byte, or an empty text for 0 and unknown bytes.

@@ -71,7 +71,8 @@ void setWriteFailureHook(WriteFailureHook hook) { writeHook() = std::move(hook);
 
 namespace dbf {
 
-void trim(const char*& p, size_t& n) {
+namespace {
+inline void trimBlanks(const char*& p, size_t& n) {
     while (n > 0 && (*p == ' ' || *p == '\0')) {
         ++p;
         --n;
@@ -79,9 +80,12 @@ void trim(const char*& p, size_t& n) {
     while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
         --n;
 }
+}  // namespace
+
+void trim(const char*& p, size_t& n) { trimBlanks(p, n); }
 
 NumberRead readNumber(const char* p, size_t n, int64_t& i, double& d) {
-    trim(p, n);
+    trimBlanks(p, n);
     if (n == 0)
         return NumberRead::Null;
     const char* s = p;
@@ -92,42 +96,48 @@ NumberRead readNumber(const char* p, size_t n, int64_t& i, double& d) {
         ++s;
     }
     // Fast path: plain digits with an optional fraction, which is what every writer of
-    // these files produces. Exact whenever the digits fit a double's mantissa.
+    // these files produces. Exact whenever the digits fit a double's mantissa. Leading
+    // zeros and the zeros that pad a fraction ("12.500000000000000") carry no digits.
     uint64_t mant = 0;
     int digits = 0;
     int fracDigits = 0;
-    bool point = false;
-    bool any = false;
     const char* q = s;
-    for (; q < end; ++q) {
-        const char c = *q;
-        if (c >= '0' && c <= '9') {
-            any = true;
-            if (mant == 0 && c == '0') {
-                if (point)
-                    ++fracDigits;
-                continue;
-            }
-            if (digits >= 19)
-                break;
-            mant = mant * 10 + uint64_t(c - '0');
-            ++digits;
-            if (point)
+    while (q < end && *q == '0')
+        ++q;
+    bool any = q > s;
+    const char* intStart = q;
+    while (q < end && unsigned(*q - '0') < 10) {
+        mant = mant * 10 + unsigned(*q - '0');
+        ++q;
+    }
+    digits = int(q - intStart);
+    any = any || digits > 0;
+    if (q < end && (*q == '.' || *q == ',')) {
+        const char* fs = ++q;
+        while (q < end && unsigned(*q - '0') < 10)
+            ++q;
+        if (q == end) {
+            any = any || q > fs;
+            const char* fe = end;
+            while (fe > fs && fe[-1] == '0')
+                --fe;
+            for (const char* f = fs; f < fe; ++f) {
                 ++fracDigits;
-        } else if ((c == '.' || c == ',') && !point) {
-            point = true;
-        } else {
-            break;
+                if (digits == 0 && *f == '0')
+                    continue;
+                mant = mant * 10 + unsigned(*f - '0');
+                ++digits;
+            }
         }
     }
-    if (q == end && any) {
+    if (q == end && any && digits <= 19) {
         if (fracDigits == 0 || mant == 0) {
             if (mant == 0) {
                 i = 0;
                 d = 0.0;
                 return NumberRead::Integer;
             }
-            if (fracDigits == 0 && mant <= uint64_t(INT64_MAX)) {
+            if (mant <= uint64_t(INT64_MAX)) {
                 i = neg ? -int64_t(mant) : int64_t(mant);
                 return NumberRead::Integer;
             }
@@ -155,7 +165,7 @@ bool formatDouble(double v, int width, std::string& out) {
     if (!std::isfinite(v))
         return false;
     if (v == 0.0) {
-        out = "0";
+        out.assign(1, '0');
         return width >= 1;
     }
     char buf[400];

@@ -451,9 +451,8 @@ int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
                 continue;
             if (!TableData::indexable(t.column(c.iColumn)))
                 continue;
-            const auto idx = t.index(c.iColumn);
-            double rows = idx->distinct() ? double(idx->entries()) / double(idx->distinct()) : 0.0;
-            rows += double(t.rowCount() - idx->covered());
+            // Indexes are built when a plan uses them, not while SQLite weighs plans.
+            double rows = t.rowsPerKey(c.iColumn);
             // SQLite runs one look-up per value of an IN list but counts the cost of one;
             // the list's length is not known here, so assume a long one (the bases filter
             // names every marked base) and let a better-keyed table lead the join.

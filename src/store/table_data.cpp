@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QTime>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -62,6 +63,12 @@ size_t HashIndex::slotOf(uint64_t key) const {
 }
 
 HashIndex::Range HashIndex::find(uint64_t key) const {
+    if (dense_) {
+        const int64_t k = int64_t(key) - base_;
+        if (k < 0 || k + 1 >= int64_t(starts_.size()))
+            return {};
+        return {rows_.data() + starts_[size_t(k)], rows_.data() + starts_[size_t(k) + 1]};
+    }
     if (slots_.empty())
         return {};
     const Slot& slot = slots_[slotOf(key)];
@@ -114,6 +121,53 @@ void TableData::widen(Column& c) {
     std::vector<int32_t>().swap(c.ints);
     c.storage = Storage::Double;
     c.index.reset();
+    // Keys change form with the storage.
+    c.sketch.fill(0);
+    c.lastSketched = ~uint64_t(0);
+    for (double d : c.doubles)
+        if (!std::isnan(d))
+            addToSketch(c, doubleKey(d));
+}
+
+void TableData::addToSketch(Column& c, uint64_t key) {
+    // Keys often repeat row after row (the bands of one offer); one is enough.
+    if (key == c.lastSketched)
+        return;
+    c.lastSketched = key;
+    const uint64_t h = mix(key);
+    const size_t slot = size_t(h >> 54);
+    const uint8_t rank = uint8_t(std::countl_zero((h << 10) | (uint64_t(1) << 9)) + 1);
+    if (rank > c.sketch[slot])
+        c.sketch[slot] = rank;
+}
+
+double TableData::distinctEstimate(const Column& c) {
+    constexpr double m = 1024.0;
+    double sum = 0;
+    int zeros = 0;
+    for (uint8_t r : c.sketch) {
+        sum += std::ldexp(1.0, -int(r));
+        zeros += r == 0;
+    }
+    double e = 0.7213 / (1.0 + 1.079 / m) * m * m / sum;
+    if (e <= 2.5 * m && zeros > 0)
+        e = m * std::log(m / zeros);
+    return std::max(1.0, e);
+}
+
+double TableData::rowsPerKey(int col) {
+    const Column& c = columns_[size_t(col)];
+    const double live = std::max(1.0, double(live_));
+    if (!c.whole && !c.index) {
+        // Fractional columns keep no sketch (prices are rarely looked up by value): this
+        // rare look-up pays for its index up front.
+        index(col);
+    }
+    if (c.index && c.index->distinct() > 0) {
+        const uint32_t tail = rowCount() - c.index->covered();
+        return double(c.index->entries()) / double(c.index->distinct()) + double(tail) / double(c.index->distinct());
+    }
+    return std::max(1.0, live / std::min(live, distinctEstimate(c)));
 }
 
 void TableData::decodeInto(uint32_t row, const char* record) {
@@ -225,12 +279,15 @@ void TableData::decodeInto(uint32_t row, const char* record) {
                     widen(c);
                     // fall through to the double storage with the value
                     const double val = what == Whole ? double(i) : d;
+                    addToSketch(c, doubleKey(val));
                     if (append)
                         c.doubles.push_back(val);
                     else
                         c.doubles[row] = val;
                     break;
                 }
+                if (v != Column::kNullInt)
+                    addToSketch(c, uint64_t(int64_t(v)));
                 if (append) {
                     c.ints.push_back(v);
                 } else {
@@ -242,6 +299,8 @@ void TableData::decodeInto(uint32_t row, const char* record) {
             }
             case Storage::Double: {
                 const double val = what == Null ? kNaN : (what == Whole ? double(i) : d);
+                if (what != Null && c.whole)
+                    addToSketch(c, doubleKey(val));
                 if (append) {
                     c.doubles.push_back(val);
                 } else {
@@ -352,21 +411,81 @@ bool TableData::keyOf(const Column& c, uint32_t row, uint64_t* key) const {
     return false;
 }
 
+std::shared_ptr<const HashIndex> TableData::buildDense(const Column& c, int32_t lo, int32_t hi) const {
+    auto idx = std::make_shared<HashIndex>();
+    const uint32_t n = rowCount();
+    idx->covered_ = n;
+    idx->dense_ = true;
+    idx->base_ = lo;
+    const size_t range = size_t(int64_t(hi) - lo + 1);
+    idx->starts_.assign(range + 1, 0);
+    uint32_t* counts = idx->starts_.data() + 1;
+    size_t entries = 0;
+    for (uint32_t r = 0; r < n; ++r) {
+        const int32_t v = c.ints[r];
+        if (v == Column::kNullInt || deleted_[r])
+            continue;
+        ++counts[size_t(int64_t(v) - lo)];
+        ++entries;
+    }
+    size_t distinct = 0;
+    for (size_t k = 1; k <= range; ++k) {
+        distinct += idx->starts_[k] != 0;
+        idx->starts_[k] += idx->starts_[k - 1];
+    }
+    idx->distinct_ = distinct;
+    idx->rows_.resize(entries);
+    // Fill each group from its end, last row first, so the rows come out ascending and
+    // starts_ is left pointing at each group's beginning again.
+    std::vector<uint32_t> fill(idx->starts_.begin() + 1, idx->starts_.end());
+    for (uint32_t r = n; r-- > 0;) {
+        const int32_t v = c.ints[r];
+        if (v == Column::kNullInt || deleted_[r])
+            continue;
+        idx->rows_[--fill[size_t(int64_t(v) - lo)]] = r;
+    }
+    return idx;
+}
+
 std::shared_ptr<const HashIndex> TableData::build(const Column& c) const {
+    if (c.storage == Storage::Int32) {
+        int32_t lo = INT32_MAX, hi = INT32_MIN;
+        uint32_t present = 0;
+        for (uint32_t r = 0; r < rowCount(); ++r) {
+            const int32_t v = c.ints[r];
+            if (v == Column::kNullInt || deleted_[r])
+                continue;
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+            ++present;
+        }
+        if (present > 0 && int64_t(hi) - lo < std::max<int64_t>(4096, 4 * int64_t(present)))
+            return buildDense(c, lo, hi);
+    }
     auto idx = std::make_shared<HashIndex>();
     const uint32_t n = rowCount();
     idx->covered_ = n;
     size_t cap = 1024;
-    while (cap < size_t(live_) / 4)
+    const double expected = std::min(double(live_), distinctEstimate(c)) * 1.2;
+    while (double(cap) < 2.0 * expected)
         cap <<= 1;
     idx->slots_.assign(cap, {});
     idx->mask_ = cap - 1;
     size_t used = 0;
     size_t entries = 0;
+    // Rows of one key often stand together (the bands of one offer): probe once per run.
+    bool haveLast = false;
+    uint64_t lastKey = 0;
+    size_t lastSlot = 0;
     for (uint32_t r = 0; r < n; ++r) {
         uint64_t key;
         if (deleted_[r] || !keyOf(c, r, &key))
             continue;
+        ++entries;
+        if (haveLast && key == lastKey) {
+            ++idx->slots_[lastSlot].count;
+            continue;
+        }
         size_t s = idx->slotOf(key);
         HashIndex::Slot& slot = idx->slots_[s];
         if (slot.count == 0) {
@@ -374,8 +493,11 @@ std::shared_ptr<const HashIndex> TableData::build(const Column& c) const {
             ++used;
         }
         ++slot.count;
-        ++entries;
+        haveLast = true;
+        lastKey = key;
+        lastSlot = s;
         if (used * 2 > cap) {
+            haveLast = false;
             cap <<= 1;
             std::vector<HashIndex::Slot> old(cap);
             old.swap(idx->slots_);
@@ -396,12 +518,17 @@ std::shared_ptr<const HashIndex> TableData::build(const Column& c) const {
         }
     }
     idx->rows_.resize(entries);
+    haveLast = false;
     for (uint32_t r = n; r-- > 0;) {
         uint64_t key;
         if (deleted_[r] || !keyOf(c, r, &key))
             continue;
-        HashIndex::Slot& slot = idx->slots_[idx->slotOf(key)];
-        idx->rows_[--slot.start] = r;
+        if (!haveLast || key != lastKey) {
+            lastSlot = idx->slotOf(key);
+            lastKey = key;
+            haveLast = true;
+        }
+        idx->rows_[--idx->slots_[lastSlot].start] = r;
     }
     return idx;
 }

@@ -5,6 +5,7 @@
 
 #include "store/dbf_file.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -53,6 +54,11 @@ private:
     };
     size_t slotOf(uint64_t key) const;
     uint32_t covered_ = 0;
+    // Whole numbers in a compact range (identifiers mostly are) skip the hashing: the
+    // key's offset from base_ addresses its group directly.
+    bool dense_ = false;
+    int64_t base_ = 0;
+    std::vector<uint32_t> starts_;  // group k is rows_[starts_[k], starts_[k + 1])
     size_t distinct_ = 0;
     std::vector<uint32_t> rows_;
     std::vector<Slot> slots_;
@@ -73,6 +79,10 @@ struct Column {
     std::vector<double> doubles;  // NaN is null
     std::vector<uint64_t> texts;  // TextArena::kNull is null
     std::shared_ptr<const HashIndex> index;
+    // A HyperLogLog sketch of the distinct values, kept while loading and appending, so
+    // the planner learns how selective a look-up is without building its index.
+    std::array<uint8_t, 1024> sketch{};
+    uint64_t lastSketched = ~uint64_t(0);
 };
 
 class TableData {
@@ -106,6 +116,10 @@ public:
     std::shared_ptr<const HashIndex> index(int col);
     static bool indexable(const Column& c) { return c.storage == Storage::Int32 || c.storage == Storage::Double; }
 
+    // Rows expected for one equality look-up on a column: exact when its index is built,
+    // else from the column's sketch.
+    double rowsPerKey(int col);
+
     // The index key of a stored value; false for null.
     bool keyOf(const Column& c, uint32_t row, uint64_t* key) const;
     static uint64_t doubleKey(double d);
@@ -113,7 +127,10 @@ public:
 private:
     void decodeInto(uint32_t row, const char* record);
     void widen(Column& c);
+    static void addToSketch(Column& c, uint64_t key);
+    static double distinctEstimate(const Column& c);
     std::shared_ptr<const HashIndex> build(const Column& c) const;
+    std::shared_ptr<const HashIndex> buildDense(const Column& c, int32_t lo, int32_t hi) const;
 
     std::unique_ptr<DbfFile> file_;
     QString name_;

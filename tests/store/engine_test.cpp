@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <map>
 #include <random>
 #include <set>
@@ -172,6 +173,8 @@ TEST_F(Engine, NumbersRoundTripThroughTheFile) {
         EXPECT_EQ(rs->field("I"), c.asInt);
         EXPECT_EQ(rs->field("D"), Value::dbl(c.asDouble));
     }
+    cn_->execute("INSERT INTO T(IND, D) VALUES(100, 123456789012345)");
+    EXPECT_EQ(one("SELECT D FROM T WHERE IND=100", "D"), Value::dbl(123456789012345.0));
     EXPECT_TRUE(errorOf("INSERT INTO T(I) VALUES('abc')").contains("'abc' is not a number"));
     EXPECT_TRUE(errorOf("INSERT INTO T(I) VALUES(123456789012)").contains("does not fit"));
     EXPECT_TRUE(errorOf("INSERT INTO T(D) VALUES(1e300)").contains("does not fit"));
@@ -300,6 +303,20 @@ TEST_F(Engine, WritesWhileAResultSetIsOpenAreSafe) {
     EXPECT_EQ(one("SELECT NM FROM T WHERE IND=1001", "NM"), Value::text("x1"));
 }
 
+TEST_F(Engine, AResultSetStaysUsableAcrossANewTable) {
+    cn_->execute("CREATE TABLE T (IND int)");
+    for (int i = 1; i <= 3; ++i)
+        cn_->execute(QStringLiteral("INSERT INTO T(IND) VALUES(%1)").arg(i));
+    auto rs = cn_->open("SELECT IND FROM T ORDER BY IND");
+    cn_->execute("CREATE TABLE U (IND int)");
+    cn_->execute("INSERT INTO U(IND) SELECT IND FROM T");
+    QStringList seen;
+    for (; !rs->eof(); rs->moveNext())
+        seen << rs->field("IND").toText();
+    EXPECT_EQ(seen, QStringList({"1", "2", "3"}));
+    EXPECT_EQ(one("SELECT COUNT(*) AS N FROM U", "N"), Value::int32(3));
+}
+
 TEST_F(Engine, AResultSetOutlivingItsConnectionIsClosed) {
     cn_->execute("CREATE TABLE T (IND int)");
     cn_->execute("INSERT INTO T(IND) VALUES(1)");
@@ -344,63 +361,77 @@ TEST_F(Engine, CreationMomentsCompareAsText) {
 // ---------------------------------------------------------------- look-ups and joins
 
 // Equality look-ups go through indexes that must stay right as rows are appended,
-// changed and deleted: compare joins with what the rows say.
-TEST_F(Engine, LookupsAgreeWithTheRowsThroughChanges) {
+// changed and deleted: compare joins with what the rows say. Keys close together and keys
+// far apart take different index layouts.
+class EngineLookups : public Engine, public ::testing::WithParamInterface<int> {};
+
+TEST_P(EngineLookups, AgreeWithTheRowsThroughChanges) {
+    const int spread = GetParam();  // distance between neighbouring keys
     cn_->execute("CREATE TABLE P (IND int,GRP int,NM varchar(10))");
     cn_->execute("CREATE TABLE C (IND int,IND_P int,CST double)");
     std::mt19937 rng(7);
-    std::map<int, int> groupOf;                // P.IND -> GRP
+    std::map<int, int> groupOf;                   // P.IND -> GRP
     std::map<int, std::pair<int, double>> costs;  // C.IND -> (IND_P, CST)
     auto check = [&](const char* when) {
         SCOPED_TRACE(when);
         for (int g = 0; g < 5; ++g) {
             std::multiset<double> expected;
             for (const auto& [ind, pc] : costs)
-                if (groupOf.count(pc.first) && groupOf[pc.first] == g)
+                if (groupOf.count(pc.first) && groupOf[pc.first] == g * spread)
                     expected.insert(pc.second);
             std::multiset<double> got;
             for (auto rs = cn_->open(QStringLiteral("SELECT c.CST FROM P a INNER JOIN C c ON a.IND=c.IND_P "
                                                     "WHERE a.GRP=%1")
-                                         .arg(g));
+                                         .arg(g * spread));
                  !rs->eof(); rs->moveNext())
                 got.insert(rs->field("CST").toDouble());
             EXPECT_EQ(got, expected) << "group " << g;
         }
-        const double probe = 2.5;
         int byValue = 0;
         for (const auto& [ind, pc] : costs)
-            byValue += pc.second == probe;
+            byValue += pc.second == 2.5;
         EXPECT_EQ(one("SELECT COUNT(*) AS N FROM C WHERE CST=2.5", "N").toInt32(), byValue);
+        EXPECT_EQ(one(QStringLiteral("SELECT COUNT(*) AS N FROM C WHERE IND_P IN (%1,%2)").arg(spread).arg(2 * spread),
+                      "N")
+                      .toInt32(),
+                  std::count_if(costs.begin(), costs.end(), [&](const auto& kv) {
+                      return kv.second.first == spread || kv.second.first == 2 * spread;
+                  }));
     };
+    auto key = [&](int n) { return n * spread; };
     for (int i = 1; i <= 300; ++i) {
-        groupOf[i] = int(rng() % 5);
-        cn_->execute(QStringLiteral("INSERT INTO P(IND, GRP, NM) VALUES(%1, %2, 'p')").arg(i).arg(groupOf[i]));
+        groupOf[key(i)] = key(int(rng() % 5));
+        cn_->execute(QStringLiteral("INSERT INTO P(IND, GRP, NM) VALUES(%1, %2, 'p')").arg(key(i)).arg(groupOf[key(i)]));
     }
     for (int i = 1; i <= 1500; ++i) {
-        costs[i] = {1 + int(rng() % 300), double(rng() % 8) / 2};
-        cn_->execute(
-            QStringLiteral("INSERT INTO C(IND, IND_P, CST) VALUES(%1, %2, %3)").arg(i).arg(costs[i].first).arg(costs[i].second));
+        costs[i] = {key(1 + int(rng() % 300)), double(rng() % 8) / 2};
+        cn_->execute(QStringLiteral("INSERT INTO C(IND, IND_P, CST) VALUES(%1, %2, %3)")
+                         .arg(i)
+                         .arg(costs[i].first)
+                         .arg(costs[i].second));
     }
     check("loaded");
     for (int i = 1501; i <= 1600; ++i) {  // appended after the indexes were built
-        costs[i] = {1 + int(rng() % 300), 2.5};
+        costs[i] = {key(1 + int(rng() % 300)), 2.5};
         cn_->execute(QStringLiteral("INSERT INTO C(IND, IND_P, CST) VALUES(%1, %2, 2.5)").arg(i).arg(costs[i].first));
     }
     check("appended");
     for (int i = 1; i <= 300; i += 7) {
-        groupOf[i] = (groupOf[i] + 1) % 5;
-        cn_->execute(QStringLiteral("UPDATE P SET GRP=%1 WHERE IND=%2").arg(groupOf[i]).arg(i));
+        groupOf[key(i)] = key((groupOf[key(i)] / spread + 1) % 5);
+        cn_->execute(QStringLiteral("UPDATE P SET GRP=%1 WHERE IND=%2").arg(groupOf[key(i)]).arg(key(i)));
     }
-    cn_->execute("UPDATE C SET IND_P = IND_P + 1 WHERE IND_P > 290");
+    cn_->execute(QStringLiteral("UPDATE C SET IND_P = IND_P + %1 WHERE IND_P > %2").arg(spread).arg(key(290)));
     for (auto& [ind, pc] : costs)
-        if (pc.first > 290)
-            ++pc.first;
+        if (pc.first > key(290))
+            pc.first += spread;
     cn_->execute("DELETE FROM C WHERE CST=1.5");
     std::erase_if(costs, [](const auto& kv) { return kv.second.second == 1.5; });
     check("changed");
     reopen();
     check("reopened");
 }
+
+INSTANTIATE_TEST_SUITE_P(KeySpacing, EngineLookups, ::testing::Values(1, 1000003));
 
 TEST_F(Engine, TheCataloguesStatementsRun) {
     const char* setup[] = {
