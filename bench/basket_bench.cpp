@@ -8,8 +8,9 @@
 // Without --db it builds its own folder through the store's INSERT statements (in a
 // temporary directory, or in the empty folder --build names, which is kept for a later
 // --db run): 50 000 positions, 300 000 offers and 1 500 000 price bands over 160 bases.
-// With --db (for example a folder synchronised from the demo central database at scale
-// 25) it orders positions spread evenly over the folder's TBL_PSTS.
+// With --central it synchronises the folder from a central database instead (for example
+// the demo database of zelvorin-demo-gen at scale 25). With --db it uses a folder built
+// earlier. Either way the order holds positions spread evenly over TBL_PSTS.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -26,6 +27,9 @@
 #include "basket/comparison.h"
 #include "core/errors.h"
 #include "core/twips.h"
+#include "db/central_link.h"
+#include "db/schema.h"
+#include "db/sync.h"
 #include "store/dbf_connection.h"
 #include "ui/flexgrid.h"
 
@@ -204,7 +208,7 @@ std::vector<int> pickPositions(store::Connection& cn, int n) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QString dbDir, buildDir, shot;
+    QString dbDir, buildDir, shot, central;
     int runs = 9, lines = 100;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
@@ -213,6 +217,8 @@ int main(int argc, char** argv) {
             dbDir = args[++i];
         else if (a == "--build" && i + 1 < args.size())
             buildDir = args[++i];
+        else if (a == "--central" && i + 1 < args.size())
+            central = args[++i];
         else if (a == "--shot" && i + 1 < args.size())
             shot = args[++i];
         else if (a == "--runs" && i + 1 < args.size())
@@ -222,7 +228,8 @@ int main(int argc, char** argv) {
         else {
             std::fprintf(
                 stderr,
-                "usage: basket_bench [--db DIR | --build DIR] [--lines N] [--runs N] [--shot FILE.png]\n");
+                "usage: basket_bench [--db DIR | [--central FILE] [--build DIR]] [--lines N] [--runs N] "
+                "[--shot FILE.png]\n");
             return 2;
         }
     }
@@ -234,7 +241,16 @@ int main(int argc, char** argv) {
             folder = buildDir.isEmpty() ? temp.path() : buildDir;
             QDir().mkpath(folder);
             auto cn = store::openFolder(folder);
-            const double ms = msOf([&] { buildFolder(*cn); });
+            double ms = 0;
+            if (central.isEmpty()) {
+                ms = msOf([&] { buildFolder(*cn); });
+            } else {
+                // The way a new installation gets its data: every reference table copied
+                // from the central database, one statement per record.
+                store::RoutedConnection routed(std::move(cn), db::openCentralLink(central));
+                const QStringList refs = db::referenceTables();
+                ms = msOf([&] { db::synchronise(routed, QSet<QString>(refs.begin(), refs.end())); });
+            }
             std::printf("folder built in %.1f s: %s\n", ms / 1000, qPrintable(folder));
         }
 
