@@ -39,11 +39,6 @@ TEST(OrderListStatement, LastDayAtYearEndRollsIntoNextYear) {
                     .contains(QStringLiteral("CR_DT<'2011.01.01'")));
 }
 
-TEST(OrderListStatement, FilterItemsInDesignedOrder) {
-    EXPECT_EQ(stateFilterItems(), (QStringList{QStringLiteral("<Все>"), QStringLiteral("Новая"),
-                                               QStringLiteral("Отложена"), QStringLiteral("Обработана")}));
-}
-
 TEST(OrderListCaption, StateValues) {
     const struct {
         core::Value value;

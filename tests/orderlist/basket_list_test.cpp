@@ -554,24 +554,4 @@ TEST_F(BasketListTest, SubWindowSitsAt100TwipsAndSpringsBackToItsBounds) {
     EXPECT_NEAR(ui::leftTwips(*list->Command3), 12000 - 1770, 15);
 }
 
-TEST_F(BasketListTest, RendersForALook) {
-    addOrder(101, "1", QStringLiteral("ООО «Уралсталь-Трейд»"), QStringLiteral("2010.09.26 10:25"),
-             QStringLiteral("доставка до объекта"));
-    addOrder(102, "2", QStringLiteral("ИП Кузнецов"), QStringLiteral("2010.09.26 11:40"));
-    addOrder(103, "3", QStringLiteral("ЗАО Металлоконструкция"), QStringLiteral("2010.09.27 09:05"),
-             QStringLiteral("самовывоз"));
-    QMdiArea area;
-    area.resize(900, 450);
-    auto* list = new BasketList;
-    area.addSubWindow(list)->show();
-    area.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&area));
-    list->DTP1->setDate(kSep26);
-    list->DTP2->setDate(kSep27);
-    QTest::mouseClick(list->Command4, Qt::LeftButton);
-    const QImage picture = area.grab().toImage();
-    ASSERT_FALSE(picture.isNull());
-    picture.save(QStringLiteral(ZELVORIN_BINARY_DIR "/orderlist_window.png"));
-}
-
 }  // namespace
