@@ -140,6 +140,10 @@ struct SqlEngine::Table {
     std::vector<uint32_t> deletes;
     bool synced = false;
     uint32_t countBefore = 0;
+    // Set when the rows in memory could not follow a change written to the file (out of
+    // memory): from then on the table refuses work rather than pair rows with the wrong
+    // records.
+    bool broken = false;
 
     void clear() {
         appends.clear();
@@ -226,6 +230,12 @@ int setError(sqlite3_vtab* vt, const std::exception& e) {
 }
 
 Table* tableOf(sqlite3_vtab* vt) { return reinterpret_cast<VTab*>(vt)->table; }
+
+int refuseBroken(sqlite3_vtab* vt) {
+    return setError(vt, QStringLiteral("The table %1 no longer matches its file after an earlier failure; "
+                                       "open the database folder again.")
+                            .arg(tableOf(vt)->name));
+}
 
 // The index key of a value looked up in a column; false when nothing can match.
 bool lookupKey(const Column& c, sqlite3_value* v, uint64_t* key) {
@@ -439,6 +449,8 @@ int xDisconnect(sqlite3_vtab* vt) {
 }
 
 int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
+    if (tableOf(vt)->broken)
+        return refuseBroken(vt);
     try {
         TableData& t = *tableOf(vt)->data;
         t.ensureLoaded();
@@ -498,6 +510,10 @@ int xClose(sqlite3_vtab_cursor* c) {
 
 int xFilter(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_value** argv) {
     auto* cur = reinterpret_cast<Cursor*>(c);
+    if (tableOf(c->pVtab)->broken) {
+        cur->eof = true;
+        return refuseBroken(c->pVtab);
+    }
     try {
         TableData& t = *cur->t;
         t.ensureLoaded();
@@ -587,6 +603,8 @@ int xRowid(sqlite3_vtab_cursor* c, sqlite3_int64* rowid) {
 
 int xUpdate(sqlite3_vtab* vt, int argc, sqlite3_value** argv, sqlite3_int64* rowid) {
     Table& table = *tableOf(vt);
+    if (table.broken)
+        return refuseBroken(vt);
     try {
         TableData& t = *table.data;
         DbfFile& file = t.file();
@@ -609,6 +627,7 @@ int xUpdate(sqlite3_vtab* vt, int argc, sqlite3_value** argv, sqlite3_int64* row
         }
         const bool insert = sqlite3_value_type(argv[0]) == SQLITE_NULL;
         std::string record;
+        std::string old;
         uint32_t row = 0;
         if (insert) {
             if (sqlite3_value_type(argv[1]) != SQLITE_NULL)
@@ -619,8 +638,9 @@ int xUpdate(sqlite3_vtab* vt, int argc, sqlite3_value** argv, sqlite3_int64* row
                 return setError(vt, QStringLiteral("Table %1: a row identifier cannot change.").arg(table.name));
             if (!liveRow(argv[0], &row))
                 return SQLITE_OK;
-            record.resize(size_t(file.recordLength()));
-            file.read(row, 1, record.data());
+            old.resize(size_t(file.recordLength()));
+            file.read(row, 1, old.data());
+            record = old;
         }
         const auto& cols = t.columns();
         for (size_t i = 0; i < cols.size() && int(i) + 2 < argc; ++i) {
@@ -637,8 +657,6 @@ int xUpdate(sqlite3_vtab* vt, int argc, sqlite3_value** argv, sqlite3_int64* row
             *rowid = sqlite3_int64(file.recordCount()) + table.appendCount;
             ++table.appendCount;
         } else {
-            std::string old(size_t(file.recordLength()), '\0');
-            file.read(row, 1, old.data());
             if (old != record)
                 table.updates.push_back({row, std::move(record), std::move(old)});
         }
@@ -721,6 +739,7 @@ int xCommit(sqlite3_vtab* vt) {
         return SQLITE_OK;
     } catch (const std::exception& e) {
         table.clear();
+        table.broken = true;
         return setError(vt, e);
     }
 }
