@@ -31,8 +31,7 @@ void appendUtf8(char32_t c, std::string& out) {
 // Reads one code point of UTF-8; malformed input yields U+FFFD so that it cannot encode.
 char32_t nextCodePoint(const unsigned char*& p, const unsigned char* end) {
     const unsigned char b = *p++;
-    if (b < 0x80)
-        return b;
+    if (b < 0x80) return b;
     int extra = 0;
     char32_t c = 0;
     if ((b & 0xE0) == 0xC0) {
@@ -48,8 +47,7 @@ char32_t nextCodePoint(const unsigned char*& p, const unsigned char* end) {
         return 0xFFFD;
     }
     for (int i = 0; i < extra; ++i) {
-        if (p == end || (*p & 0xC0) != 0x80)
-            return 0xFFFD;
+        if (p == end || (*p & 0xC0) != 0x80) return 0xFFFD;
         c = (c << 6) | (*p++ & 0x3F);
     }
     return c;
@@ -57,15 +55,15 @@ char32_t nextCodePoint(const unsigned char*& p, const unsigned char* end) {
 
 QString describeChar(char32_t c) {
     return QStringLiteral("'%1' (U+%2)")
-        .arg(QString::fromUcs4(&c, 1), QString::number(uint(c), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+        .arg(QString::fromUcs4(&c, 1),
+             QString::number(uint(c), 16).toUpper().rightJustified(4, QLatin1Char('0')));
 }
 
 }  // namespace
 
 std::shared_ptr<const CodePage::Tables> CodePage::tablesFor(const QByteArray& codec) {
     static QHash<QByteArray, std::shared_ptr<const Tables>> cache;
-    if (auto hit = cache.value(codec))
-        return hit;
+    if (auto hit = cache.value(codec)) return hit;
     auto t = std::make_shared<Tables>();
     // A single-byte page gives one character for nearly every byte; multi-byte pages and
     // UTF-8 leave their lead bytes undecodable on their own.
@@ -82,11 +80,9 @@ std::shared_ptr<const CodePage::Tables> CodePage::tablesFor(const QByteArray& co
             }
         }
         appendUtf8(u.size() == 1 ? u[0] : char32_t(0xFFFD), t->toUtf8[b]);
-        if (u.size() == 1 && u[0] != 0xFFFD)
-            t->fromUnicode.emplace(u[0], uint8_t(b));
+        if (u.size() == 1 && u[0] != 0xFFFD) t->fromUnicode.emplace(u[0], uint8_t(b));
     }
-    if (!t->singleByte)
-        t->fromUnicode.clear();
+    if (!t->singleByte) t->fromUnicode.clear();
     for (int b = 0; b < 256; ++b) {
         t->utf8Length[size_t(b)] = uint8_t(t->toUtf8[size_t(b)].size());
         std::memcpy(t->utf8Bytes[size_t(b)].data(), t->toUtf8[size_t(b)].data(), t->toUtf8[size_t(b)].size());
@@ -97,8 +93,7 @@ std::shared_ptr<const CodePage::Tables> CodePage::tablesFor(const QByteArray& co
 
 bool CodePage::load(const QString& codecName) {
     const QByteArray latin = codecName.toLatin1();
-    if (!QStringDecoder(latin.constData()).isValid())
-        return false;
+    if (!QStringDecoder(latin.constData()).isValid()) return false;
     name_ = codecName;
     latinName_ = latin;
     tables_ = tablesFor(latin);
@@ -138,8 +133,7 @@ bool CodePage::encode(const char* utf8, size_t len, std::string& out, QString* b
             }
             auto it = tables_->fromUnicode.find(c);
             if (it == tables_->fromUnicode.end()) {
-                if (badChar)
-                    *badChar = describeChar(c);
+                if (badChar) *badChar = describeChar(c);
                 return false;
             }
             out.push_back(char(it->second));
@@ -170,41 +164,77 @@ bool CodePage::encode(const char* utf8, size_t len, std::string& out, QString* b
 
 QString codecForLanguageDriver(uint8_t id) {
     switch (id) {
-        case 0x01: case 0x09: case 0x0B: case 0x0D: case 0x0F: case 0x11: case 0x15: case 0x18:
-        case 0x19: case 0x1B:
+        case 0x01:
+        case 0x09:
+        case 0x0B:
+        case 0x0D:
+        case 0x0F:
+        case 0x11:
+        case 0x15:
+        case 0x18:
+        case 0x19:
+        case 0x1B:
             return QStringLiteral("IBM437");
-        case 0x02: case 0x0A: case 0x0E: case 0x10: case 0x12: case 0x14: case 0x16: case 0x1A:
-        case 0x1D: case 0x25: case 0x37:
+        case 0x02:
+        case 0x0A:
+        case 0x0E:
+        case 0x10:
+        case 0x12:
+        case 0x14:
+        case 0x16:
+        case 0x1A:
+        case 0x1D:
+        case 0x25:
+        case 0x37:
             return QStringLiteral("IBM850");
-        case 0x03: case 0x57: case 0x58: case 0x59:
+        case 0x03:
+        case 0x57:
+        case 0x58:
+        case 0x59:
             return QStringLiteral("windows-1252");
         case 0x04:
             return QStringLiteral("macintosh");
-        case 0x08: case 0x17: case 0x66:
+        case 0x08:
+        case 0x17:
+        case 0x66:
             return QStringLiteral("IBM865");
-        case 0x13: case 0x7B:
+        case 0x13:
+        case 0x7B:
             return QStringLiteral("Shift_JIS");
-        case 0x1C: case 0x6C:
+        case 0x1C:
+        case 0x6C:
             return QStringLiteral("IBM863");
-        case 0x1F: case 0x22: case 0x23: case 0x40: case 0x64: case 0x87:
+        case 0x1F:
+        case 0x22:
+        case 0x23:
+        case 0x40:
+        case 0x64:
+        case 0x87:
             return QStringLiteral("IBM852");
         case 0x24:
             return QStringLiteral("IBM860");
-        case 0x26: case 0x65:
+        case 0x26:
+        case 0x65:
             return QStringLiteral("IBM866");
-        case 0x4D: case 0x7A:
+        case 0x4D:
+        case 0x7A:
             return QStringLiteral("GBK");
-        case 0x4E: case 0x79:
+        case 0x4E:
+        case 0x79:
             return QStringLiteral("windows-949");
-        case 0x4F: case 0x78:
+        case 0x4F:
+        case 0x78:
             return QStringLiteral("Big5");
-        case 0x50: case 0x7C:
+        case 0x50:
+        case 0x7C:
             return QStringLiteral("windows-874");
         case 0x67:
             return QStringLiteral("IBM861");
-        case 0x6A: case 0x86:
+        case 0x6A:
+        case 0x86:
             return QStringLiteral("IBM737");
-        case 0x6B: case 0x88:
+        case 0x6B:
+        case 0x88:
             return QStringLiteral("IBM857");
         case 0x7D:
             return QStringLiteral("windows-1255");
@@ -233,10 +263,8 @@ QString codecForLanguageDriver(uint8_t id) {
 
 QString codecForCpg(const QByteArray& contents) {
     const QString t = QString::fromLatin1(contents).trimmed().toUpper();
-    if (t.isEmpty())
-        return QString();
-    if (t.contains(QLatin1String("UTF")) && t.contains(QLatin1Char('8')))
-        return QStringLiteral("UTF-8");
+    if (t.isEmpty()) return QString();
+    if (t.contains(QLatin1String("UTF")) && t.contains(QLatin1Char('8'))) return QStringLiteral("UTF-8");
     static const QRegularExpression digits(QStringLiteral("(\\d+)"));
     const auto m = digits.match(t);
     if (m.hasMatch() && !t.startsWith(QLatin1String("KOI"))) {
@@ -244,11 +272,23 @@ QString codecForCpg(const QByteArray& contents) {
         if (n.startsWith(QLatin1String("8859")) && n.size() > 4)
             return QStringLiteral("ISO-8859-") + n.mid(4);
         const int cp = n.toInt();
-        if (cp >= 1250 && cp <= 1258)
-            return QStringLiteral("windows-%1").arg(cp);
+        if (cp >= 1250 && cp <= 1258) return QStringLiteral("windows-%1").arg(cp);
         switch (cp) {
-            case 437: case 737: case 775: case 850: case 852: case 855: case 857: case 860: case 861:
-            case 862: case 863: case 864: case 865: case 866: case 869:
+            case 437:
+            case 737:
+            case 775:
+            case 850:
+            case 852:
+            case 855:
+            case 857:
+            case 860:
+            case 861:
+            case 862:
+            case 863:
+            case 864:
+            case 865:
+            case 866:
+            case 869:
                 return QStringLiteral("IBM%1").arg(cp);
             case 874:
                 return QStringLiteral("windows-874");
@@ -267,8 +307,7 @@ QString codecForCpg(const QByteArray& contents) {
         }
     }
     // Otherwise the file may name the codec itself ("KOI8-R", "ISO-8859-5").
-    if (QStringDecoder(t.toLatin1().constData()).isValid())
-        return t;
+    if (QStringDecoder(t.toLatin1().constData()).isValid()) return t;
     return QString();
 }
 

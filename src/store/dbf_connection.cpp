@@ -1,14 +1,15 @@
 #include "store/dbf_connection.h"
 
-#include "core/errors.h"
-#include "store/sql_engine.h"
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
+
+#include "core/errors.h"
+#include "store/sql_engine.h"
 
 namespace store {
 
@@ -25,10 +26,8 @@ public:
     explicit FolderLock(const QString& folder) {
         const QByteArray path = QFile::encodeName(QDir(folder).filePath(QLatin1String(kLockFile)));
         fd_ = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (fd_ < 0)
-            fd_ = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0)
-            return;  // a read-only folder without the file: nobody can write there anyway
+        if (fd_ < 0) fd_ = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) return;  // a read-only folder without the file: nobody can write there anyway
         if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
             ::close(fd_);
             fd_ = -1;
@@ -37,8 +36,7 @@ public:
         }
     }
     ~FolderLock() {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (fd_ >= 0) ::close(fd_);
     }
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
@@ -57,8 +55,8 @@ public:
 private:
     static const QString& checked(const QString& folder) {
         if (folder.isEmpty() || !QDir(folder).exists())
-            throw core::DbError(
-                QStringLiteral("The database folder %1 does not exist.").arg(QDir::toNativeSeparators(folder)));
+            throw core::DbError(QStringLiteral("The database folder %1 does not exist.")
+                                    .arg(QDir::toNativeSeparators(folder)));
         return folder;
     }
 
@@ -68,7 +66,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Connection> openFolder(const QString& folder) { return std::make_unique<DbfConnection>(folder); }
+std::unique_ptr<Connection> openFolder(const QString& folder) {
+    return std::make_unique<DbfConnection>(folder);
+}
 
 std::unique_ptr<Connection> openConnectionString(const QString& connectionString) {
     const QString folder = dataSourceFolder(connectionString);

@@ -1,6 +1,8 @@
 #include "store/dbf_file.h"
 
-#include "core/errors.h"
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDate>
 #include <QDir>
@@ -10,9 +12,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "core/errors.h"
 
 namespace store {
 
@@ -26,7 +27,9 @@ WriteFailureHook& writeHook() {
 uint32_t le32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
-uint16_t le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
+uint16_t le16(const unsigned char* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
 void putLe32(unsigned char* p, uint32_t v) {
     p[0] = uint8_t(v);
     p[1] = uint8_t(v >> 8);
@@ -45,15 +48,30 @@ void putToday(unsigned char* p) {
     p[2] = uint8_t(d.day());
 }
 
-QString errnoText() { return QString::fromLocal8Bit(std::strerror(errno)); }
+QString errnoText() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
 
 // The dBASE III family and the later writers that keep its record layout: with or without
 // memo, dBASE IV/V, FoxPro and Visual FoxPro (0x30-0x32 add a 263-byte backlink area,
 // which the header length already covers). dBASE 7 (0x04, 0x8C) has other descriptors.
 bool knownVersion(uint8_t v) {
     switch (v) {
-        case 0x03: case 0x05: case 0x30: case 0x31: case 0x32: case 0x43: case 0x63: case 0x83:
-        case 0x8B: case 0x8E: case 0xB3: case 0xCB: case 0xE5: case 0xF5: case 0xFB:
+        case 0x03:
+        case 0x05:
+        case 0x30:
+        case 0x31:
+        case 0x32:
+        case 0x43:
+        case 0x63:
+        case 0x83:
+        case 0x8B:
+        case 0x8E:
+        case 0xB3:
+        case 0xCB:
+        case 0xE5:
+        case 0xF5:
+        case 0xFB:
             return true;
         default:
             return false;
@@ -65,7 +83,9 @@ const double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1
 
 }  // namespace
 
-void setWriteFailureHook(WriteFailureHook hook) { writeHook() = std::move(hook); }
+void setWriteFailureHook(WriteFailureHook hook) {
+    writeHook() = std::move(hook);
+}
 
 // ---------------------------------------------------------------- field conversions
 
@@ -77,17 +97,17 @@ inline void trimBlanks(const char*& p, size_t& n) {
         ++p;
         --n;
     }
-    while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
-        --n;
+    while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0')) --n;
 }
 }  // namespace
 
-void trim(const char*& p, size_t& n) { trimBlanks(p, n); }
+void trim(const char*& p, size_t& n) {
+    trimBlanks(p, n);
+}
 
 NumberRead readNumber(const char* p, size_t n, int64_t& i, double& d) {
     trimBlanks(p, n);
-    if (n == 0)
-        return NumberRead::Null;
+    if (n == 0) return NumberRead::Null;
     const char* s = p;
     const char* end = p + n;
     bool neg = false;
@@ -102,8 +122,7 @@ NumberRead readNumber(const char* p, size_t n, int64_t& i, double& d) {
     int digits = 0;
     int fracDigits = 0;
     const char* q = s;
-    while (q < end && *q == '0')
-        ++q;
+    while (q < end && *q == '0') ++q;
     bool any = q > s;
     const char* intStart = q;
     while (q < end && unsigned(*q - '0') < 10) {
@@ -114,17 +133,14 @@ NumberRead readNumber(const char* p, size_t n, int64_t& i, double& d) {
     any = any || digits > 0;
     if (q < end && (*q == '.' || *q == ',')) {
         const char* fs = ++q;
-        while (q < end && unsigned(*q - '0') < 10)
-            ++q;
+        while (q < end && unsigned(*q - '0') < 10) ++q;
         if (q == end) {
             any = any || q > fs;
             const char* fe = end;
-            while (fe > fs && fe[-1] == '0')
-                --fe;
+            while (fe > fs && fe[-1] == '0') --fe;
             for (const char* f = fs; f < fe; ++f) {
                 ++fracDigits;
-                if (digits == 0 && *f == '0')
-                    continue;
+                if (digits == 0 && *f == '0') continue;
                 mant = mant * 10 + unsigned(*f - '0');
                 ++digits;
             }
@@ -151,19 +167,16 @@ NumberRead readNumber(const char* p, size_t n, int64_t& i, double& d) {
     // General path: exponents, long mantissas, a decimal comma.
     std::string buf(s, end);
     for (char& c : buf)
-        if (c == ',')
-            c = '.';
+        if (c == ',') c = '.';
     double v = 0;
     auto [ptr, ec] = std::from_chars(buf.data(), buf.data() + buf.size(), v);
-    if (ec != std::errc() || ptr != buf.data() + buf.size() || !std::isfinite(v))
-        return NumberRead::Null;
+    if (ec != std::errc() || ptr != buf.data() + buf.size() || !std::isfinite(v)) return NumberRead::Null;
     d = neg ? -v : v;
     return NumberRead::Real;
 }
 
 bool formatDouble(double v, int width, std::string& out) {
-    if (!std::isfinite(v))
-        return false;
+    if (!std::isfinite(v)) return false;
     if (v == 0.0) {
         out.assign(1, '0');
         return width >= 1;
@@ -177,22 +190,17 @@ bool formatDouble(double v, int width, std::string& out) {
     // Too long: keep as many decimals as the width allows.
     const double whole = std::trunc(std::fabs(v));
     int intDigits = 1;
-    for (double t = whole; t >= 10.0; t /= 10.0)
-        ++intDigits;
+    for (double t = whole; t >= 10.0; t /= 10.0) ++intDigits;
     const int sign = v < 0 ? 1 : 0;
     for (int prec = width - sign - intDigits - 1; prec >= 0; --prec) {
         r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, prec);
-        if (r.ec != std::errc())
-            continue;
+        if (r.ec != std::errc()) continue;
         std::string s(buf, r.ptr);
         if (s.find('.') != std::string::npos) {
-            while (!s.empty() && s.back() == '0')
-                s.pop_back();
-            if (!s.empty() && s.back() == '.')
-                s.pop_back();
+            while (!s.empty() && s.back() == '0') s.pop_back();
+            if (!s.empty() && s.back() == '.') s.pop_back();
         }
-        if (s == "-0")
-            s = "0";
+        if (s == "-0") s = "0";
         if (int(s.size()) <= width) {
             out = s;
             return true;
@@ -213,17 +221,14 @@ int64_t roundHalfEven(double v, bool* ok) {
 
 bool readDate(const char* p, size_t n, std::string& out) {
     trim(p, n);
-    if (n != 8)
-        return false;
+    if (n != 8) return false;
     int y = 0, m = 0, dd = 0;
     for (int k = 0; k < 8; ++k)
-        if (p[k] < '0' || p[k] > '9')
-            return false;
+        if (p[k] < '0' || p[k] > '9') return false;
     y = (p[0] - '0') * 1000 + (p[1] - '0') * 100 + (p[2] - '0') * 10 + (p[3] - '0');
     m = (p[4] - '0') * 10 + (p[5] - '0');
     dd = (p[6] - '0') * 10 + (p[7] - '0');
-    if (!QDate::isValid(y, m, dd))
-        return false;
+    if (!QDate::isValid(y, m, dd)) return false;
     out.assign(p, 4);
     out.push_back('-');
     out.append(p + 4, 2);
@@ -237,12 +242,12 @@ bool readDate(const char* p, size_t n, std::string& out) {
 // ---------------------------------------------------------------- opening
 
 void DbfFile::fail(const QString& what) const {
-    throw core::DbError(QStringLiteral("The table file %1 cannot be read: %2.").arg(QDir::toNativeSeparators(path_), what));
+    throw core::DbError(
+        QStringLiteral("The table file %1 cannot be read: %2.").arg(QDir::toNativeSeparators(path_), what));
 }
 
 DbfFile::~DbfFile() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (fd_ >= 0) ::close(fd_);
 }
 
 std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
@@ -251,22 +256,17 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
     const QByteArray native = QFile::encodeName(path);
     f->fd_ = ::open(native.constData(), O_RDWR | O_CLOEXEC);
     f->writable_ = f->fd_ >= 0;
-    if (f->fd_ < 0)
-        f->fd_ = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-    if (f->fd_ < 0)
-        f->fail(errnoText());
+    if (f->fd_ < 0) f->fd_ = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (f->fd_ < 0) f->fail(errnoText());
     struct stat st {};
-    if (::fstat(f->fd_, &st) != 0)
-        f->fail(errnoText());
-    if (!S_ISREG(st.st_mode))
-        f->fail(QStringLiteral("it is not a regular file"));
+    if (::fstat(f->fd_, &st) != 0) f->fail(errnoText());
+    if (!S_ISREG(st.st_mode)) f->fail(QStringLiteral("it is not a regular file"));
     const int64_t fileSize = st.st_size;
     if (fileSize < 32)
         f->fail(QStringLiteral("the file is %1 bytes long, shorter than a table header").arg(fileSize));
 
     unsigned char head[32];
-    if (::pread(f->fd_, head, 32, 0) != 32)
-        f->fail(QStringLiteral("the header cannot be read"));
+    if (::pread(f->fd_, head, 32, 0) != 32) f->fail(QStringLiteral("the header cannot be read"));
     f->version_ = head[0];
     if (!knownVersion(f->version_))
         f->fail(QStringLiteral("unknown version byte 0x%1").arg(f->version_, 2, 16, QLatin1Char('0')));
@@ -274,8 +274,7 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
     f->headerLength_ = le16(head + 8);
     f->recordLength_ = le16(head + 10);
     f->languageDriver_ = head[29];
-    if (f->headerLength_ < 32 + 32 + 1)
-        f->fail(QStringLiteral("bad header length %1").arg(f->headerLength_));
+    if (f->headerLength_ < 32 + 32 + 1) f->fail(QStringLiteral("bad header length %1").arg(f->headerLength_));
     if (f->headerLength_ > fileSize)
         f->fail(QStringLiteral("bad header length %1: the file is only %2 bytes long")
                     .arg(f->headerLength_)
@@ -292,13 +291,11 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
             if (name.compare(fi.completeBaseName() + QStringLiteral(".cpg"), Qt::CaseInsensitive) != 0)
                 continue;
             QFile cpg(dir.filePath(name));
-            if (cpg.open(QIODevice::ReadOnly))
-                codec = codecForCpg(cpg.read(256));
+            if (cpg.open(QIODevice::ReadOnly)) codec = codecForCpg(cpg.read(256));
             break;
         }
     }
-    if (codec.isEmpty() || !f->codePage_.load(codec))
-        f->codePage_.load(QString::fromLatin1(kDefaultCodec));
+    if (codec.isEmpty() || !f->codePage_.load(codec)) f->codePage_.load(QString::fromLatin1(kDefaultCodec));
 
     std::vector<unsigned char> header(size_t(f->headerLength_));
     if (::pread(f->fd_, header.data(), header.size(), 0) != ssize_t(header.size()))
@@ -313,12 +310,10 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
             terminated = true;
             break;
         }
-        if (pos + 32 > f->headerLength_)
-            break;
+        if (pos + 32 > f->headerLength_) break;
         const unsigned char* d = header.data() + pos;
         int nameLen = 0;
-        while (nameLen < 11 && d[nameLen] != 0)
-            ++nameLen;
+        while (nameLen < 11 && d[nameLen] != 0) ++nameLen;
         std::string name;
         f->codePage_.decode(reinterpret_cast<const char*>(d), size_t(nameLen), name);
         DbfField fld;
@@ -328,25 +323,20 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
         fld.decimals = d[17];
         rawLengths.push_back(d[16]);
         extLengths.push_back(fld.type == 'C' ? d[16] + 256 * d[17] : d[16]);
-        if (fld.name.isEmpty())
-            f->fail(QStringLiteral("field %1 has no name").arg(f->fields_.size() + 1));
+        if (fld.name.isEmpty()) f->fail(QStringLiteral("field %1 has no name").arg(f->fields_.size() + 1));
         f->fields_.push_back(fld);
         pos += 32;
     }
-    if (!terminated)
-        f->fail(QStringLiteral("the field descriptors lack the 0x0D terminator"));
-    if (f->fields_.empty())
-        f->fail(QStringLiteral("the table has no fields"));
+    if (!terminated) f->fail(QStringLiteral("the field descriptors lack the 0x0D terminator"));
+    if (f->fields_.empty()) f->fail(QStringLiteral("the table has no fields"));
 
     // Some writers keep long text fields' high length byte in the decimals byte.
     int64_t sum = 1;
-    for (int l : rawLengths)
-        sum += l;
+    for (int l : rawLengths) sum += l;
     bool extended = false;
     if (sum != f->recordLength_) {
         int64_t ext = 1;
-        for (int l : extLengths)
-            ext += l;
+        for (int l : extLengths) ext += l;
         if (ext == f->recordLength_ && ext != sum)
             extended = true;
         else
@@ -366,8 +356,7 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
         fld.offset = offset;
         offset += fld.length;
         const QString upper = fld.name.toUpper();
-        if (names.contains(upper))
-            f->fail(QStringLiteral("the field name %1 occurs twice").arg(fld.name));
+        if (names.contains(upper)) f->fail(QStringLiteral("the field name %1 occurs twice").arg(fld.name));
         names.insert(upper);
         auto badWidth = [&](const char* expected) {
             f->fail(QStringLiteral("field %1 of type %2 is %3 bytes wide, expected %4")
@@ -375,8 +364,7 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
                         .arg(fld.length)
                         .arg(QLatin1String(expected)));
         };
-        if (fld.length <= 0)
-            f->fail(QStringLiteral("field %1 has no width").arg(fld.name));
+        if (fld.length <= 0) f->fail(QStringLiteral("field %1 has no width").arg(fld.name));
         switch (fld.type) {
             case 'C':
                 fld.kind = FieldKind::Text;
@@ -388,28 +376,23 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
                 fld.kind = FieldKind::Decimal;
                 break;
             case 'D':
-                if (fld.length != 8)
-                    badWidth("8");
+                if (fld.length != 8) badWidth("8");
                 fld.kind = FieldKind::Date;
                 break;
             case 'L':
-                if (fld.length != 1)
-                    badWidth("1");
+                if (fld.length != 1) badWidth("1");
                 fld.kind = FieldKind::Logical;
                 break;
             case 'I':
-                if (fld.length != 4)
-                    badWidth("4");
+                if (fld.length != 4) badWidth("4");
                 fld.kind = FieldKind::BinInt;
                 break;
             case 'Y':
-                if (fld.length != 8)
-                    badWidth("8");
+                if (fld.length != 8) badWidth("8");
                 fld.kind = FieldKind::Currency;
                 break;
             case 'T':
-                if (fld.length != 8)
-                    badWidth("8");
+                if (fld.length != 8) badWidth("8");
                 fld.kind = FieldKind::DateTime;
                 break;
             case 'B':
@@ -423,8 +406,7 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
             case 'M':
             case 'G':
             case 'P':
-                if (fld.length != 10 && fld.length != 4)
-                    badWidth("10 or 4");
+                if (fld.length != 10 && fld.length != 4) badWidth("10 or 4");
                 fld.kind = FieldKind::Memo;
                 break;
             case '0':
@@ -452,17 +434,14 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
 // ---------------------------------------------------------------- reading
 
 void DbfFile::read(uint32_t first, uint32_t count, char* buf) const {
-    if (count == 0)
-        return;
+    if (count == 0) return;
     const int64_t offset = int64_t(headerLength_) + int64_t(first) * recordLength_;
     size_t want = size_t(count) * size_t(recordLength_);
     size_t done = 0;
     while (done < want) {
         const ssize_t r = ::pread(fd_, buf + done, want - done, off_t(offset + int64_t(done)));
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            fail(r < 0 ? errnoText() : QStringLiteral("the file ends early"));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) fail(r < 0 ? errnoText() : QStringLiteral("the file ends early"));
         done += size_t(r);
     }
 }
@@ -489,27 +468,22 @@ std::string DbfFile::blankRecord() const {
 
 void DbfFile::writeAt(int64_t offset, const char* data, size_t len) {
     auto cannot = [&](const QString& why) {
-        throw core::DbError(
-            QStringLiteral("The table file %1 cannot be written: %2.").arg(QDir::toNativeSeparators(path_), why));
+        throw core::DbError(QStringLiteral("The table file %1 cannot be written: %2.")
+                                .arg(QDir::toNativeSeparators(path_), why));
     };
-    if (!writable_)
-        cannot(QStringLiteral("it is read-only"));
-    if (writeHook() && !writeHook()(path_, offset, len))
-        cannot(QStringLiteral("simulated I/O error"));
+    if (!writable_) cannot(QStringLiteral("it is read-only"));
+    if (writeHook() && !writeHook()(path_, offset, len)) cannot(QStringLiteral("simulated I/O error"));
     size_t done = 0;
     while (done < len) {
         const ssize_t r = ::pwrite(fd_, data + done, len - done, off_t(offset + int64_t(done)));
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            cannot(r < 0 ? errnoText() : QStringLiteral("nothing was written"));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) cannot(r < 0 ? errnoText() : QStringLiteral("nothing was written"));
         done += size_t(r);
     }
 }
 
 void DbfFile::append(const char* records, uint32_t n) {
-    if (n == 0)
-        return;
+    if (n == 0) return;
     if (uint64_t(recordCount_) + n > UINT32_MAX)
         throw core::DbError(QStringLiteral("The table file %1 cannot hold more records.").arg(path_));
     const size_t bytes = size_t(n) * size_t(recordLength_);
@@ -549,11 +523,10 @@ void DbfFile::touch() {
 
 void DbfFile::create(const QString& path, const std::vector<NewField>& fields, uint8_t languageDriver) {
     auto cannot = [&](const QString& why) {
-        throw core::DbError(
-            QStringLiteral("The table file %1 cannot be created: %2.").arg(QDir::toNativeSeparators(path), why));
+        throw core::DbError(QStringLiteral("The table file %1 cannot be created: %2.")
+                                .arg(QDir::toNativeSeparators(path), why));
     };
-    if (fields.empty() || fields.size() > 255)
-        cannot(QStringLiteral("a table has 1 to 255 fields"));
+    if (fields.empty() || fields.size() > 255) cannot(QStringLiteral("a table has 1 to 255 fields"));
     const int headerLength = 32 + 32 * int(fields.size()) + 1;
     int recordLength = 1;
     std::string header(size_t(headerLength), '\0');
@@ -574,13 +547,13 @@ void DbfFile::create(const QString& path, const std::vector<NewField>& fields, u
         std::memcpy(d, name.constData(), size_t(name.size()));
         d[11] = uint8_t(f.type);
         if (f.length < 1 || f.length > 254)
-            cannot(QStringLiteral("the field %1 is %2 bytes wide (1 to 254 allowed)").arg(f.name).arg(f.length));
+            cannot(
+                QStringLiteral("the field %1 is %2 bytes wide (1 to 254 allowed)").arg(f.name).arg(f.length));
         d[16] = uint8_t(f.length);
         d[17] = uint8_t(f.decimals);
         recordLength += f.length;
     }
-    if (recordLength > 65535)
-        cannot(QStringLiteral("the record is longer than 65535 bytes"));
+    if (recordLength > 65535) cannot(QStringLiteral("the record is longer than 65535 bytes"));
     putLe16(h + 10, uint16_t(recordLength));
     h[headerLength - 1] = 0x0D;
     header.push_back('\x1A');
@@ -591,14 +564,12 @@ void DbfFile::create(const QString& path, const std::vector<NewField>& fields, u
     const QByteArray temp = target + ".tmp-" + QByteArray::number(qint64(::getpid()));
     ::unlink(temp.constData());
     const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        cannot(errnoText());
+    if (fd < 0) cannot(errnoText());
     size_t done = 0;
     bool ok = !(writeHook() && !writeHook()(path, 0, header.size()));
     while (ok && done < header.size()) {
         const ssize_t r = ::write(fd, header.data() + done, header.size() - done);
-        if (r < 0 && errno == EINTR)
-            continue;
+        if (r < 0 && errno == EINTR) continue;
         if (r <= 0) {
             ok = false;
             break;

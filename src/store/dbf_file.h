@@ -2,8 +2,6 @@
 // One dBASE table file: its validated header and field layout, record reads, and the
 // crash-safe writes (append, overwrite in place, delete flag). Knows nothing of SQL.
 
-#include "store/dbf_codepage.h"
-
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -11,21 +9,23 @@
 #include <string>
 #include <vector>
 
+#include "store/dbf_codepage.h"
+
 namespace store {
 
 // How a field's bytes read back.
 enum class FieldKind {
-    Text,      // C: text, trailing padding dropped, all blank = null
-    Number,    // N with no decimals: whole number (32-bit when it fits)
-    Decimal,   // N with decimals, F: double
-    Date,      // D: "yyyy-MM-dd"
-    Logical,   // L: boolean
-    BinInt,    // I: 32-bit little-endian integer
-    Currency,  // Y: 64-bit little-endian, four implied decimals
-    BinDouble, // B of 8 bytes: little-endian double
-    DateTime,  // T: two 32-bit little-endian numbers (Julian day, milliseconds)
-    Memo,      // M, G, P, B of 10 bytes: a pointer into a memo file we do not read (null)
-    NullFlags  // 0: a hidden bit field of some writers, not a column
+    Text,       // C: text, trailing padding dropped, all blank = null
+    Number,     // N with no decimals: whole number (32-bit when it fits)
+    Decimal,    // N with decimals, F: double
+    Date,       // D: "yyyy-MM-dd"
+    Logical,    // L: boolean
+    BinInt,     // I: 32-bit little-endian integer
+    Currency,   // Y: 64-bit little-endian, four implied decimals
+    BinDouble,  // B of 8 bytes: little-endian double
+    DateTime,   // T: two 32-bit little-endian numbers (Julian day, milliseconds)
+    Memo,       // M, G, P, B of 10 bytes: a pointer into a memo file we do not read (null)
+    NullFlags   // 0: a hidden bit field of some writers, not a column
 };
 
 struct DbfField {

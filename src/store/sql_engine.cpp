@@ -1,7 +1,6 @@
 #include "store/sql_engine.h"
 
-#include "core/errors.h"
-#include "store/table_data.h"
+#include <sqlite3.h>
 
 #include <QChar>
 #include <QDate>
@@ -10,7 +9,9 @@
 #include <QRegularExpression>
 #include <cmath>
 #include <cstring>
-#include <sqlite3.h>
+
+#include "core/errors.h"
+#include "store/table_data.h"
 
 namespace store {
 
@@ -21,15 +22,12 @@ constexpr const char* kCollation = "DESKTEXT";
 
 char32_t nextCodePoint(const unsigned char*& p, const unsigned char* end) {
     const unsigned char b = *p++;
-    if (b < 0x80)
-        return b;
+    if (b < 0x80) return b;
     int extra = (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : 0;
     char32_t c = extra == 1 ? b & 0x1F : extra == 2 ? b & 0x0F : b & 0x07;
-    if (extra == 0)
-        return 0xFFFD;
+    if (extra == 0) return 0xFFFD;
     for (int i = 0; i < extra; ++i) {
-        if (p == end || (*p & 0xC0) != 0x80)
-            return 0xFFFD;
+        if (p == end || (*p & 0xC0) != 0x80) return 0xFFFD;
         c = (c << 6) | (*p++ & 0x3F);
     }
     return c;
@@ -61,8 +59,7 @@ int compareText(void*, int n1, const void* v1, int n2, const void* v2) {
         ++a;
         ++b;
     }
-    if (a == ea && b == eb)
-        return 0;
+    if (a == ea && b == eb) return 0;
     while (a > sa && (*a & 0xC0) == 0x80) {
         --a;
         --b;
@@ -70,40 +67,31 @@ int compareText(void*, int n1, const void* v1, int n2, const void* v2) {
     while (a < ea && b < eb) {
         if (*a < 0x80 && *b < 0x80) {
             unsigned char x = *a++, y = *b++;
-            if (x >= 'A' && x <= 'Z')
-                x += 32;
-            if (y >= 'A' && y <= 'Z')
-                y += 32;
-            if (x != y)
-                return x < y ? -1 : 1;
+            if (x >= 'A' && x <= 'Z') x += 32;
+            if (y >= 'A' && y <= 'Z') y += 32;
+            if (x != y) return x < y ? -1 : 1;
             continue;
         }
         const char32_t x = fold(nextCodePoint(a, ea));
         const char32_t y = fold(nextCodePoint(b, eb));
-        if (x != y)
-            return x < y ? -1 : 1;
+        if (x != y) return x < y ? -1 : 1;
     }
-    if (a < ea)
-        return 1;
-    if (b < eb)
-        return -1;
+    if (a < ea) return 1;
+    if (b < eb) return -1;
     return 0;
 }
 
 // Anything after the statement but blanks, semicolons and comments.
 bool onlyBlanks(const char* p) {
-    if (!p)
-        return true;
+    if (!p) return true;
     while (*p) {
         if (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '\f' || *p == '\v' || *p == ';') {
             ++p;
         } else if (p[0] == '-' && p[1] == '-') {
-            while (*p && *p != '\n')
-                ++p;
+            while (*p && *p != '\n') ++p;
         } else if (p[0] == '/' && p[1] == '*') {
             const char* e = std::strstr(p + 2, "*/");
-            if (!e)
-                return true;  // an unterminated comment runs to the end
+            if (!e) return true;  // an unterminated comment runs to the end
             p = e + 2;
         } else {
             return false;
@@ -181,8 +169,7 @@ struct Cursor {
     // Moves to the first live matching row at or after the current position.
     void settle() {
         if (!lookup) {
-            while (row < end && t->isDeleted(row))
-                ++row;
+            while (row < end && t->isDeleted(row)) ++row;
             eof = row >= end;
             return;
         }
@@ -222,14 +209,14 @@ int setError(sqlite3_vtab* vt, const QString& message) {
 }
 
 int setError(sqlite3_vtab* vt, const std::exception& e) {
-    if (const auto* err = dynamic_cast<const core::Error*>(&e))
-        return setError(vt, err->message());
-    if (dynamic_cast<const std::bad_alloc*>(&e))
-        return SQLITE_NOMEM;
+    if (const auto* err = dynamic_cast<const core::Error*>(&e)) return setError(vt, err->message());
+    if (dynamic_cast<const std::bad_alloc*>(&e)) return SQLITE_NOMEM;
     return setError(vt, QString::fromLocal8Bit(e.what()));
 }
 
-Table* tableOf(sqlite3_vtab* vt) { return reinterpret_cast<VTab*>(vt)->table; }
+Table* tableOf(sqlite3_vtab* vt) {
+    return reinterpret_cast<VTab*>(vt)->table;
+}
 
 int refuseBroken(sqlite3_vtab* vt) {
     return setError(vt, QStringLiteral("The table %1 no longer matches its file after an earlier failure; "
@@ -243,8 +230,7 @@ bool lookupKey(const Column& c, sqlite3_value* v, uint64_t* key) {
     if (type == SQLITE_INTEGER) {
         const sqlite3_int64 i = sqlite3_value_int64(v);
         if (c.storage == Storage::Int32) {
-            if (i <= INT32_MIN || i > INT32_MAX)
-                return false;
+            if (i <= INT32_MIN || i > INT32_MAX) return false;
             *key = uint64_t(i);
         } else {
             *key = TableData::doubleKey(double(i));
@@ -253,11 +239,9 @@ bool lookupKey(const Column& c, sqlite3_value* v, uint64_t* key) {
     }
     if (type == SQLITE_FLOAT) {
         const double d = sqlite3_value_double(v);
-        if (std::isnan(d))
-            return false;
+        if (std::isnan(d)) return false;
         if (c.storage == Storage::Int32) {
-            if (d != std::trunc(d) || d <= double(INT32_MIN) || d > double(INT32_MAX))
-                return false;
+            if (d != std::trunc(d) || d <= double(INT32_MIN) || d > double(INT32_MAX)) return false;
             *key = uint64_t(int64_t(d));
         } else {
             *key = TableData::doubleKey(d);
@@ -298,13 +282,13 @@ QString encodeField(const Table& t, const DbfField& f, sqlite3_value* v, char* d
         case FieldKind::Text: {
             const char* txt = reinterpret_cast<const char*>(sqlite3_value_text(v));
             int n = sqlite3_value_bytes(v);
-            while (n > 0 && txt[n - 1] == ' ')
-                --n;  // trailing blanks are padding in the file anyway
+            while (n > 0 && txt[n - 1] == ' ') --n;  // trailing blanks are padding in the file anyway
             std::string bytes;
             QString bad;
             if (!t.data->file().codePage().encode(txt, size_t(n), bytes, &bad))
-                return where(t, f) + QStringLiteral("the character %1 cannot be stored in the table's code page %2.")
-                                         .arg(bad, t.data->file().codePage().name());
+                return where(t, f) +
+                       QStringLiteral("the character %1 cannot be stored in the table's code page %2.")
+                           .arg(bad, t.data->file().codePage().name());
             if (int(bytes.size()) > f.length)
                 return where(t, f) + QStringLiteral("the text is %1 characters long; the column holds %2.")
                                          .arg(QString::fromUtf8(txt, n).size())
@@ -340,8 +324,7 @@ QString encodeField(const Table& t, const DbfField& f, sqlite3_value* v, char* d
                 if (!isInt) {
                     bool ok = false;
                     i = dbf::roundHalfEven(d, &ok);
-                    if (!ok)
-                        return where(t, f) + QStringLiteral("the number %1 cannot be stored.").arg(d);
+                    if (!ok) return where(t, f) + QStringLiteral("the number %1 cannot be stored.").arg(d);
                 }
                 s = std::to_string(i);
                 if (int(s.size()) > f.length)
@@ -349,12 +332,12 @@ QString encodeField(const Table& t, const DbfField& f, sqlite3_value* v, char* d
                                              .arg(QString::fromStdString(s))
                                              .arg(f.length);
             } else {
-                if (isInt)
-                    d = double(i);
+                if (isInt) d = double(i);
                 if (!dbf::formatDouble(d, f.length, s))
-                    return where(t, f) + QStringLiteral("the number %1 does not fit the column's %2 characters.")
-                                             .arg(d, 0, 'g', 17)
-                                             .arg(f.length);
+                    return where(t, f) +
+                           QStringLiteral("the number %1 does not fit the column's %2 characters.")
+                               .arg(d, 0, 'g', 17)
+                               .arg(f.length);
             }
             putRight(dst, f.length, s);
             return QString();
@@ -368,8 +351,7 @@ QString encodeField(const Table& t, const DbfField& f, sqlite3_value* v, char* d
             QDate date;
             for (const char* fmt : {"yyyy-MM-dd", "yyyyMMdd", "yyyy.MM.dd"}) {
                 date = QDate::fromString(s, QLatin1String(fmt));
-                if (date.isValid())
-                    break;
+                if (date.isValid()) break;
             }
             if (!date.isValid() || date.year() < 0 || date.year() > 9999)
                 return where(t, f) + QStringLiteral("'%1' is not a date (yyyy-MM-dd).").arg(s);
@@ -409,8 +391,7 @@ int xConnect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out
     const auto& fields = table->data->file().fields();
     bool first = true;
     for (const Column& c : table->data->columns()) {
-        if (!first)
-            decl += QLatin1String(", ");
+        if (!first) decl += QLatin1String(", ");
         first = false;
         decl += quoted(fields[size_t(c.field)].name) + QLatin1Char(' ');
         switch (c.storage) {
@@ -435,8 +416,7 @@ int xConnect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out
         return rc;
     }
     auto* vt = static_cast<VTab*>(sqlite3_malloc(sizeof(VTab)));
-    if (!vt)
-        return SQLITE_NOMEM;
+    if (!vt) return SQLITE_NOMEM;
     std::memset(vt, 0, sizeof(VTab));
     vt->table = table;
     *out = &vt->base;
@@ -449,8 +429,7 @@ int xDisconnect(sqlite3_vtab* vt) {
 }
 
 int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
-    if (tableOf(vt)->broken)
-        return refuseBroken(vt);
+    if (tableOf(vt)->broken) return refuseBroken(vt);
     try {
         TableData& t = *tableOf(vt)->data;
         t.ensureLoaded();
@@ -459,10 +438,8 @@ int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
         double bestRows = 0;
         for (int i = 0; i < info->nConstraint; ++i) {
             const auto& c = info->aConstraint[i];
-            if (!c.usable || c.op != SQLITE_INDEX_CONSTRAINT_EQ || c.iColumn < 0)
-                continue;
-            if (!TableData::indexable(t.column(c.iColumn)))
-                continue;
+            if (!c.usable || c.op != SQLITE_INDEX_CONSTRAINT_EQ || c.iColumn < 0) continue;
+            if (!TableData::indexable(t.column(c.iColumn))) continue;
             // Indexes are built when a plan uses them, not while SQLite weighs plans.
             double rows = t.rowsPerKey(c.iColumn);
             // SQLite runs one look-up per value of an IN list but counts the cost of one;
@@ -495,8 +472,7 @@ int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
 
 int xOpen(sqlite3_vtab* vt, sqlite3_vtab_cursor** out) {
     auto* cur = new (std::nothrow) Cursor;
-    if (!cur)
-        return SQLITE_NOMEM;
+    if (!cur) return SQLITE_NOMEM;
     std::memset(&cur->base, 0, sizeof cur->base);
     cur->t = tableOf(vt)->data.get();
     *out = &cur->base;
@@ -550,11 +526,12 @@ int xNext(sqlite3_vtab_cursor* c) {
     return SQLITE_OK;
 }
 
-int xEof(sqlite3_vtab_cursor* c) { return reinterpret_cast<Cursor*>(c)->eof ? 1 : 0; }
+int xEof(sqlite3_vtab_cursor* c) {
+    return reinterpret_cast<Cursor*>(c)->eof ? 1 : 0;
+}
 
 int xColumn(sqlite3_vtab_cursor* c, sqlite3_context* ctx, int i) {
-    if (sqlite3_vtab_nochange(ctx))
-        return SQLITE_OK;  // an UPDATE keeps this column's bytes as they are
+    if (sqlite3_vtab_nochange(ctx)) return SQLITE_OK;  // an UPDATE keeps this column's bytes as they are
     const auto* cur = reinterpret_cast<Cursor*>(c);
     const TableData& t = *cur->t;
     const Column& col = t.column(i);
@@ -603,26 +580,25 @@ int xRowid(sqlite3_vtab_cursor* c, sqlite3_int64* rowid) {
 
 int xUpdate(sqlite3_vtab* vt, int argc, sqlite3_value** argv, sqlite3_int64* rowid) {
     Table& table = *tableOf(vt);
-    if (table.broken)
-        return refuseBroken(vt);
+    if (table.broken) return refuseBroken(vt);
     try {
         TableData& t = *table.data;
         DbfFile& file = t.file();
         if (!file.writable())
-            return setError(vt, QStringLiteral("The table file %1 is read-only.").arg(QDir::toNativeSeparators(file.path())));
+            return setError(
+                vt,
+                QStringLiteral("The table file %1 is read-only.").arg(QDir::toNativeSeparators(file.path())));
         const auto& fields = file.fields();
         auto liveRow = [&](sqlite3_value* v, uint32_t* row) {
             const sqlite3_int64 r = sqlite3_value_int64(v);
-            if (r < 0 || r >= sqlite3_int64(t.rowCount()) || t.isDeleted(uint32_t(r)))
-                return false;
+            if (r < 0 || r >= sqlite3_int64(t.rowCount()) || t.isDeleted(uint32_t(r))) return false;
             *row = uint32_t(r);
             return true;
         };
 
         if (argc == 1) {
             uint32_t row;
-            if (liveRow(argv[0], &row))
-                table.deletes.push_back(row);
+            if (liveRow(argv[0], &row)) table.deletes.push_back(row);
             return SQLITE_OK;
         }
         const bool insert = sqlite3_value_type(argv[0]) == SQLITE_NULL;
@@ -631,13 +607,14 @@ int xUpdate(sqlite3_vtab* vt, int argc, sqlite3_value** argv, sqlite3_int64* row
         uint32_t row = 0;
         if (insert) {
             if (sqlite3_value_type(argv[1]) != SQLITE_NULL)
-                return setError(vt, QStringLiteral("Table %1: a row identifier cannot be given.").arg(table.name));
+                return setError(
+                    vt, QStringLiteral("Table %1: a row identifier cannot be given.").arg(table.name));
             record = file.blankRecord();
         } else {
             if (sqlite3_value_int64(argv[0]) != sqlite3_value_int64(argv[1]))
-                return setError(vt, QStringLiteral("Table %1: a row identifier cannot change.").arg(table.name));
-            if (!liveRow(argv[0], &row))
-                return SQLITE_OK;
+                return setError(vt,
+                                QStringLiteral("Table %1: a row identifier cannot change.").arg(table.name));
+            if (!liveRow(argv[0], &row)) return SQLITE_OK;
             old.resize(size_t(file.recordLength()));
             file.read(row, 1, old.data());
             record = old;
@@ -645,20 +622,17 @@ int xUpdate(sqlite3_vtab* vt, int argc, sqlite3_value** argv, sqlite3_int64* row
         const auto& cols = t.columns();
         for (size_t i = 0; i < cols.size() && int(i) + 2 < argc; ++i) {
             sqlite3_value* v = argv[i + 2];
-            if (!insert && sqlite3_value_nochange(v))
-                continue;
+            if (!insert && sqlite3_value_nochange(v)) continue;
             const DbfField& f = fields[size_t(cols[i].field)];
             const QString err = encodeField(table, f, v, record.data() + f.offset);
-            if (!err.isEmpty())
-                return setError(vt, err);
+            if (!err.isEmpty()) return setError(vt, err);
         }
         if (insert) {
             table.appends += record;
             *rowid = sqlite3_int64(file.recordCount()) + table.appendCount;
             ++table.appendCount;
         } else {
-            if (old != record)
-                table.updates.push_back({row, std::move(record), std::move(old)});
+            if (old != record) table.updates.push_back({row, std::move(record), std::move(old)});
         }
         return SQLITE_OK;
     } catch (const std::exception& e) {
@@ -675,12 +649,10 @@ int xBegin(sqlite3_vtab* vt) {
 void undoFile(Table& table, size_t updatesDone, size_t deletesDone) {
     DbfFile& file = table.data->file();
     try {
-        for (size_t k = deletesDone; k-- > 0;)
-            file.setDeleted(table.deletes[k], false);
+        for (size_t k = deletesDone; k-- > 0;) file.setDeleted(table.deletes[k], false);
         for (size_t k = updatesDone; k-- > 0;)
             file.overwrite(table.updates[k].row, table.updates[k].old.data());
-        if (file.recordCount() != table.countBefore)
-            file.setRecordCount(table.countBefore);
+        if (file.recordCount() != table.countBefore) file.setRecordCount(table.countBefore);
     } catch (...) {
         // Nothing more can be done; the next statement reports the file's trouble.
     }
@@ -688,8 +660,7 @@ void undoFile(Table& table, size_t updatesDone, size_t deletesDone) {
 
 int xSync(sqlite3_vtab* vt) {
     Table& table = *tableOf(vt);
-    if (table.empty())
-        return SQLITE_OK;
+    if (table.empty()) return SQLITE_OK;
     DbfFile& file = table.data->file();
     table.countBefore = file.recordCount();
     size_t updatesDone = 0;
@@ -719,22 +690,18 @@ int xSync(sqlite3_vtab* vt) {
 // Brings the rows in memory level with what xSync wrote.
 void applyToMemory(Table& table) {
     TableData& t = *table.data;
-    if (!t.loaded())
-        return;  // the first use reads the file, changes included
+    if (!t.loaded()) return;  // the first use reads the file, changes included
     const size_t len = size_t(t.file().recordLength());
     for (uint32_t k = 0; k < table.appendCount; ++k)
         t.storeRecord(t.rowCount(), table.appends.data() + k * len);
-    for (const PendingUpdate& u : table.updates)
-        t.storeRecord(u.row, u.record.data());
-    for (uint32_t row : table.deletes)
-        t.markDeleted(row);
+    for (const PendingUpdate& u : table.updates) t.storeRecord(u.row, u.record.data());
+    for (uint32_t row : table.deletes) t.markDeleted(row);
 }
 
 int xCommit(sqlite3_vtab* vt) {
     Table& table = *tableOf(vt);
     try {
-        if (table.synced)
-            applyToMemory(table);
+        if (table.synced) applyToMemory(table);
         table.clear();
         return SQLITE_OK;
     } catch (const std::exception& e) {
@@ -746,8 +713,7 @@ int xCommit(sqlite3_vtab* vt) {
 
 int xRollback(sqlite3_vtab* vt) {
     Table& table = *tableOf(vt);
-    if (table.synced)
-        undoFile(table, table.updates.size(), table.deletes.size());
+    if (table.synced) undoFile(table, table.updates.size(), table.deletes.size());
     table.clear();
     return SQLITE_OK;
 }
@@ -790,36 +756,30 @@ public:
         for (int i = 0; i < n; ++i) {
             const QString name = QString::fromUtf8(sqlite3_column_name(stmt, i));
             names_ << name;
-            if (!exact_.contains(name) && indexOfFolded(name) < 0)
-                exact_.insert(name, i);
+            if (!exact_.contains(name) && indexOfFolded(name) < 0) exact_.insert(name, i);
             const char* decl = sqlite3_column_decltype(stmt, i);
             boolean_.push_back(decl && sqlite3_stricmp(decl, "BOOLEAN") == 0);
         }
     }
     ~SqlRecordSet() override {
         close();
-        if (engine_)
-            engine_->forget(this);
+        if (engine_) engine_->forget(this);
     }
 
     bool isOpen() const override { return stmt_ != nullptr; }
     bool eof() const override { return !stmt_ || eof_; }
 
     core::Value field(const QString& name) const override {
-        if (!stmt_)
-            throw core::DbError(QStringLiteral("The result set is closed (field %1).").arg(name));
+        if (!stmt_) throw core::DbError(QStringLiteral("The result set is closed (field %1).").arg(name));
         const int i = indexOf(name);
-        if (i < 0)
-            throw core::DbError(QStringLiteral("The result has no field %1: %2").arg(name, sql_));
+        if (i < 0) throw core::DbError(QStringLiteral("The result has no field %1: %2").arg(name, sql_));
         if (eof_)
             throw core::DbError(QStringLiteral("There is no current record (field %1): %2").arg(name, sql_));
         switch (sqlite3_column_type(stmt_, i)) {
             case SQLITE_INTEGER: {
                 const sqlite3_int64 v = sqlite3_column_int64(stmt_, i);
-                if (boolean_[size_t(i)])
-                    return core::Value::boolean(v != 0);
-                if (v >= INT32_MIN && v <= INT32_MAX)
-                    return core::Value::int32(int32_t(v));
+                if (boolean_[size_t(i)]) return core::Value::boolean(v != 0);
+                if (v >= INT32_MIN && v <= INT32_MAX) return core::Value::int32(int32_t(v));
                 return core::Value::dbl(double(v));
             }
             case SQLITE_FLOAT:
@@ -837,8 +797,7 @@ public:
         if (!stmt_ || eof_)
             throw core::DbError(QStringLiteral("There is no current record to move from: %1").arg(sql_));
         const int rc = sqlite3_step(stmt_);
-        if (rc == SQLITE_ROW)
-            return;
+        if (rc == SQLITE_ROW) return;
         eof_ = true;
         if (rc != SQLITE_DONE) {
             const QString msg = QString::fromUtf8(sqlite3_errmsg(engine_->db()));
@@ -848,8 +807,7 @@ public:
     }
 
     void close() override {
-        if (stmt_ && engine_)
-            engine_->release(stmt_, sql_);
+        if (stmt_ && engine_) engine_->release(stmt_, sql_);
         stmt_ = nullptr;
     }
 
@@ -859,18 +817,15 @@ public:
     // other spellings take a scan without allocating.
     int indexOf(const QString& name) const {
         const auto it = exact_.constFind(name);
-        if (it != exact_.constEnd())
-            return it.value();
+        if (it != exact_.constEnd()) return it.value();
         for (int i = 0; i < names_.size(); ++i)
-            if (names_[i].compare(name, Qt::CaseInsensitive) == 0)
-                return i;
+            if (names_[i].compare(name, Qt::CaseInsensitive) == 0) return i;
         return -1;
     }
 
     // The engine goes away first: finalize now, answer as closed from then on.
     void detach() {
-        if (stmt_)
-            sqlite3_finalize(stmt_);
+        if (stmt_) sqlite3_finalize(stmt_);
         stmt_ = nullptr;
         engine_ = nullptr;
     }
@@ -885,8 +840,7 @@ private:
 
     int indexOfFolded(const QString& name) const {
         for (auto it = exact_.constBegin(); it != exact_.constEnd(); ++it)
-            if (it.key().compare(name, Qt::CaseInsensitive) == 0)
-                return it.value();
+            if (it.key().compare(name, Qt::CaseInsensitive) == 0) return it.value();
         return -1;
     }
     std::vector<bool> boolean_;
@@ -951,8 +905,7 @@ SqlEngine::SqlEngine(const QString& folder) : folder_(folder) {
         sqlite3_set_authorizer(db_, authorize, this);
         const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
         for (const QFileInfo& fi : files) {
-            if (fi.suffix().compare(QLatin1String("dbf"), Qt::CaseInsensitive) != 0)
-                continue;
+            if (fi.suffix().compare(QLatin1String("dbf"), Qt::CaseInsensitive) != 0) continue;
             const QString name = fi.completeBaseName();
             if (tables_.count(name.toUpper()))
                 throw core::DbError(QStringLiteral("The database folder %1 holds two table files named %2 "
@@ -971,11 +924,9 @@ SqlEngine::SqlEngine(const QString& folder) : folder_(folder) {
 }
 
 SqlEngine::~SqlEngine() {
-    for (SqlRecordSet* rs : std::set<SqlRecordSet*>(recordSets_))
-        rs->detach();
+    for (SqlRecordSet* rs : std::set<SqlRecordSet*>(recordSets_)) rs->detach();
     recordSets_.clear();
-    for (auto& [sql, stmt] : idle_)
-        sqlite3_finalize(stmt);
+    for (auto& [sql, stmt] : idle_) sqlite3_finalize(stmt);
     idle_.clear();
     sqlite3_close(db_);
 }
@@ -1000,8 +951,7 @@ TableData* SqlEngine::table(const QString& name) const {
 
 QStringList SqlEngine::tableNames() const {
     QStringList names;
-    for (const auto& [key, t] : tables_)
-        names << t->name;
+    for (const auto& [key, t] : tables_) names << t->name;
     return names;
 }
 
@@ -1030,10 +980,10 @@ sqlite3_stmt* SqlEngine::prepare(const QString& sql) {
     }
     if (!onlyBlanks(tail)) {
         sqlite3_finalize(stmt);
-        fail(QStringLiteral("Only one statement can be run at a time; the text goes on after the first one."), sql);
+        fail(QStringLiteral("Only one statement can be run at a time; the text goes on after the first one."),
+             sql);
     }
-    if (!stmt)
-        fail(QStringLiteral("The statement is empty."), sql);
+    if (!stmt) fail(QStringLiteral("The statement is empty."), sql);
     return stmt;
 }
 
@@ -1054,8 +1004,7 @@ void SqlEngine::release(sqlite3_stmt* stmt, const QString& sql) {
 }
 
 void SqlEngine::execute(const QString& sql) {
-    if (createTable(sql))
-        return;
+    if (createTable(sql)) return;
     sqlite3_stmt* stmt = prepare(sql);
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
@@ -1069,8 +1018,7 @@ void SqlEngine::execute(const QString& sql) {
 }
 
 std::unique_ptr<RecordSet> SqlEngine::open(const QString& sql) {
-    if (createTable(sql))
-        return std::make_unique<SqlRecordSet>(this, nullptr, sql, false);
+    if (createTable(sql)) return std::make_unique<SqlRecordSet>(this, nullptr, sql, false);
     sqlite3_stmt* stmt = prepare(sql);
     const int rc = sqlite3_step(stmt);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
@@ -1091,17 +1039,14 @@ struct Lexer {
     QString s;
     int i = 0;
     void blanks() {
-        while (i < s.size() && s[i].isSpace())
-            ++i;
+        while (i < s.size() && s[i].isSpace()) ++i;
     }
     bool word(const char* w) {
         blanks();
         const QLatin1String lw(w);
-        if (s.mid(i, lw.size()).compare(lw, Qt::CaseInsensitive) != 0)
-            return false;
+        if (s.mid(i, lw.size()).compare(lw, Qt::CaseInsensitive) != 0) return false;
         const int after = i + int(lw.size());
-        if (after < s.size() && (s[after].isLetterOrNumber() || s[after] == QLatin1Char('_')))
-            return false;
+        if (after < s.size() && (s[after].isLetterOrNumber() || s[after] == QLatin1Char('_'))) return false;
         i = after;
         return true;
     }
@@ -1116,8 +1061,7 @@ struct Lexer {
     // A name: letters, digits, underscores, or the same between "", [] or ``.
     QString name() {
         blanks();
-        if (i >= s.size())
-            return QString();
+        if (i >= s.size()) return QString();
         QChar close;
         if (s[i] == QLatin1Char('"'))
             close = QLatin1Char('"');
@@ -1127,29 +1071,25 @@ struct Lexer {
             close = QLatin1Char('`');
         if (!close.isNull()) {
             const int end = s.indexOf(close, i + 1);
-            if (end < 0)
-                return QString();
+            if (end < 0) return QString();
             const QString n = s.mid(i + 1, end - i - 1);
             i = end + 1;
             return n;
         }
         const int start = i;
-        while (i < s.size() && (s[i].isLetterOrNumber() || s[i] == QLatin1Char('_')))
-            ++i;
+        while (i < s.size() && (s[i].isLetterOrNumber() || s[i] == QLatin1Char('_'))) ++i;
         return s.mid(start, i - start);
     }
     int number() {
         blanks();
         const int start = i;
-        while (i < s.size() && s[i].isDigit())
-            ++i;
+        while (i < s.size() && s[i].isDigit()) ++i;
         bool ok = false;
         const int n = s.mid(start, i - start).toInt(&ok);
         return ok ? n : -1;
     }
     bool atEnd() {
-        while (i < s.size() && (s[i].isSpace() || s[i] == QLatin1Char(';')))
-            ++i;
+        while (i < s.size() && (s[i].isSpace() || s[i] == QLatin1Char(';'))) ++i;
         return i >= s.size();
     }
 };
@@ -1164,8 +1104,7 @@ bool plainName(const QString& n) {
 bool SqlEngine::createTable(const QString& sql) {
     static const QRegularExpression head(QStringLiteral("^\\s*CREATE\\s+TABLE\\b"),
                                          QRegularExpression::CaseInsensitiveOption);
-    if (!head.match(sql).hasMatch())
-        return false;
+    if (!head.match(sql).hasMatch()) return false;
     Lexer lx{sql};
     lx.word("CREATE");
     lx.word("TABLE");
@@ -1189,7 +1128,8 @@ bool SqlEngine::createTable(const QString& sql) {
         if (!plainName(col))
             fail(QStringLiteral("CREATE TABLE %1: a column name is missing or not plain.").arg(name), sql);
         if (col.size() > 10)
-            fail(QStringLiteral("CREATE TABLE %1: the column name %2 is longer than 10 characters.").arg(name, col),
+            fail(QStringLiteral("CREATE TABLE %1: the column name %2 is longer than 10 characters.")
+                     .arg(name, col),
                  sql);
         if (seen.contains(col.toUpper()))
             fail(QStringLiteral("CREATE TABLE %1: the column %2 is named twice.").arg(name, col), sql);
@@ -1207,41 +1147,42 @@ bool SqlEngine::createTable(const QString& sql) {
             f.decimals = 6;
         } else if (lx.word("varchar") || lx.word("char") || lx.word("text")) {
             if (!lx.punct('('))
-                fail(QStringLiteral("CREATE TABLE %1: the column %2 needs a length, as in varchar(50).").arg(name, col),
+                fail(QStringLiteral("CREATE TABLE %1: the column %2 needs a length, as in varchar(50).")
+                         .arg(name, col),
                      sql);
             const int n = lx.number();
             if (!lx.punct(')') || n < 1 || n > 254)
-                fail(QStringLiteral("CREATE TABLE %1: the length of column %2 must be 1 to 254.").arg(name, col), sql);
+                fail(QStringLiteral("CREATE TABLE %1: the length of column %2 must be 1 to 254.")
+                         .arg(name, col),
+                     sql);
             f.type = 'C';
             f.length = n;
         } else {
             lx.blanks();
-            fail(QStringLiteral("CREATE TABLE %1: the column %2 has a type other than int, double and varchar(n).")
+            fail(QStringLiteral(
+                     "CREATE TABLE %1: the column %2 has a type other than int, double and varchar(n).")
                      .arg(name, col),
                  sql);
         }
         fields.push_back(f);
-        if (lx.punct(','))
-            continue;
-        if (lx.punct(')'))
-            break;
+        if (lx.punct(',')) continue;
+        if (lx.punct(')')) break;
         fail(QStringLiteral("CREATE TABLE %1: expected a comma or a closing parenthesis after column %2.")
                  .arg(name, col),
              sql);
     }
     if (!lx.atEnd())
-        fail(QStringLiteral("Only one statement can be run at a time; the text goes on after the first one."), sql);
+        fail(QStringLiteral("Only one statement can be run at a time; the text goes on after the first one."),
+             sql);
 
     const QDir dir(folder_);
     bool exists = tables_.count(name.toUpper()) > 0;
     if (!exists) {
         for (const QString& f : dir.entryList(QDir::Files | QDir::Hidden))
-            if (f.compare(name + QStringLiteral(".dbf"), Qt::CaseInsensitive) == 0)
-                exists = true;
+            if (f.compare(name + QStringLiteral(".dbf"), Qt::CaseInsensitive) == 0) exists = true;
     }
     if (exists) {
-        if (ifNotExists)
-            return true;
+        if (ifNotExists) return true;
         fail(QStringLiteral("table %1 already exists").arg(name), sql);
     }
     const QString path = dir.filePath(name + QStringLiteral(".dbf"));

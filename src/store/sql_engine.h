@@ -2,8 +2,6 @@
 // The SQL engine over a folder of table files: an in-memory SQLite connection in which
 // every .dbf file is a virtual table of our own module, plus CREATE TABLE for new files.
 
-#include "store/connection.h"
-
 #include <QHash>
 #include <QString>
 #include <list>
@@ -11,6 +9,8 @@
 #include <memory>
 #include <set>
 #include <vector>
+
+#include "store/connection.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

@@ -1,13 +1,13 @@
 #include "store/table_data.h"
 
-#include "core/errors.h"
-
 #include <QDate>
 #include <QTime>
 #include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
+
+#include "core/errors.h"
 
 namespace store {
 
@@ -24,8 +24,7 @@ uint64_t mix(uint64_t x) {
 
 int64_t le64(const unsigned char* p) {
     uint64_t v = 0;
-    for (int k = 7; k >= 0; --k)
-        v = (v << 8) | p[k];
+    for (int k = 7; k >= 0; --k) v = (v << 8) | p[k];
     return int64_t(v);
 }
 
@@ -40,15 +39,13 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // ---------------------------------------------------------------- TextArena
 
 uint64_t TextArena::add(const char* p, size_t n) {
-    if (n > 0xFFFFF)
-        n = 0xFFFFF;
+    if (n > 0xFFFFF) n = 0xFFFFF;
     if (chunks_.empty() || used_ + n > kChunk) {
         chunks_.push_back(std::make_unique<char[]>(kChunk));
         used_ = 0;
     }
     const uint64_t ref = (uint64_t(chunks_.size() - 1) << 40) | (uint64_t(used_) << 20) | uint64_t(n);
-    if (n)
-        std::memcpy(chunks_.back().get() + used_, p, n);
+    if (n) std::memcpy(chunks_.back().get() + used_, p, n);
     used_ += n;
     return ref;
 }
@@ -57,23 +54,19 @@ uint64_t TextArena::add(const char* p, size_t n) {
 
 size_t HashIndex::slotOf(uint64_t key) const {
     size_t s = size_t(mix(key) & mask_);
-    while (slots_[s].count != 0 && slots_[s].key != key)
-        s = (s + 1) & mask_;
+    while (slots_[s].count != 0 && slots_[s].key != key) s = (s + 1) & mask_;
     return s;
 }
 
 HashIndex::Range HashIndex::find(uint64_t key) const {
     if (dense_) {
         const int64_t k = int64_t(key) - base_;
-        if (k < 0 || k + 1 >= int64_t(starts_.size()))
-            return {};
+        if (k < 0 || k + 1 >= int64_t(starts_.size())) return {};
         return {rows_.data() + starts_[size_t(k)], rows_.data() + starts_[size_t(k) + 1]};
     }
-    if (slots_.empty())
-        return {};
+    if (slots_.empty()) return {};
     const Slot& slot = slots_[slotOf(key)];
-    if (slot.count == 0)
-        return {};
+    if (slot.count == 0) return {};
     return {rows_.data() + slot.start, rows_.data() + slot.start + slot.count};
 }
 
@@ -83,8 +76,7 @@ TableData::TableData(std::unique_ptr<DbfFile> file) : file_(std::move(file)) {
     const auto& fields = file_->fields();
     for (size_t k = 0; k < fields.size(); ++k) {
         const DbfField& f = fields[k];
-        if (f.kind == FieldKind::NullFlags)
-            continue;
+        if (f.kind == FieldKind::NullFlags) continue;
         Column c;
         c.field = int(k);
         c.kind = f.kind;
@@ -125,20 +117,17 @@ void TableData::widen(Column& c) {
     c.sketch.fill(0);
     c.lastSketched = ~uint64_t(0);
     for (double d : c.doubles)
-        if (!std::isnan(d))
-            addToSketch(c, doubleKey(d));
+        if (!std::isnan(d)) addToSketch(c, doubleKey(d));
 }
 
 void TableData::addToSketch(Column& c, uint64_t key) {
     // Keys often repeat row after row (the bands of one offer); one is enough.
-    if (key == c.lastSketched)
-        return;
+    if (key == c.lastSketched) return;
     c.lastSketched = key;
     const uint64_t h = mix(key);
     const size_t slot = size_t(h >> 54);
     const uint8_t rank = uint8_t(std::countl_zero((h << 10) | (uint64_t(1) << 9)) + 1);
-    if (rank > c.sketch[slot])
-        c.sketch[slot] = rank;
+    if (rank > c.sketch[slot]) c.sketch[slot] = rank;
 }
 
 double TableData::distinctEstimate(const Column& c) {
@@ -150,8 +139,7 @@ double TableData::distinctEstimate(const Column& c) {
         zeros += r == 0;
     }
     double e = 0.7213 / (1.0 + 1.079 / m) * m * m / sum;
-    if (e <= 2.5 * m && zeros > 0)
-        e = m * std::log(m / zeros);
+    if (e <= 2.5 * m && zeros > 0) e = m * std::log(m / zeros);
     return std::max(1.0, e);
 }
 
@@ -165,7 +153,8 @@ double TableData::rowsPerKey(int col) {
     }
     if (c.index && c.index->distinct() > 0) {
         const uint32_t tail = rowCount() - c.index->covered();
-        return double(c.index->entries()) / double(c.index->distinct()) + double(tail) / double(c.index->distinct());
+        return double(c.index->entries()) / double(c.index->distinct()) +
+               double(tail) / double(c.index->distinct());
     }
     return std::max(1.0, live / std::min(live, distinctEstimate(c)));
 }
@@ -194,8 +183,7 @@ void TableData::decodeInto(uint32_t row, const char* record) {
         double d = 0;
         switch (c.kind) {
             case FieldKind::Text: {
-                while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0'))
-                    --n;
+                while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\0')) --n;
                 if (n > 0) {
                     scratch_.clear();
                     file_->codePage().decode(p, n, scratch_);
@@ -216,8 +204,7 @@ void TableData::decodeInto(uint32_t row, const char* record) {
             }
             case FieldKind::Date:
                 scratch_.clear();
-                if (dbf::readDate(p, n, scratch_))
-                    what = Text;
+                if (dbf::readDate(p, n, scratch_)) what = Text;
                 break;
             case FieldKind::Logical:
                 if (std::strchr("TtYy", p[0]) && p[0]) {
@@ -247,9 +234,10 @@ void TableData::decodeInto(uint32_t row, const char* record) {
                     const QDate date = QDate::fromJulianDay(day);
                     const QTime time = QTime::fromMSecsSinceStartOfDay(ms);
                     if (date.isValid()) {
-                        const QByteArray t = (date.toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char(' ') +
-                                              (time.isValid() ? time : QTime(0, 0)).toString(QStringLiteral("hh:mm:ss")))
-                                                 .toLatin1();
+                        const QByteArray t =
+                            (date.toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char(' ') +
+                             (time.isValid() ? time : QTime(0, 0)).toString(QStringLiteral("hh:mm:ss")))
+                                .toLatin1();
                         scratch_.assign(t.constData(), size_t(t.size()));
                         what = Text;
                     }
@@ -286,36 +274,33 @@ void TableData::decodeInto(uint32_t row, const char* record) {
                         c.doubles[row] = val;
                     break;
                 }
-                if (v != Column::kNullInt)
-                    addToSketch(c, uint64_t(int64_t(v)));
+                if (v != Column::kNullInt) addToSketch(c, uint64_t(int64_t(v)));
                 if (append) {
                     c.ints.push_back(v);
                 } else {
-                    if (c.index && c.ints[row] != v && row < c.index->covered())
-                        c.index.reset();
+                    if (c.index && c.ints[row] != v && row < c.index->covered()) c.index.reset();
                     c.ints[row] = v;
                 }
                 break;
             }
             case Storage::Double: {
                 const double val = what == Null ? kNaN : (what == Whole ? double(i) : d);
-                if (what != Null && c.whole)
-                    addToSketch(c, doubleKey(val));
+                if (what != Null && c.whole) addToSketch(c, doubleKey(val));
                 if (append) {
                     c.doubles.push_back(val);
                 } else {
                     if (c.index && row < c.index->covered()) {
                         const double old = c.doubles[row];
                         const bool same = (std::isnan(old) && std::isnan(val)) || old == val;
-                        if (!same)
-                            c.index.reset();
+                        if (!same) c.index.reset();
                     }
                     c.doubles[row] = val;
                 }
                 break;
             }
             case Storage::Text: {
-                const uint64_t ref = what == Text ? arena_.add(scratch_.data(), scratch_.size()) : TextArena::kNull;
+                const uint64_t ref =
+                    what == Text ? arena_.add(scratch_.data(), scratch_.size()) : TextArena::kNull;
                 if (append)
                     c.texts.push_back(ref);
                 else
@@ -329,8 +314,7 @@ void TableData::decodeInto(uint32_t row, const char* record) {
 }
 
 void TableData::ensureLoaded() {
-    if (loaded_)
-        return;
+    if (loaded_) return;
     const uint32_t count = file_->recordCount();
     for (Column& c : columns_) {
         switch (c.storage) {
@@ -355,8 +339,7 @@ void TableData::ensureLoaded() {
         for (uint32_t first = 0; first < count;) {
             const uint32_t n = std::min(perChunk, count - first);
             file_->read(first, n, buf.data());
-            for (uint32_t k = 0; k < n; ++k)
-                decodeInto(first + k, buf.data() + size_t(k) * recLen);
+            for (uint32_t k = 0; k < n; ++k) decodeInto(first + k, buf.data() + size_t(k) * recLen);
             first += n;
         }
     } catch (...) {
@@ -376,7 +359,9 @@ void TableData::ensureLoaded() {
     loaded_ = true;
 }
 
-void TableData::storeRecord(uint32_t row, const char* record) { decodeInto(row, record); }
+void TableData::storeRecord(uint32_t row, const char* record) {
+    decodeInto(row, record);
+}
 
 void TableData::markDeleted(uint32_t row) {
     if (!deleted_[row]) {
@@ -386,8 +371,7 @@ void TableData::markDeleted(uint32_t row) {
 }
 
 uint64_t TableData::doubleKey(double d) {
-    if (d == 0.0)
-        d = 0.0;  // -0 and +0 are one key
+    if (d == 0.0) d = 0.0;  // -0 and +0 are one key
     uint64_t k;
     std::memcpy(&k, &d, sizeof k);
     return k;
@@ -396,15 +380,13 @@ uint64_t TableData::doubleKey(double d) {
 bool TableData::keyOf(const Column& c, uint32_t row, uint64_t* key) const {
     if (c.storage == Storage::Int32) {
         const int32_t v = c.ints[row];
-        if (v == Column::kNullInt)
-            return false;
+        if (v == Column::kNullInt) return false;
         *key = uint64_t(int64_t(v));
         return true;
     }
     if (c.storage == Storage::Double) {
         const double v = c.doubles[row];
-        if (std::isnan(v))
-            return false;
+        if (std::isnan(v)) return false;
         *key = doubleKey(v);
         return true;
     }
@@ -423,8 +405,7 @@ std::shared_ptr<const HashIndex> TableData::buildDense(const Column& c, int32_t 
     size_t entries = 0;
     for (uint32_t r = 0; r < n; ++r) {
         const int32_t v = c.ints[r];
-        if (v == Column::kNullInt || deleted_[r])
-            continue;
+        if (v == Column::kNullInt || deleted_[r]) continue;
         ++counts[size_t(int64_t(v) - lo)];
         ++entries;
     }
@@ -440,8 +421,7 @@ std::shared_ptr<const HashIndex> TableData::buildDense(const Column& c, int32_t 
     std::vector<uint32_t> fill(idx->starts_.begin() + 1, idx->starts_.end());
     for (uint32_t r = n; r-- > 0;) {
         const int32_t v = c.ints[r];
-        if (v == Column::kNullInt || deleted_[r])
-            continue;
+        if (v == Column::kNullInt || deleted_[r]) continue;
         idx->rows_[--fill[size_t(int64_t(v) - lo)]] = r;
     }
     return idx;
@@ -453,8 +433,7 @@ std::shared_ptr<const HashIndex> TableData::build(const Column& c) const {
         uint32_t present = 0;
         for (uint32_t r = 0; r < rowCount(); ++r) {
             const int32_t v = c.ints[r];
-            if (v == Column::kNullInt || deleted_[r])
-                continue;
+            if (v == Column::kNullInt || deleted_[r]) continue;
             lo = std::min(lo, v);
             hi = std::max(hi, v);
             ++present;
@@ -467,8 +446,7 @@ std::shared_ptr<const HashIndex> TableData::build(const Column& c) const {
     idx->covered_ = n;
     size_t cap = 1024;
     const double expected = std::min(double(live_), distinctEstimate(c)) * 1.2;
-    while (double(cap) < 2.0 * expected)
-        cap <<= 1;
+    while (double(cap) < 2.0 * expected) cap <<= 1;
     idx->slots_.assign(cap, {});
     idx->mask_ = cap - 1;
     size_t used = 0;
@@ -479,8 +457,7 @@ std::shared_ptr<const HashIndex> TableData::build(const Column& c) const {
     size_t lastSlot = 0;
     for (uint32_t r = 0; r < n; ++r) {
         uint64_t key;
-        if (deleted_[r] || !keyOf(c, r, &key))
-            continue;
+        if (deleted_[r] || !keyOf(c, r, &key)) continue;
         ++entries;
         if (haveLast && key == lastKey) {
             ++idx->slots_[lastSlot].count;
@@ -503,8 +480,7 @@ std::shared_ptr<const HashIndex> TableData::build(const Column& c) const {
             old.swap(idx->slots_);
             idx->mask_ = cap - 1;
             for (const auto& o : old)
-                if (o.count)
-                    idx->slots_[idx->slotOf(o.key)] = o;
+                if (o.count) idx->slots_[idx->slotOf(o.key)] = o;
         }
     }
     idx->distinct_ = used;
@@ -521,8 +497,7 @@ std::shared_ptr<const HashIndex> TableData::build(const Column& c) const {
     haveLast = false;
     for (uint32_t r = n; r-- > 0;) {
         uint64_t key;
-        if (deleted_[r] || !keyOf(c, r, &key))
-            continue;
+        if (deleted_[r] || !keyOf(c, r, &key)) continue;
         if (!haveLast || key != lastKey) {
             lastSlot = idx->slotOf(key);
             lastKey = key;
@@ -535,13 +510,11 @@ std::shared_ptr<const HashIndex> TableData::build(const Column& c) const {
 
 std::shared_ptr<const HashIndex> TableData::index(int col) {
     Column& c = columns_[size_t(col)];
-    if (!indexable(c))
-        return nullptr;
+    if (!indexable(c)) return nullptr;
     ensureLoaded();
     if (c.index) {
         const uint32_t tail = rowCount() - c.index->covered();
-        if (tail <= std::max<uint32_t>(1024, c.index->covered() / 4))
-            return c.index;
+        if (tail <= std::max<uint32_t>(1024, c.index->covered() / 4)) return c.index;
     }
     c.index = build(c);
     return c.index;

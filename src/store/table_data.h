@@ -3,14 +3,14 @@
 // that serve equality look-ups. Loaded on first use; kept equal to the file by applying
 // every record the engine writes.
 
-#include "store/dbf_file.h"
-
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "store/dbf_file.h"
 
 namespace store {
 
@@ -114,7 +114,9 @@ public:
     // The equality index of a column, built or refreshed when missing or when too many
     // rows were appended since it was built; null for columns that are not indexed.
     std::shared_ptr<const HashIndex> index(int col);
-    static bool indexable(const Column& c) { return c.storage == Storage::Int32 || c.storage == Storage::Double; }
+    static bool indexable(const Column& c) {
+        return c.storage == Storage::Int32 || c.storage == Storage::Double;
+    }
 
     // Rows expected for one equality look-up on a column: exact when its index is built,
     // else from the column's sketch.

@@ -1,19 +1,21 @@
 // The table-file layer: reading files of other writers (versions, code pages, field
 // types), refusing damaged files, and the write order that survives a crash.
-#include "core/errors.h"
-#include "store/dbf_connection.h"
 #include "store/dbf_file.h"
+
+#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <cstring>
 #include <functional>
 #include <random>
 #include <string>
 #include <vector>
+
+#include "core/errors.h"
+#include "store/dbf_connection.h"
 
 namespace {
 
@@ -52,16 +54,14 @@ struct TableSpec {
     QByteArray bytes() const {
         const int headerLength = 32 + 32 * int(fields.size()) + 1 + backlink;
         int recordLength = 1;
-        for (const FieldSpec& f : fields)
-            recordLength += f.length;
+        for (const FieldSpec& f : fields) recordLength += f.length;
         QByteArray h(headerLength, '\0');
         h[0] = char(version);
         h[1] = char(124);
         h[2] = 5;
         h[3] = 17;
         const uint32_t n = uint32_t(records.size());
-        for (int k = 0; k < 4; ++k)
-            h[4 + k] = char((n >> (8 * k)) & 0xFF);
+        for (int k = 0; k < 4; ++k) h[4 + k] = char((n >> (8 * k)) & 0xFF);
         h[8] = char(headerLength & 0xFF);
         h[9] = char(headerLength >> 8);
         h[10] = char(recordLength & 0xFF);
@@ -76,8 +76,7 @@ struct TableSpec {
         }
         h[32 + 32 * int(fields.size())] = 0x0D;
         QByteArray out = h;
-        for (const std::string& r : records)
-            out.append(r.data(), qsizetype(r.size()));
+        for (const std::string& r : records) out.append(r.data(), qsizetype(r.size()));
         out.append('\x1A');
         return out;
     }
@@ -109,8 +108,7 @@ Rows selectAll(const QString& folder, const QString& sql = QStringLiteral("SELEC
     Rows rows;
     for (; !rs->eof(); rs->moveNext()) {
         std::vector<Value> row;
-        for (const QString& n : names)
-            row.push_back(rs->field(n));
+        for (const QString& n : names) row.push_back(rs->field(n));
         rows.push_back(row);
     }
     return rows;
@@ -139,8 +137,7 @@ TEST(DbfRead, ReadsEveryCommonVersion) {
         SCOPED_TRACE(version);
         QTemporaryDir dir;
         TableSpec t = sampleTable(version);
-        if (version == 0x30 || version == 0x31)
-            t.backlink = 263;
+        if (version == 0x30 || version == 0x31) t.backlink = 263;
         writeFile(dir.filePath("T.dbf"), t.bytes());
         const Rows rows = selectAll(dir.path());
         ASSERT_EQ(rows.size(), 2u);
@@ -158,9 +155,15 @@ TEST(DbfRead, DecodesTextsByLanguageDriver) {
         const char* text;
     };
     const Case cases[] = {
-        {0x26, "IBM866", "Арматура ёЁ"},     {0x65, "IBM866", "Швеллер"},  {0xC9, "windows-1251", "Уголок №5"},
-        {0x57, "windows-1252", "Café €"},    {0x03, "windows-1252", "Œuvre"}, {0x01, "IBM437", "Çà ñ"},
-        {0x02, "IBM850", "Øre ß"},           {0x64, "IBM852", "Łódź"},     {0x66, "IBM865", "Øl æ"},
+        {0x26, "IBM866", "Арматура ёЁ"},
+        {0x65, "IBM866", "Швеллер"},
+        {0xC9, "windows-1251", "Уголок №5"},
+        {0x57, "windows-1252", "Café €"},
+        {0x03, "windows-1252", "Œuvre"},
+        {0x01, "IBM437", "Çà ñ"},
+        {0x02, "IBM850", "Øre ß"},
+        {0x64, "IBM852", "Łódź"},
+        {0x66, "IBM865", "Øl æ"},
         {0xC8, "windows-1250", "Plzeň Łódź"},
     };
     for (const Case& c : cases) {
@@ -179,7 +182,8 @@ TEST(DbfRead, DecodesTextsByLanguageDriver) {
         // A text written back goes into the same page.
         cn->execute(QStringLiteral("UPDATE T SET NM='%1!'").arg(QString::fromUtf8(c.text)));
         EXPECT_EQ(cn->open("SELECT NM FROM T")->field("NM"), Value::text(QString::fromUtf8(c.text) + "!"));
-        EXPECT_TRUE(readFile(dir.filePath("T.dbf")).contains(QByteArray::fromStdString(enc(c.codec, QString::fromUtf8(c.text)))));
+        EXPECT_TRUE(readFile(dir.filePath("T.dbf"))
+                        .contains(QByteArray::fromStdString(enc(c.codec, QString::fromUtf8(c.text)))));
     }
 }
 
@@ -189,9 +193,10 @@ TEST(DbfRead, CpgFileNamesThePageWhenTheByteIsZero) {
         const char* codec;
         const char* text = "Профиль ГОСТ";
     };
-    const Case cases[] = {{"CP1251", "windows-1251"}, {"1251\r\n", "windows-1251"}, {"866", "IBM866"},
-                          {"UTF-8", "UTF-8"},         {"ANSI 1252", "windows-1252", "Café"},
-                          {"88595", "ISO-8859-5"},    {nullptr, "windows-1251"}};
+    const Case cases[] = {
+        {"CP1251", "windows-1251"}, {"1251\r\n", "windows-1251"},          {"866", "IBM866"},
+        {"UTF-8", "UTF-8"},         {"ANSI 1252", "windows-1252", "Café"}, {"88595", "ISO-8859-5"},
+        {nullptr, "windows-1251"}};
     for (const Case& c : cases) {
         const QString text = QString::fromUtf8(c.text);
         SCOPED_TRACE(c.cpg ? c.cpg : "none");
@@ -201,8 +206,7 @@ TEST(DbfRead, CpgFileNamesThePageWhenTheByteIsZero) {
         t.fields = {{"NM", 'C', 40}};
         t.add({enc(c.codec, text)});
         writeFile(dir.filePath("T.dbf"), t.bytes());
-        if (c.cpg)
-            writeFile(dir.filePath("T.cpg"), QByteArray(c.cpg));
+        if (c.cpg) writeFile(dir.filePath("T.cpg"), QByteArray(c.cpg));
         const Rows rows = selectAll(dir.path());
         ASSERT_EQ(rows.size(), 1u);
         EXPECT_EQ(rows[0][0], Value::text(text));
@@ -262,8 +266,7 @@ TEST(DbfRead, DatesLogicalsAndMemos) {
     EXPECT_EQ(rows[3][1], Value::boolean(true));
     for (int r = 1; r < 4; ++r)
         EXPECT_TRUE(rows[size_t(r)][0].isNull()) << r;  // blank, zero and impossible dates
-    for (const auto& row : rows)
-        EXPECT_TRUE(row[2].isNull());
+    for (const auto& row : rows) EXPECT_TRUE(row[2].isNull());
 }
 
 TEST(DbfRead, DeletedRecordsAreSkipped) {
@@ -305,8 +308,18 @@ TEST(DbfRead, DamagedFilesAreRefusedWithTheFileAndTheFault) {
     const int terminator = 32 + 32 * 3;
     const Case cases[] = {
         {"truncated header", [](QByteArray& b) { b.truncate(20); }, "shorter than a table header"},
-        {"tiny header length", [](QByteArray& b) { b[8] = 40; b[9] = 0; }, "bad header length"},
-        {"header beyond file", [](QByteArray& b) { b[8] = char(0xFF); b[9] = char(0x7F); }, "bad header length"},
+        {"tiny header length",
+         [](QByteArray& b) {
+             b[8] = 40;
+             b[9] = 0;
+         },
+         "bad header length"},
+        {"header beyond file",
+         [](QByteArray& b) {
+             b[8] = char(0xFF);
+             b[9] = char(0x7F);
+         },
+         "bad header length"},
         {"record length", [](QByteArray& b) { b[10] = char(b[10] + 1); }, "record length"},
         {"count beyond end", [](QByteArray& b) { b[4] = char(b[4] + 5); }, "header counts 7 records"},
         {"huge count", [](QByteArray& b) { b[7] = char(0x7F); }, "header counts"},
@@ -337,8 +350,7 @@ TEST(DbfRead, RandomDamageNeverCrashes) {
     TableSpec t = sampleTable();
     t.fields.push_back({"D", 'D', 8});
     t.fields.push_back({"L", 'L', 1});
-    for (std::string& r : t.records)
-        r += "20200101T";
+    for (std::string& r : t.records) r += "20200101T";
     const QByteArray valid = t.bytes();
     std::mt19937 rng(20240517);
     int opened = 0;
@@ -350,15 +362,13 @@ TEST(DbfRead, RandomDamageNeverCrashes) {
             const int span = header ? std::min<int>(32 + 32 * 5 + 1, b.size()) : b.size();
             b[int(rng() % uint32_t(span))] = char(rng() & 0xFF);
         }
-        if (rng() % 5 == 0)
-            b.truncate(int(rng() % uint32_t(b.size())));
+        if (rng() % 5 == 0) b.truncate(int(rng() % uint32_t(b.size())));
         QTemporaryDir dir;
         writeFile(dir.filePath("T.dbf"), b);
         try {
             auto cn = store::openFolder(dir.path());
             for (auto rs = cn->open("SELECT * FROM T ORDER BY 2"); !rs->eof(); rs->moveNext())
-                for (const QString& n : rs->fieldNames())
-                    (void)rs->field(n);
+                for (const QString& n : rs->fieldNames()) (void)rs->field(n);
             cn->execute("UPDATE T SET IND=IND");
             ++opened;
         } catch (const core::DbError&) {
@@ -374,7 +384,8 @@ TEST(DbfWrite, NewTablesAreDbaseFilesInCp1251) {
     {
         auto cn = store::openFolder(dir.path());
         cn->execute("CREATE TABLE TBL_APPS (IND int,VL double,CGT_NM varchar(250),CR_DT varchar (25))");
-        cn->execute("INSERT INTO TBL_APPS(IND, VL, CGT_NM, CR_DT) VALUES(1, 2.5, 'Сталь', '2010.09.26 10:00')");
+        cn->execute(
+            "INSERT INTO TBL_APPS(IND, VL, CGT_NM, CR_DT) VALUES(1, 2.5, 'Сталь', '2010.09.26 10:00')");
     }
     const QByteArray b = readFile(dir.filePath("TBL_APPS.dbf"));
     ASSERT_GE(b.size(), 32 + 4 * 32 + 1);
@@ -391,7 +402,8 @@ TEST(DbfWrite, NewTablesAreDbaseFilesInCp1251) {
         int length;
         int decimals;
     };
-    const Expect fields[] = {{"IND", 'N', 11, 0}, {"VL", 'N', 20, 6}, {"CGT_NM", 'C', 250, 0}, {"CR_DT", 'C', 25, 0}};
+    const Expect fields[] = {
+        {"IND", 'N', 11, 0}, {"VL", 'N', 20, 6}, {"CGT_NM", 'C', 250, 0}, {"CR_DT", 'C', 25, 0}};
     for (int k = 0; k < 4; ++k) {
         const char* d = b.constData() + 32 + 32 * k;
         EXPECT_STREQ(d, fields[k].name);
@@ -446,8 +458,7 @@ TEST(DbfWrite, AppendInterruptedBeforeTheHeaderLeavesTheOldCount) {
     int headerWrites = 0;
     {
         WriteHookGuard guard([&](const QString& p, int64_t offset, size_t) {
-            if (p == path && offset < 32)
-                return ++headerWrites > 1;  // the count write fails
+            if (p == path && offset < 32) return ++headerWrites > 1;  // the count write fails
             return true;
         });
         EXPECT_THROW(cn->execute("INSERT INTO T(IND, NM) VALUES(2, 'two')"), core::DbError);
@@ -482,8 +493,7 @@ TEST(DbfWrite, FailedUpdatePutsBackTheRecordsItWrote) {
     int recordWrites = 0;
     {
         WriteHookGuard guard([&](const QString& p, int64_t offset, size_t) {
-            if (p == path && offset >= 32)
-                return ++recordWrites != 2;  // the second record write fails
+            if (p == path && offset >= 32) return ++recordWrites != 2;  // the second record write fails
             return true;
         });
         EXPECT_THROW(cn->execute("UPDATE T SET NM='changed'"), core::DbError);
@@ -539,10 +549,18 @@ TEST(DbfNumbers, ReadsTheNumberTextsOfEveryWriter) {
         double value;
     };
     const Case cases[] = {
-        {"  12", R::Integer, 12},     {"-3", R::Integer, -3},        {"+7", R::Integer, 7},
-        {"12.50", R::Real, 12.5},     {"1,5", R::Real, 1.5},         {"1.5E+03", R::Real, 1500},
-        {"-.5", R::Real, -0.5},       {"", R::Null, 0},              {"   ", R::Null, 0},
-        {"***", R::Null, 0},          {"1.2.3", R::Null, 0},         {"0.30000000000000004", R::Real, 0.1 + 0.2},
+        {"  12", R::Integer, 12},
+        {"-3", R::Integer, -3},
+        {"+7", R::Integer, 7},
+        {"12.50", R::Real, 12.5},
+        {"1,5", R::Real, 1.5},
+        {"1.5E+03", R::Real, 1500},
+        {"-.5", R::Real, -0.5},
+        {"", R::Null, 0},
+        {"   ", R::Null, 0},
+        {"***", R::Null, 0},
+        {"1.2.3", R::Null, 0},
+        {"0.30000000000000004", R::Real, 0.1 + 0.2},
         {"123456789012345678901234", R::Real, 123456789012345678901234.0},
         {"0.000", R::Integer, 0},
     };

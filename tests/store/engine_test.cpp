@@ -1,20 +1,21 @@
 // The SQL engine over a folder of table files: the schema statement, writes that apply
 // completely or not at all, result-set types, text comparison, look-ups, and the folder
 // lock.
-#include "core/errors.h"
-#include "store/dbf_connection.h"
-#include "store/dbf_file.h"
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <algorithm>
 #include <map>
 #include <random>
 #include <set>
-#include <sys/wait.h>
-#include <unistd.h>
+
+#include "core/errors.h"
+#include "store/dbf_connection.h"
+#include "store/dbf_file.h"
 
 namespace {
 
@@ -40,8 +41,7 @@ protected:
     }
     QStringList column(const QString& sql, const QString& field) {
         QStringList out;
-        for (auto rs = cn_->open(sql); !rs->eof(); rs->moveNext())
-            out << rs->field(field).toText();
+        for (auto rs = cn_->open(sql); !rs->eof(); rs->moveNext()) out << rs->field(field).toText();
         return out;
     }
     QString errorOf(const QString& sql) {
@@ -80,14 +80,14 @@ TEST_F(Engine, TheProgramsThirteenTablesAreCreated) {
         "CREATE TABLE TBL_STFS (IND int,IND_PST int,IND_PRS int,TO_OUT varchar (250))",
         "CREATE TABLE TBL_CSTS (IND int,IND_STF int,VL_FRM double,VL_TO double,CST double)",
     };
-    for (const char* s : statements)
-        ASSERT_NO_THROW(cn_->execute(s)) << s;
+    for (const char* s : statements) ASSERT_NO_THROW(cn_->execute(s)) << s;
     reopen();
     const QStringList files = QDir(dir_.path()).entryList({"*.dbf"}, QDir::Files, QDir::Name);
     EXPECT_EQ(files.size(), 13);
     auto rs = cn_->open("SELECT * FROM TBL_APPS");
     EXPECT_TRUE(rs->eof());
-    EXPECT_EQ(rs->fieldNames(), QStringList({"IND", "IND_STT", "CGT_NM", "CNT_NM", "TLP", "ML", "CMT", "ADVT", "CR_DT"}));
+    EXPECT_EQ(rs->fieldNames(),
+              QStringList({"IND", "IND_STT", "CGT_NM", "CNT_NM", "TLP", "ML", "CMT", "ADVT", "CR_DT"}));
     cn_->execute("UPDATE TBL_ORGS SET IND=0 WHERE IND=0");
 }
 
@@ -143,7 +143,8 @@ TEST_F(Engine, ResultFieldsHaveTheColumnsKinds) {
     EXPECT_TRUE(nulls->field("D").isNull());
     EXPECT_TRUE(nulls->field("S").isNull());
     EXPECT_EQ(one("SELECT 3000000000 AS BIG", "BIG"), Value::dbl(3e9));
-    EXPECT_TRUE(one("SELECT MAX(IND) AS MAX_IND FROM (SELECT I AS IND FROM T WHERE I > 100)", "MAX_IND").isNull());
+    EXPECT_TRUE(
+        one("SELECT MAX(IND) AS MAX_IND FROM (SELECT I AS IND FROM T WHERE I > 100)", "MAX_IND").isNull());
 }
 
 TEST_F(Engine, NumbersRoundTripThroughTheFile) {
@@ -154,11 +155,16 @@ TEST_F(Engine, NumbersRoundTripThroughTheFile) {
         double asDouble;
     };
     const Case cases[] = {
-        {"2.5", Value::int32(2), 2.5},          {"3.5", Value::int32(4), 3.5},
-        {"-2.5", Value::int32(-2), -2.5},       {"1234.5", Value::int32(1234), 1234.5},
-        {"0.000123", Value::int32(0), 0.000123}, {"0.30000000000000004", Value::int32(0), 0.1 + 0.2},
-        {"100000", Value::int32(100000), 100000}, {"-2147483647", Value::int32(-2147483647), -2147483647.0},
-        {"99999.99", Value::int32(100000), 99999.99}, {"'17'", Value::int32(17), 17},
+        {"2.5", Value::int32(2), 2.5},
+        {"3.5", Value::int32(4), 3.5},
+        {"-2.5", Value::int32(-2), -2.5},
+        {"1234.5", Value::int32(1234), 1234.5},
+        {"0.000123", Value::int32(0), 0.000123},
+        {"0.30000000000000004", Value::int32(0), 0.1 + 0.2},
+        {"100000", Value::int32(100000), 100000},
+        {"-2147483647", Value::int32(-2147483647), -2147483647.0},
+        {"99999.99", Value::int32(100000), 99999.99},
+        {"'17'", Value::int32(17), 17},
         {"1.5E-05", Value::int32(0), 1.5e-05},
     };
     int ind = 0;
@@ -305,14 +311,12 @@ TEST_F(Engine, WritesWhileAResultSetIsOpenAreSafe) {
 
 TEST_F(Engine, AResultSetStaysUsableAcrossANewTable) {
     cn_->execute("CREATE TABLE T (IND int)");
-    for (int i = 1; i <= 3; ++i)
-        cn_->execute(QStringLiteral("INSERT INTO T(IND) VALUES(%1)").arg(i));
+    for (int i = 1; i <= 3; ++i) cn_->execute(QStringLiteral("INSERT INTO T(IND) VALUES(%1)").arg(i));
     auto rs = cn_->open("SELECT IND FROM T ORDER BY IND");
     cn_->execute("CREATE TABLE U (IND int)");
     cn_->execute("INSERT INTO U(IND) SELECT IND FROM T");
     QStringList seen;
-    for (; !rs->eof(); rs->moveNext())
-        seen << rs->field("IND").toText();
+    for (; !rs->eof(); rs->moveNext()) seen << rs->field("IND").toText();
     EXPECT_EQ(seen, QStringList({"1", "2", "3"}));
     EXPECT_EQ(one("SELECT COUNT(*) AS N FROM U", "N"), Value::int32(3));
 }
@@ -335,14 +339,17 @@ TEST_F(Engine, TextsCompareWithoutRegardToCase) {
     const char* names[] = {"балка", "Арматура", "АРМАТУРА 2", "арматура 1", "Zeta", "alpha", "Ёрш"};
     int i = 0;
     for (const char* n : names)
-        cn_->execute(QStringLiteral("INSERT INTO T(IND, NM) VALUES(%1, '%2')").arg(++i).arg(QString::fromUtf8(n)));
+        cn_->execute(
+            QStringLiteral("INSERT INTO T(IND, NM) VALUES(%1, '%2')").arg(++i).arg(QString::fromUtf8(n)));
     EXPECT_EQ(column("SELECT NM FROM T WHERE IND <= 4 ORDER BY NM", "NM"),
               QStringList({"Арматура", "арматура 1", "АРМАТУРА 2", "балка"}));
-    EXPECT_EQ(column("SELECT NM FROM T WHERE IND > 4 ORDER BY NM", "NM"), QStringList({"alpha", "Zeta", "Ёрш"}));
+    EXPECT_EQ(column("SELECT NM FROM T WHERE IND > 4 ORDER BY NM", "NM"),
+              QStringList({"alpha", "Zeta", "Ёрш"}));
     EXPECT_EQ(one("SELECT COUNT(*) AS N FROM T WHERE NM='АРМАТУРА'", "N"), Value::int32(1));
     EXPECT_EQ(one("SELECT COUNT(*) AS N FROM T WHERE NM='ёРШ'", "N"), Value::int32(1));
     EXPECT_EQ(one("SELECT COUNT(DISTINCT NM) AS N FROM T WHERE IND <= 4", "N"), Value::int32(4));
-    EXPECT_EQ(one("SELECT COUNT(*) AS N FROM (SELECT DISTINCT NM FROM T UNION SELECT 'ZETA')", "N"), Value::int32(7));
+    EXPECT_EQ(one("SELECT COUNT(*) AS N FROM (SELECT DISTINCT NM FROM T UNION SELECT 'ZETA')", "N"),
+              Value::int32(7));
 }
 
 TEST_F(Engine, CreationMomentsCompareAsText) {
@@ -377,8 +384,7 @@ TEST_P(EngineLookups, AgreeWithTheRowsThroughChanges) {
         for (int g = 0; g < 5; ++g) {
             std::multiset<double> expected;
             for (const auto& [ind, pc] : costs)
-                if (groupOf.count(pc.first) && groupOf[pc.first] == g * spread)
-                    expected.insert(pc.second);
+                if (groupOf.count(pc.first) && groupOf[pc.first] == g * spread) expected.insert(pc.second);
             std::multiset<double> got;
             for (auto rs = cn_->open(QStringLiteral("SELECT c.CST FROM P a INNER JOIN C c ON a.IND=c.IND_P "
                                                     "WHERE a.GRP=%1")
@@ -388,10 +394,11 @@ TEST_P(EngineLookups, AgreeWithTheRowsThroughChanges) {
             EXPECT_EQ(got, expected) << "group " << g;
         }
         int byValue = 0;
-        for (const auto& [ind, pc] : costs)
-            byValue += pc.second == 2.5;
+        for (const auto& [ind, pc] : costs) byValue += pc.second == 2.5;
         EXPECT_EQ(one("SELECT COUNT(*) AS N FROM C WHERE CST=2.5", "N").toInt32(), byValue);
-        EXPECT_EQ(one(QStringLiteral("SELECT COUNT(*) AS N FROM C WHERE IND_P IN (%1,%2)").arg(spread).arg(2 * spread),
+        EXPECT_EQ(one(QStringLiteral("SELECT COUNT(*) AS N FROM C WHERE IND_P IN (%1,%2)")
+                          .arg(spread)
+                          .arg(2 * spread),
                       "N")
                       .toInt32(),
                   std::count_if(costs.begin(), costs.end(), [&](const auto& kv) {
@@ -401,7 +408,9 @@ TEST_P(EngineLookups, AgreeWithTheRowsThroughChanges) {
     auto key = [&](int n) { return n * spread; };
     for (int i = 1; i <= 300; ++i) {
         groupOf[key(i)] = key(int(rng() % 5));
-        cn_->execute(QStringLiteral("INSERT INTO P(IND, GRP, NM) VALUES(%1, %2, 'p')").arg(key(i)).arg(groupOf[key(i)]));
+        cn_->execute(QStringLiteral("INSERT INTO P(IND, GRP, NM) VALUES(%1, %2, 'p')")
+                         .arg(key(i))
+                         .arg(groupOf[key(i)]));
     }
     for (int i = 1; i <= 1500; ++i) {
         costs[i] = {key(1 + int(rng() % 300)), double(rng() % 8) / 2};
@@ -413,17 +422,18 @@ TEST_P(EngineLookups, AgreeWithTheRowsThroughChanges) {
     check("loaded");
     for (int i = 1501; i <= 1600; ++i) {  // appended after the indexes were built
         costs[i] = {key(1 + int(rng() % 300)), 2.5};
-        cn_->execute(QStringLiteral("INSERT INTO C(IND, IND_P, CST) VALUES(%1, %2, 2.5)").arg(i).arg(costs[i].first));
+        cn_->execute(
+            QStringLiteral("INSERT INTO C(IND, IND_P, CST) VALUES(%1, %2, 2.5)").arg(i).arg(costs[i].first));
     }
     check("appended");
     for (int i = 1; i <= 300; i += 7) {
         groupOf[key(i)] = key((groupOf[key(i)] / spread + 1) % 5);
         cn_->execute(QStringLiteral("UPDATE P SET GRP=%1 WHERE IND=%2").arg(groupOf[key(i)]).arg(key(i)));
     }
-    cn_->execute(QStringLiteral("UPDATE C SET IND_P = IND_P + %1 WHERE IND_P > %2").arg(spread).arg(key(290)));
+    cn_->execute(
+        QStringLiteral("UPDATE C SET IND_P = IND_P + %1 WHERE IND_P > %2").arg(spread).arg(key(290)));
     for (auto& [ind, pc] : costs)
-        if (pc.first > key(290))
-            pc.first += spread;
+        if (pc.first > key(290)) pc.first += spread;
     cn_->execute("DELETE FROM C WHERE CST=1.5");
     std::erase_if(costs, [](const auto& kv) { return kv.second.second == 1.5; });
     check("changed");
@@ -451,11 +461,12 @@ TEST_F(Engine, TheCataloguesStatementsRun) {
         "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(3, 11, 0.5, 0, 31000)",
         "INSERT INTO TBL_CORD(IND_PST,VL) VALUES(1,7.5)",
     };
-    for (const char* s : setup)
-        cn_->execute(s);
+    for (const char* s : setup) cn_->execute(s);
     auto rs = cn_->open(
-        "SELECT a.IND, a.PST_NM, MAX(c.CST) as MAX_CST, MIN(c.CST) as MIN_CST FROM ((TBL_PSTS a INNER JOIN TBL_STFS b "
-        "ON a.IND=b.IND_PST) INNER JOIN TBL_CSTS c ON b.IND=c.IND_STF) INNER JOIN TBL_PRSS d ON b.IND_PRS=d.IND WHERE "
+        "SELECT a.IND, a.PST_NM, MAX(c.CST) as MAX_CST, MIN(c.CST) as MIN_CST FROM ((TBL_PSTS a INNER JOIN "
+        "TBL_STFS b "
+        "ON a.IND=b.IND_PST) INNER JOIN TBL_CSTS c ON b.IND=c.IND_STF) INNER JOIN TBL_PRSS d ON "
+        "b.IND_PRS=d.IND WHERE "
         "a.IND_GRP=5 AND d.IND_BS IN (7,8) GROUP BY a.IND, a.PST_NM ORDER BY PST_NM");
     ASSERT_FALSE(rs->eof());
     EXPECT_EQ(rs->field("PST_NM"), Value::text("арматура 10"));
@@ -466,15 +477,17 @@ TEST_F(Engine, TheCataloguesStatementsRun) {
     EXPECT_EQ(rs->field("MIN_CST"), Value::dbl(29500.5));
     rs->moveNext();
     EXPECT_TRUE(rs->eof());
-    EXPECT_EQ(column("SELECT DISTINCT VL FROM (SELECT c.VL_FRM AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d ON "
-                     "a.IND_PRS=d.IND) INNER JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=1\r\nUNION ALL\r\n"
-                     "SELECT c.VL_TO AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d ON a.IND_PRS=d.IND) INNER JOIN "
-                     "TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=1) ORDER BY VL",
-                     "VL"),
-              QStringList({"0", "5"}));
+    EXPECT_EQ(
+        column("SELECT DISTINCT VL FROM (SELECT c.VL_FRM AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d ON "
+               "a.IND_PRS=d.IND) INNER JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=1\r\nUNION ALL\r\n"
+               "SELECT c.VL_TO AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d ON a.IND_PRS=d.IND) INNER JOIN "
+               "TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=1) ORDER BY VL",
+               "VL"),
+        QStringList({"0", "5"}));
     auto prices = cn_->open(
         "SELECT a.IND_PST, c.IND_BS, MIN(d.CST) as MIN_CST FROM ((TBL_CORD a INNER JOIN TBL_STFS b on "
-        "a.IND_PST=b.IND_PST) INNER JOIN TBL_PRSS c ON b.IND_PRS=c.IND) INNER JOIN TBL_CSTS d ON b.IND=d.IND_STF "
+        "a.IND_PST=b.IND_PST) INNER JOIN TBL_PRSS c ON b.IND_PRS=c.IND) INNER JOIN TBL_CSTS d ON "
+        "b.IND=d.IND_STF "
         "WHERE d.VL_FRM<=a.VL GROUP BY a.IND_PST, c.IND_BS");
     ASSERT_FALSE(prices->eof());
     EXPECT_EQ(prices->field("IND_BS"), Value::int32(7));
@@ -523,7 +536,8 @@ TEST(EngineFolder, MissingFolderIsNamed) {
     } catch (const core::DbError& e) {
         EXPECT_TRUE(e.message().contains(QDir::toNativeSeparators(missing))) << e.what();
     }
-    EXPECT_THROW(store::openConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + missing), core::DbError);
+    EXPECT_THROW(store::openConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + missing),
+                 core::DbError);
 }
 
 TEST(EngineFolder, ConnectionStringNamesTheFolderWithBackslashes) {
