@@ -52,9 +52,9 @@ QString errnoText() {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-// The dBASE III family and the later writers that keep its record layout: with or without
-// memo, dBASE IV/V, FoxPro and Visual FoxPro (0x30-0x32 add a 263-byte backlink area,
-// which the header length already covers). dBASE 7 (0x04, 0x8C) has other descriptors.
+// The dBASE III family and the later writers that keep its record layout, with or without
+// memo (0x30-0x32 add a 263-byte backlink area, which the header length already covers).
+// Version 7 files (0x04, 0x8C) have other field descriptors.
 bool knownVersion(uint8_t v) {
     switch (v) {
         case 0x03:

@@ -21,7 +21,7 @@ namespace {
 
 using core::Value;
 
-struct FieldSpec {
+struct FieldDef {
     std::string name;
     char type;
     int length;
@@ -29,10 +29,10 @@ struct FieldSpec {
 };
 
 // A table file as another program would have written it.
-struct TableSpec {
+struct TableImage {
     uint8_t version = 0x03;
     uint8_t languageDriver = 0xC9;
-    std::vector<FieldSpec> fields;
+    std::vector<FieldDef> fields;
     std::vector<std::string> records;  // whole records, deletion flag included
     int backlink = 0;                  // bytes after the terminator that the header covers
 
@@ -40,7 +40,7 @@ struct TableSpec {
     void add(const std::vector<std::string>& values, bool deleted = false) {
         std::string rec(1, deleted ? '*' : ' ');
         for (size_t k = 0; k < fields.size(); ++k) {
-            const FieldSpec& f = fields[k];
+            const FieldDef& f = fields[k];
             std::string v = values[k];
             if (int(v.size()) < f.length) {
                 const std::string pad(size_t(f.length) - v.size(), ' ');
@@ -54,7 +54,7 @@ struct TableSpec {
     QByteArray bytes() const {
         const int headerLength = 32 + 32 * int(fields.size()) + 1 + backlink;
         int recordLength = 1;
-        for (const FieldSpec& f : fields) recordLength += f.length;
+        for (const FieldDef& f : fields) recordLength += f.length;
         QByteArray h(headerLength, '\0');
         h[0] = char(version);
         h[1] = char(124);
@@ -114,8 +114,8 @@ Rows selectAll(const QString& folder, const QString& sql = QStringLiteral("SELEC
     return rows;
 }
 
-TableSpec sampleTable(uint8_t version = 0x03) {
-    TableSpec t;
+TableImage sampleTable(uint8_t version = 0x03) {
+    TableImage t;
     t.version = version;
     t.fields = {{"IND", 'N', 9}, {"NM", 'C', 20}, {"PRICE", 'N', 24, 15}};
     t.add({"1", "Арматура", "12.500000000000000"});
@@ -136,7 +136,7 @@ TEST(DbfRead, ReadsEveryCommonVersion) {
     for (uint8_t version : {0x03, 0x83, 0x8B, 0xF5, 0x43, 0x63, 0xCB, 0x30, 0x31}) {
         SCOPED_TRACE(version);
         QTemporaryDir dir;
-        TableSpec t = sampleTable(version);
+        TableImage t = sampleTable(version);
         if (version == 0x30 || version == 0x31) t.backlink = 263;
         writeFile(dir.filePath("T.dbf"), t.bytes());
         const Rows rows = selectAll(dir.path());
@@ -169,7 +169,7 @@ TEST(DbfRead, DecodesTextsByLanguageDriver) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.codec);
         QTemporaryDir dir;
-        TableSpec t;
+        TableImage t;
         t.languageDriver = c.id;
         t.fields = {{"NM", 'C', 30}};
         t.add({enc(c.codec, QString::fromUtf8(c.text))});
@@ -201,7 +201,7 @@ TEST(DbfRead, CpgFileNamesThePageWhenTheByteIsZero) {
         const QString text = QString::fromUtf8(c.text);
         SCOPED_TRACE(c.cpg ? c.cpg : "none");
         QTemporaryDir dir;
-        TableSpec t;
+        TableImage t;
         t.languageDriver = 0;
         t.fields = {{"NM", 'C', 40}};
         t.add({enc(c.codec, text)});
@@ -215,7 +215,7 @@ TEST(DbfRead, CpgFileNamesThePageWhenTheByteIsZero) {
 
 TEST(DbfRead, NumericFieldsOfAnyWidthAndPrecision) {
     struct Case {
-        FieldSpec field;
+        FieldDef field;
         const char* bytes;
         Value expected;
     };
@@ -237,7 +237,7 @@ TEST(DbfRead, NumericFieldsOfAnyWidthAndPrecision) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bytes);
         QTemporaryDir dir;
-        TableSpec t;
+        TableImage t;
         t.fields = {c.field};
         t.add({c.bytes});
         writeFile(dir.filePath("T.dbf"), t.bytes());
@@ -250,7 +250,7 @@ TEST(DbfRead, NumericFieldsOfAnyWidthAndPrecision) {
 
 TEST(DbfRead, DatesLogicalsAndMemos) {
     QTemporaryDir dir;
-    TableSpec t;
+    TableImage t;
     t.fields = {{"D", 'D', 8}, {"L", 'L', 1}, {"M", 'M', 10}};
     t.add({"20240131", "T", "         7"});
     t.add({"        ", "n", "          "});
@@ -271,7 +271,7 @@ TEST(DbfRead, DatesLogicalsAndMemos) {
 
 TEST(DbfRead, DeletedRecordsAreSkipped) {
     QTemporaryDir dir;
-    TableSpec t;
+    TableImage t;
     t.fields = {{"IND", 'N', 11}};
     t.add({"1"});
     t.add({"2"}, true);
@@ -286,7 +286,7 @@ TEST(DbfRead, DeletedRecordsAreSkipped) {
 
 TEST(DbfRead, TextsKeepLeadingBlanksAndBlankIsNull) {
     QTemporaryDir dir;
-    TableSpec t;
+    TableImage t;
     t.fields = {{"NM", 'C', 10}};
     t.add({"  ab c"});
     t.add({""});
@@ -347,7 +347,7 @@ TEST(DbfRead, DamagedFilesAreRefusedWithTheFileAndTheFault) {
 
 // Random damage must give a clear error or a readable table, never a crash or a hang.
 TEST(DbfRead, RandomDamageNeverCrashes) {
-    TableSpec t = sampleTable();
+    TableImage t = sampleTable();
     t.fields.push_back({"D", 'D', 8});
     t.fields.push_back({"L", 'L', 1});
     for (std::string& r : t.records) r += "20200101T";
@@ -422,7 +422,7 @@ TEST(DbfWrite, NewTablesAreDbaseFilesInCp1251) {
 
 TEST(DbfWrite, UpdateKeepsFieldsTheProgramCannotWrite) {
     QTemporaryDir dir;
-    TableSpec t;
+    TableImage t;
     t.fields = {{"NM", 'C', 5}, {"M", 'M', 10}, {"N", 'I', 4}};
     t.add({"abc", "         7", std::string("\x2A\0\0\0", 4)});
     writeFile(dir.filePath("T.dbf"), t.bytes());

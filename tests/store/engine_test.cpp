@@ -536,8 +536,7 @@ TEST(EngineFolder, MissingFolderIsNamed) {
     } catch (const core::DbError& e) {
         EXPECT_TRUE(e.message().contains(QDir::toNativeSeparators(missing))) << e.what();
     }
-    EXPECT_THROW(store::openConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + missing),
-                 core::DbError);
+    EXPECT_THROW(store::openConnectionString("Provider=x;Data Source=" + missing), core::DbError);
 }
 
 TEST(EngineFolder, ConnectionStringNamesTheFolderWithBackslashes) {
