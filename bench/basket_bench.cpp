@@ -67,23 +67,7 @@ struct Batch {
 };
 
 void buildFolder(store::Connection& cn) {
-    const char* creates[] = {
-        "CREATE TABLE TBL_APPS (IND int,IND_STT int,CGT_NM varchar(250),CNT_NM varchar(250),TLP varchar(250),"
-        "ML varchar(250),CMT varchar(250),ADVT varchar(250),CR_DT varchar(25))",
-        "CREATE TABLE TBL_APTS (IND int,IND_APP int,IND_PST int,VL double)",
-        "CREATE TABLE TBL_CORD (IND int,IND_PST int,VL double)",
-        "CREATE TABLE TBL_TPS (IND int,TP_NM varchar (250))",
-        "CREATE TABLE TBL_GRPS (IND int,IND_TP int,GRP_NM varchar (250))",
-        "CREATE TABLE TBL_PSTS (IND int,IND_GRP int,PST_NM varchar (250))",
-        "CREATE TABLE TBL_RGNS (IND int,RGN_NM varchar (250))",
-        "CREATE TABLE TBL_CTS (IND int,IND_RGN int,CT_NM varchar (250))",
-        "CREATE TABLE TBL_ORGS (IND int,ORG_NM varchar (250))",
-        "CREATE TABLE TBL_BSS (IND int,IND_CT int,IND_ORG int,BS_NM varchar (250))",
-        "CREATE TABLE TBL_PRSS (IND int,IND_BS int,PRS_NM varchar (250))",
-        "CREATE TABLE TBL_STFS (IND int,IND_PST int,IND_PRS int,TO_OUT varchar (250))",
-        "CREATE TABLE TBL_CSTS (IND int,IND_STF int,VL_FRM double,VL_TO double,CST double)",
-    };
-    for (const char* s : creates) cn.execute(QString::fromUtf8(s));
+    for (const QString& t : db::allTables()) cn.execute(db::createStatement(t));
 
     const QStringList types = {"Сортовой прокат", "Листовой прокат", "Трубы", "Фасонный прокат", "Метизы"};
     const QStringList groupWords = {

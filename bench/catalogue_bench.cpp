@@ -9,6 +9,7 @@
 // or in the empty folder --build names, which is kept): one group of 2 000
 // positions with three offers each, and one position with 200 offers cut by 20 limits.
 // With --db it measures the busiest group and the position with the most offers there.
+#include "db/schema.h"
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -68,19 +69,7 @@ void click(QWidget* w, QPoint pos) {
 
 // Builds the benchmark's own folder through the store, in batches of rows per INSERT.
 void buildFolder(store::Connection& cn) {
-    const QStringList creates = {
-        "CREATE TABLE TBL_TPS (IND int,TP_NM varchar (250))",
-        "CREATE TABLE TBL_GRPS (IND int,IND_TP int,GRP_NM varchar (250))",
-        "CREATE TABLE TBL_PSTS (IND int,IND_GRP int,PST_NM varchar (250))",
-        "CREATE TABLE TBL_RGNS (IND int,RGN_NM varchar (250))",
-        "CREATE TABLE TBL_CTS (IND int,IND_RGN int,CT_NM varchar (250))",
-        "CREATE TABLE TBL_ORGS (IND int,ORG_NM varchar (250))",
-        "CREATE TABLE TBL_BSS (IND int,IND_CT int,IND_ORG int,BS_NM varchar (250))",
-        "CREATE TABLE TBL_PRSS (IND int,IND_BS int,PRS_NM varchar (250))",
-        "CREATE TABLE TBL_STFS (IND int,IND_PST int,IND_PRS int,TO_OUT varchar (250))",
-        "CREATE TABLE TBL_CSTS (IND int,IND_STF int,VL_FRM double,VL_TO double,CST double)",
-    };
-    for (const QString& s : creates) cn.execute(s);
+    for (const QString& t : db::referenceTables()) cn.execute(db::createStatement(t));
 
     struct Batch {
         store::Connection& cn;

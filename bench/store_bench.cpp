@@ -6,6 +6,7 @@
 //
 // --reuse keeps the local folders an earlier run built in DIR (building the large one
 // takes a few minutes); the central data is generated anew, it is deterministic.
+#include "db/schema.h"
 #include <sqlite3.h>
 #include <time.h>
 
@@ -151,22 +152,6 @@ QString num(double d) {
     return core::doubleToText(d).replace(QLatin1Char(','), QLatin1Char('.'));
 }
 
-const char* const kCreate[] = {
-    "CREATE TABLE TBL_APPS (IND int,IND_STT int,CGT_NM varchar(250),CNT_NM varchar(250),TLP varchar(250),ML "
-    "varchar(250),CMT varchar(250),ADVT varchar(250),CR_DT varchar(25))",
-    "CREATE TABLE TBL_APTS (IND int,IND_APP int,IND_PST int,VL double)",
-    "CREATE TABLE TBL_CORD (IND int,IND_PST int,VL double)",
-    "CREATE TABLE TBL_TPS (IND int,TP_NM varchar (250))",
-    "CREATE TABLE TBL_GRPS (IND int,IND_TP int,GRP_NM varchar (250))",
-    "CREATE TABLE TBL_PSTS (IND int,IND_GRP int,PST_NM varchar (250))",
-    "CREATE TABLE TBL_RGNS (IND int,RGN_NM varchar (250))",
-    "CREATE TABLE TBL_CTS (IND int,IND_RGN int,CT_NM varchar (250))",
-    "CREATE TABLE TBL_ORGS (IND int,ORG_NM varchar (250))",
-    "CREATE TABLE TBL_BSS (IND int,IND_CT int,IND_ORG int,BS_NM varchar (250))",
-    "CREATE TABLE TBL_PRSS (IND int,IND_BS int,PRS_NM varchar (250))",
-    "CREATE TABLE TBL_STFS (IND int,IND_PST int,IND_PRS int,TO_OUT varchar (250))",
-    "CREATE TABLE TBL_CSTS (IND int,IND_STF int,VL_FRM double,VL_TO double,CST double)",
-};
 
 // One reference table: the central source, the local insert's opening text, and how
 // many leading whole-number fields precede the text (or, for the bands, the numbers).
@@ -370,7 +355,7 @@ void benchSize(const Size& size, const QString& work, bool reuse) {
     t0 = Clock::now();
     if (rebuild) {
         auto cn = store::openFolder(folder);
-        for (const char* c : kCreate) cn->execute(QString::fromLatin1(c));
+        for (const QString& t : db::allTables()) cn->execute(db::createStatement(t));
         Sqlite src(central);
         for (const Copy& c : kCopies) {
             src.each(c.source, [&](sqlite3_stmt* st) {
