@@ -1,33 +1,16 @@
 #include "app/application.h"
 
-#include "core/errors.h"
-#include "core/seams.h"
-
-#include <cstdio>
+#include "core/guard.h"
 
 namespace app {
-namespace {
-
-void tell(const QString& text) {
-    try {
-        core::showMessage(text);
-    } catch (...) {
-        // The message box itself failed; stderr is all that is left.
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-    }
-}
-
-}  // namespace
 
 bool deliverGuarded(const std::function<bool()>& deliver) {
     try {
         return deliver();
-    } catch (const core::Error& e) {
-        tell(e.message());
     } catch (const std::exception& e) {
-        tell(QString::fromLocal8Bit(e.what()));
+        core::tellOperator(core::errorText(e));
     } catch (...) {
-        tell(QStringLiteral("Unknown error"));
+        core::tellOperator(core::unexpectedErrorText());
     }
     return false;
 }

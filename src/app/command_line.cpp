@@ -45,11 +45,6 @@ QString versionNumber() {
         ZELVORIN_VERSION_PATCH);
 }
 
-QString errorText(const std::exception& e) {
-    if (const auto* ce = dynamic_cast<const core::Error*>(&e))
-        return ce->message();
-    return QString::fromLocal8Bit(e.what());
-}
 
 // Message boxes of the screenshot: nobody is there to answer, so each goes to stderr
 // and the run ends with a failure code.
@@ -157,7 +152,7 @@ std::unique_ptr<mdi_zelvorin> startMainWindow(const CommandLine& cl, int* exitCo
             central = db::openCentralLink(cl.central);
         } catch (const std::exception& e) {
             core::showMessage(QStringLiteral("Не удалось подключиться к центральной базе данных %1:\n%2")
-                                  .arg(cl.central, errorText(e)));
+                                  .arg(cl.central, core::errorText(e)));
             *exitCode = 1;
             return nullptr;
         }
@@ -168,7 +163,7 @@ std::unique_ptr<mdi_zelvorin> startMainWindow(const CommandLine& cl, int* exitCo
         w->Form_Load(cs, std::move(central));
     } catch (const std::exception& e) {
         core::showMessage(QStringLiteral("Не удалось открыть базу данных в папке %1:\n%2")
-                              .arg(QDir::toNativeSeparators(store::dataSourceFolder(cs)), errorText(e)));
+                              .arg(QDir::toNativeSeparators(store::dataSourceFolder(cs)), core::errorText(e)));
         *exitCode = 1;
         return nullptr;
     }
@@ -207,7 +202,7 @@ int runScreenshot(const CommandLine& cl) {
                 if (QMdiSubWindow* sub = w->subWindowOf(w->showPositions()))
                     sub->showMaximized();
             } catch (const std::exception& e) {
-                core::showMessage(errorText(e));
+                core::showMessage(core::errorText(e));
             }
             for (int i = 0; i < 5; ++i)
                 QCoreApplication::processEvents();
@@ -255,7 +250,7 @@ int runSync(const CommandLine& cl) {
         return 1;
     } catch (const std::exception& e) {
         printErr(QStringLiteral("zelvorin: the synchronisation into %1 failed: %2")
-                     .arg(QDir::toNativeSeparators(folder), errorText(e)));
+                     .arg(QDir::toNativeSeparators(folder), core::errorText(e)));
         return 1;
     }
     return 0;

@@ -2,6 +2,7 @@
 
 #include "app/global/global.h"
 #include "catalogue/positions.h"
+#include "core/guard.h"
 #include "core/errors.h"
 #include "core/seams.h"
 #include "db/Form1.h"
@@ -32,23 +33,6 @@ QString defaultDataSource() {
         folder.chop(1);
     return folder + QStringLiteral("\\DB");
 }
-
-namespace {
-
-// Runs a menu command; a failure of the window it opens is shown, never passed on to
-// the event loop.
-template <class F>
-void guarded(F&& f) {
-    try {
-        f();
-    } catch (const core::Error& e) {
-        core::showMessage(e.message());
-    } catch (const std::exception& e) {
-        core::showMessage(QString::fromLocal8Bit(e.what()));
-    }
-}
-
-}  // namespace
 
 mdi_zelvorin::mdi_zelvorin(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("mdi_zelvorin"));
@@ -139,15 +123,15 @@ Form1* mdi_zelvorin::showForm1() {
 }
 
 void mdi_zelvorin::positions_cl_Click() {
-    guarded([this] { showPositions(); });
+    core::guarded([this] { showPositions(); });
 }
 
 void mdi_zelvorin::apps_cl_Click() {
-    guarded([this] { showBasketList(); });
+    core::guarded([this] { showBasketList(); });
 }
 
 void mdi_zelvorin::basket_cl_Click() {
-    guarded([] {
+    core::guarded([] {
         clsZak& order = Global::CurrentOrder();
         order.InsertRow();
         order.setField(QStringLiteral("idn"), core::Value::int16(8958));
@@ -161,5 +145,5 @@ void mdi_zelvorin::basket_cl_Click() {
 }
 
 void mdi_zelvorin::sinch_cl_Click() {
-    guarded([this] { showForm1(); });
+    core::guarded([this] { showForm1(); });
 }

@@ -10,7 +10,7 @@
 #include "basket/basket_layout.h"
 #include "basket/basket_print.h"
 #include "basket/dialogs.h"
-#include "basket/guard.h"
+#include "core/guard.h"
 #include "core/helpers.h"
 #include "core/seams.h"
 #include "core/twips.h"
@@ -187,17 +187,17 @@ basket::basket(QWidget* parent) : QDialog(parent) {
     });
 
     connect(Command2, &QPushButton::clicked, this,
-            [this] { basket_guard::guarded([this] { Command2_Click(); }); });
-    connect(oform, &QPushButton::clicked, this, [this] { basket_guard::guarded([this] { oform_Click(); }); });
+            [this] { core::guarded([this] { Command2_Click(); }); });
+    connect(oform, &QPushButton::clicked, this, [this] { core::guarded([this] { oform_Click(); }); });
     connect(Command3, &QPushButton::clicked, this,
-            [this] { basket_guard::guarded([this] { Command3_Click(); }); });
+            [this] { core::guarded([this] { Command3_Click(); }); });
     connect(gbasket, &ui::FlexGrid::doubleClicked, this,
-            [this] { basket_guard::guarded([this] { gbasket_DblClick(); }); });
+            [this] { core::guarded([this] { gbasket_DblClick(); }); });
     connect(gbasket, &ui::FlexGrid::mousePressed, this, [this] { gbasket_MouseDown(); });
     connect(gbasket, &ui::FlexGrid::keyPressed, this,
             [this](int key, Qt::KeyboardModifiers) { gbasket_KeyDown(key); });
     connect(gbasket, &ui::FlexGrid::scrolled, this,
-            [this] { basket_guard::guarded([this] { gbasket_Scroll(); }); });
+            [this] { core::guarded([this] { gbasket_Scroll(); }); });
 
     Form_Load();
     Form_Resize();
@@ -232,7 +232,7 @@ void basket::Form_Load() {
     } catch (const std::exception& e) {
         // The header stays editable and savable even when the comparison cannot be built.
         core::showMessage(
-            QStringLiteral("Не удалось построить сравнение предложений: ") + basket_guard::errorText(e),
+            QStringLiteral("Не удалось построить сравнение предложений: ") + core::errorText(e),
             kCaption);
     }
     Global::RefreshBasketIndicator();
@@ -316,7 +316,7 @@ void basket::oform_Click() {
         Global::CurrentOrder().SaveOrder();
     } catch (const std::exception& e) {
         // The order stays in memory as it is, so the operator can save it again.
-        core::showMessage(QStringLiteral("Заявка не сохранена: ") + basket_guard::errorText(e), kCaption);
+        core::showMessage(QStringLiteral("Заявка не сохранена: ") + core::errorText(e), kCaption);
     }
     ShowOrderNumber();
 }
@@ -336,7 +336,7 @@ void basket::Command3_Click() {
 
 void basket::done(int r) {
     // However the window closes, the header edits stay with the order.
-    basket_guard::guarded([this] { StoreHeader(); });
+    core::guarded([this] { StoreHeader(); });
     QDialog::done(r);
 }
 

@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "app/global/global.h"
-#include "basket/guard.h"
+#include "core/guard.h"
 #include "core/seams.h"
 #include "core/twips.h"
 #include "ui/twips_layout.h"
@@ -72,11 +72,11 @@ frmEd::frmEd(QWidget* parent) : QDialog(parent) {
     setFixedSize(core::twipsToPx(kWidth), core::twipsToPx(kHeight));
 
     connect(Command1, &QPushButton::clicked, this,
-            [this] { basket_guard::guarded([this] { Command1_Click(); }); });
+            [this] { core::guarded([this] { Command1_Click(); }); });
     connect(Command2, &QPushButton::clicked, this,
-            [this] { basket_guard::guarded([this] { Command2_Click(); }); });
+            [this] { core::guarded([this] { Command2_Click(); }); });
 
-    basket_guard::guarded([this] { Form_Load(); });
+    core::guarded([this] { Form_Load(); });
     qty->setFocus();
     qty->selectAll();
 }
@@ -125,7 +125,7 @@ void frmEd::Command2_Click() {
 void frmEd::keyPressEvent(QKeyEvent* e) {
     // Esc is the "Отмена" button; the window's close box (reject) is neither button.
     if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
-        basket_guard::guarded([this] { Command2_Click(); });
+        core::guarded([this] { Command2_Click(); });
         return;
     }
     QDialog::keyPressEvent(e);

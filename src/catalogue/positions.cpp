@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #include "catalogue/catalogue_logic.h"
+#include "core/guard.h"
 #include "core/errors.h"
 #include "core/helpers.h"
 #include "core/twips.h"
@@ -394,19 +395,7 @@ template <class F>
 void positions::guarded(F&& handler) {
     // A failing statement (an unreadable table file, a lost folder) ends the handler
     // with one message; the window stays as usable as the data allows.
-    const QString prefix = QStringLiteral("Не удалось прочитать данные каталога.\n");
-    try {
-        handler();
-    } catch (const core::Error& e) {
-        closeRsCat();
-        core::showMessage(prefix + e.message());
-    } catch (const std::exception& e) {
-        closeRsCat();
-        core::showMessage(prefix + QString::fromLocal8Bit(e.what()));
-    } catch (...) {
-        closeRsCat();
-        core::showMessage(prefix + QStringLiteral("неизвестная ошибка"));
-    }
+    core::guarded(handler, QStringLiteral("Не удалось прочитать данные каталога.\n"), [this] { closeRsCat(); });
 }
 
 void positions::closeRsCat() {

@@ -3,6 +3,7 @@
 // handlers catch them at the top so no exception reaches the event loop.
 
 #include <QString>
+#include <exception>
 #include <stdexcept>
 
 namespace core {
@@ -27,5 +28,11 @@ class ConversionError : public Error {
 public:
     using Error::Error;
 };
+
+// The text of any exception: the message of our own errors, what() of the others.
+QString errorText(const std::exception& e);
+
+// The text shown when something that is not a std::exception was thrown.
+QString unexpectedErrorText();
 
 }  // namespace core

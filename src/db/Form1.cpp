@@ -1,5 +1,6 @@
 #include "db/Form1.h"
 
+#include "core/errors.h"
 #include "core/seams.h"
 #include "db/schema.h"
 #include "db/sync.h"
@@ -120,7 +121,7 @@ void Form1::Command1_Click() {
         failure = QStringLiteral("Синхронизация прервана.\n\nЗапрос:\n%1\n\nОшибка:\n%2")
                       .arg(e.statement(), e.reason());
     } catch (const std::exception& e) {
-        failure = QStringLiteral("Синхронизация прервана.\n\n%1").arg(QString::fromLocal8Bit(e.what()));
+        failure = QStringLiteral("Синхронизация прервана.\n\n%1").arg(core::errorText(e));
     }
     progress_->setValue(progress_->maximum());
     setBusy(false);

@@ -1,5 +1,7 @@
 #include "db/sync.h"
 
+#include "core/errors.h"
+#include "core/sql_text.h"
 #include "db/schema.h"
 
 #include <stdexcept>
@@ -23,13 +25,11 @@ QString numberText(const core::Value& v) {
     if (v.isNull())
         return QStringLiteral("NULL");
     // The statement carries a point whatever the operator's decimal separator is.
-    return core::doubleToText(v.toDouble(), QLatin1Char('.'));
+    return core::sql::number(v.toDouble());
 }
 
 QString textLiteral(const core::Value& v) {
-    QString s = v.isNull() ? QString() : v.toText();
-    s.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + s + QLatin1Char('\'');
+    return core::sql::literal(v.isNull() ? QString() : v.toText());
 }
 
 const Table& referenceTable(const QString& name) {
@@ -39,11 +39,6 @@ const Table& referenceTable(const QString& name) {
     return *t;
 }
 
-QString errorText(const std::exception& e) {
-    if (const auto* ce = dynamic_cast<const core::Error*>(&e))
-        return ce->message();
-    return QString::fromLocal8Bit(e.what());
-}
 
 }  // namespace
 
@@ -126,7 +121,7 @@ void synchronise(store::Connection& cn, const QSet<QString>& ticked, const SyncP
             rs->close();
         }
     } catch (const std::exception& e) {
-        throw SyncError(statement, errorText(e));
+        throw SyncError(statement, core::errorText(e));
     }
 }
 

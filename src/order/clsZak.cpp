@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "core/helpers.h"
 #include "core/seams.h"
+#include "core/sql_text.h"
 #include "store/connection.h"
 
 #include <QDate>
@@ -46,27 +47,15 @@ QString trimBlanks(const QString& s) {
     return s.mid(b, e - b);
 }
 
-QString quoted(const QString& s) {
-    QString t = s;
-    t.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + t + QLatin1Char('\'');
-}
-
-QString escaped(const QString& s) {
-    QString t = s;
-    t.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return t;
-}
-
 QString textOrNull(const QString& s) {
     const QString t = trimBlanks(s);
-    return t.isEmpty() ? QStringLiteral("NULL") : quoted(t);
+    return t.isEmpty() ? QStringLiteral("NULL") : core::sql::literal(t);
 }
 
 // General format: at most 15 significant digits, a point whatever the operator's locale.
 QString sqlNumber(double q) {
     const double rounded = QString::number(q, 'g', 15).toDouble();
-    return core::doubleToText(rounded, QLatin1Char('.'));
+    return core::sql::number(rounded);
 }
 
 // MAX(IND) + 1 of a key query, or 1 for an empty table.
@@ -205,7 +194,7 @@ QString clsZak::FieldSql(const core::Value& s) const {
     case Key::RezFlg:
         return l.rezFlg != 0 ? QStringLiteral("1") : QStringLiteral("NULL");
     case Key::IdUsl:
-        return trimBlanks(l.id_usl).isEmpty() ? QStringLiteral("NULL") : quoted(l.id_usl.left(9));
+        return trimBlanks(l.id_usl).isEmpty() ? QStringLiteral("NULL") : core::sql::literal(l.id_usl.left(9));
     case Key::IdBase:
         return QString::number(l.id_base).left(9);
     case Key::None:
@@ -373,12 +362,12 @@ void clsZak::SaveOrder() {
     }
 
     cn.execute(QStringLiteral("UPDATE TBL_APPS SET ") + QStringLiteral("IND_STT = ") + QString::number(state) +
-               QStringLiteral(",") + QStringLiteral("CGT_NM = '") + escaped(contr) + QStringLiteral("',") +
-               QStringLiteral("CNT_NM = '") + escaped(contact_face) + QStringLiteral("',") +
-               QStringLiteral("TLP = '") + escaped(contact_face_tel) + QStringLiteral("',") +
-               QStringLiteral("ML = '") + escaped(contact_face_mail) + QStringLiteral("',") +
-               QStringLiteral("CMT = '") + escaped(Comment) + QStringLiteral("',") + QStringLiteral("ADVT = '") +
-               escaped(rekl) + QStringLiteral("' ") + QStringLiteral("WHERE IND=") + QString::number(norder));
+               QStringLiteral(",") + QStringLiteral("CGT_NM = '") + core::sql::escaped(contr) + QStringLiteral("',") +
+               QStringLiteral("CNT_NM = '") + core::sql::escaped(contact_face) + QStringLiteral("',") +
+               QStringLiteral("TLP = '") + core::sql::escaped(contact_face_tel) + QStringLiteral("',") +
+               QStringLiteral("ML = '") + core::sql::escaped(contact_face_mail) + QStringLiteral("',") +
+               QStringLiteral("CMT = '") + core::sql::escaped(Comment) + QStringLiteral("',") + QStringLiteral("ADVT = '") +
+               core::sql::escaped(rekl) + QStringLiteral("' ") + QStringLiteral("WHERE IND=") + QString::number(norder));
 
     QStringList stored;
     for (MoveFirst(); cur_ >= 0; MoveNext()) {

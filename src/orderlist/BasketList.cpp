@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "app/global/global.h"
+#include "core/guard.h"
 #include "core/errors.h"
 #include "core/twips.h"
 #include "orderlist/basket_list_logic.h"
@@ -31,26 +32,6 @@ constexpr int kGridMargin = 45;
 constexpr int kCommand3MinLeft = 6480;
 
 const QString kTitle = QStringLiteral("Обработка заявок");
-
-// Event handlers run their work through this, so that no exception reaches Qt's
-// event loop: what the operation itself does not trap is shown to the operator.
-template <class F>
-void handled(F&& f) {
-    try {
-        f();
-    } catch (const core::Error& e) {
-        core::showMessage(e.message());
-    } catch (const std::exception& e) {
-        core::showMessage(QString::fromLocal8Bit(e.what()));
-    } catch (...) {
-        core::showMessage(QStringLiteral("Неизвестная ошибка"));
-    }
-}
-
-QString reasonOf(const std::exception& e) {
-    if (const auto* err = dynamic_cast<const core::Error*>(&e)) return err->message();
-    return QString::fromLocal8Bit(e.what());
-}
 
 // The hourglass over the whole application, taken back exactly once however the load ends.
 class WaitCursor {
@@ -147,19 +128,19 @@ BasketList::BasketList(QWidget* parent) : QWidget(parent) {
     ui::setGeometryTwips(*Command3, 7380, 45, 1575, 330);
     ui::setGeometryTwips(*MFG, 0, kGridTop, 10245, 3765);
 
-    connect(Command4, &QPushButton::clicked, this, [this] { handled([this] { LoadList(); }); });
-    connect(Command3, &QPushButton::clicked, this, [this] { handled([this] { ClearBasketCommand(); }); });
+    connect(Command4, &QPushButton::clicked, this, [this] { core::guarded([this] { LoadList(); }); });
+    connect(Command3, &QPushButton::clicked, this, [this] { core::guarded([this] { ClearBasketCommand(); }); });
     connect(MFG, &ui::FlexGrid::mousePressed, this,
             [this](Qt::MouseButton b, Qt::KeyboardModifiers, QPoint pos) {
-                handled([&] { OnGridPress(b, pos); });
+                core::guarded([&] { OnGridPress(b, pos); });
             });
-    connect(MFG, &ui::FlexGrid::doubleClicked, this, [this] { handled([this] { OnGridDoubleClick(); }); });
+    connect(MFG, &ui::FlexGrid::doubleClicked, this, [this] { core::guarded([this] { OnGridDoubleClick(); }); });
     connect(MFG, &ui::FlexGrid::keyPressed, this, [this](int key, Qt::KeyboardModifiers) {
-        if (key == Qt::Key_Delete) handled([this] { DeleteThroughService(); });
+        if (key == Qt::Key_Delete) core::guarded([this] { DeleteThroughService(); });
     });
     connect(MFG, &ui::FlexGrid::wheelTurned, this, [this](int delta) {
         // A sideways wheel has no vertical turn and must not scroll the list down.
-        if (delta != 0) handled([&] { MouseWheel(0, delta, 0, 0); });
+        if (delta != 0) core::guarded([&] { MouseWheel(0, delta, 0, 0); });
     });
 
     // Window load.
@@ -179,7 +160,7 @@ BasketList::BasketList(QWidget* parent) : QWidget(parent) {
                                  QStringLiteral("Статус"),
                                  QStringLiteral("КомЗай")};
     for (int c = 0; c < colCount; ++c) m.setText(0, c, headers[c]);
-    handled([this] { LoadList(); });
+    core::guarded([this] { LoadList(); });
     m.setColWidth(colKey, 0);
     MFG->refresh();
 }
@@ -234,7 +215,7 @@ void BasketList::LoadList() {
         }
         rs_->close();
     } catch (const std::exception& e) {
-        failure = reasonOf(e);
+        failure = core::errorText(e);
         try {
             if (rs_ && rs_->isOpen()) rs_->close();
         } catch (const std::exception&) {
@@ -343,7 +324,7 @@ void BasketList::DeleteOrder() {
         Global::Cn().execute(QStringLiteral("DELETE FROM TBL_APPS WHERE IND=") + n);
     } catch (const std::exception& e) {
         core::showMessage(
-            QStringLiteral("Не удалось удалить заявку ") + n + QStringLiteral(":\n") + reasonOf(e),
+            QStringLiteral("Не удалось удалить заявку ") + n + QStringLiteral(":\n") + core::errorText(e),
             QStringLiteral("Удаление"));
         return;
     }
@@ -454,12 +435,12 @@ bool BasketList::eventFilter(QObject* watched, QEvent* event) {
 
 void BasketList::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    handled([this] { FitToWindow(); });
+    core::guarded([this] { FitToWindow(); });
 }
 
 void BasketList::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    handled([this] {
+    core::guarded([this] {
         if (!placed_) {
             placed_ = true;
             if (QMdiSubWindow* sub = subWindow()) {

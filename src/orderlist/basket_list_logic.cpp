@@ -1,5 +1,7 @@
 #include "orderlist/basket_list_logic.h"
 
+#include "core/sql_text.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -10,12 +12,6 @@ const QString& captionOf(int state) {
     static const QString captions[] = {QString(), QStringLiteral("Новая"), QStringLiteral("Отложена"),
                                        QStringLiteral("Обработана")};
     return (state >= 1 && state <= 3) ? captions[state] : captions[0];
-}
-
-QString sqlText(const QString& s) {
-    QString out = s;
-    out.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return out;
 }
 
 }  // namespace
@@ -55,7 +51,7 @@ QString listStatement(const QString& stateFilter, const QDate& from, const QDate
 
 QString delAppStatement(const QString& orderNumber, const QString& userName) {
     return QStringLiteral("exec nom_command 'delApp', ") + orderNumber + QStringLiteral(", '") +
-           sqlText(userName) + QStringLiteral("'");
+           core::sql::escaped(userName) + QStringLiteral("'");
 }
 
 QString sngAppStatement(const QDate& from, const QDate& to, const QString& orderNumber) {

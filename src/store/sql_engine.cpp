@@ -209,9 +209,8 @@ int setError(sqlite3_vtab* vt, const QString& message) {
 }
 
 int setError(sqlite3_vtab* vt, const std::exception& e) {
-    if (const auto* err = dynamic_cast<const core::Error*>(&e)) return setError(vt, err->message());
     if (dynamic_cast<const std::bad_alloc*>(&e)) return SQLITE_NOMEM;
-    return setError(vt, QString::fromLocal8Bit(e.what()));
+    return setError(vt, core::errorText(e));
 }
 
 Table* tableOf(sqlite3_vtab* vt) {

@@ -11,6 +11,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "core/guard.h"
 #include "core/errors.h"
 #include "core/seams.h"
 #include "core/twips.h"
@@ -325,21 +326,6 @@ constexpr int kWheelRows = 3;  // rows per wheel notch
 const QColor kGridLine(0xD0, 0xD0, 0xD0);
 const QColor kFixedGridLine(0xA0, 0xA0, 0xA0);
 
-// Slots connected to the grid's signals belong to windows; whatever they let escape
-// must not unwind through Qt's event dispatch, so it ends here as a message to the operator.
-template <typename F>
-void guarded(F&& f) {
-    try {
-        f();
-    } catch (const core::Error& e) {
-        core::showMessage(e.message());
-    } catch (const std::exception& e) {
-        core::showMessage(QString::fromLocal8Bit(e.what()));
-    } catch (...) {
-        core::showMessage(QStringLiteral("Неизвестная ошибка"));
-    }
-}
-
 }  // namespace
 
 FlexGrid::FlexGrid(QWidget* parent) : QAbstractScrollArea(parent) {
@@ -592,7 +578,7 @@ void FlexGrid::scrollContentsBy(int, int) {
     if (v >= 0 && v < static_cast<int>(rowAxis_.visible.size())) model_.setTopRow(rowAxis_.visible[v]);
     if (h >= 0 && h < static_cast<int>(colAxis_.visible.size())) leftCol_ = colAxis_.visible[h];
     viewport()->update();
-    guarded([this] { emit scrolled(); });
+    core::guarded([this] { emit scrolled(); });
 }
 
 void FlexGrid::resizeEvent(QResizeEvent* e) {
@@ -823,7 +809,7 @@ void FlexGrid::mousePressEvent(QMouseEvent* e) {
     const Qt::MouseButton button = e->button();
     const Qt::KeyboardModifiers mods = e->modifiers();
     const QPoint pos = e->position().toPoint();
-    guarded([&] {
+    core::guarded([&] {
         // No scrolling here: a double click must land on the row its first press chose.
         if (mouseRow_ >= model_.fixedRows() && mouseCol_ >= model_.fixedCols())
             moveCurrent(mouseRow_, mouseCol_, false);
@@ -839,7 +825,7 @@ void FlexGrid::mouseReleaseEvent(QMouseEvent* e) {
     // The release that ends a double click is not a click of its own.
     const bool click = button == Qt::LeftButton && !suppressClick_;
     suppressClick_ = false;
-    guarded([&] {
+    core::guarded([&] {
         emit mouseReleased(button, mods, pos);
         if (click) emit clicked();
     });
@@ -849,7 +835,7 @@ void FlexGrid::mouseDoubleClickEvent(QMouseEvent* e) {
     updateMouseCell(e->position().toPoint());
     suppressClick_ = true;
     if (e->button() != Qt::LeftButton) return;
-    guarded([this] {
+    core::guarded([this] {
         // The press before it made the cell current already, unless the double click
         // came on its own (synthesised input).
         if (mouseRow_ >= model_.fixedRows() && mouseCol_ >= model_.fixedCols())
@@ -903,7 +889,7 @@ int FlexGrid::stepCol(int from, int delta) const {
 void FlexGrid::keyPressEvent(QKeyEvent* e) {
     const int key = e->key();
     const Qt::KeyboardModifiers mods = e->modifiers();
-    guarded([&] {
+    core::guarded([&] {
         emit keyPressed(key, mods);
         ensureLayout();
         const int row = model_.row(), col = model_.col();
@@ -950,7 +936,7 @@ void FlexGrid::keyPressEvent(QKeyEvent* e) {
 
 void FlexGrid::wheelEvent(QWheelEvent* e) {
     const int delta = e->angleDelta().y();
-    guarded([&] {
+    core::guarded([&] {
         emit wheelTurned(delta);
         if (!wheelScrolls_ || delta == 0) return;
         wheelRemainder_ += delta;
