@@ -22,11 +22,11 @@
 #include <memory>
 #include <vector>
 
-#include "app/global/global.h"
+#include "global/global.h"
 #include "basket/basket.h"
 #include "basket/comparison.h"
 #include "core/errors.h"
-#include "core/twips.h"
+#include "ui/twips.h"
 #include "db/central_link.h"
 #include "db/schema.h"
 #include "db/sync.h"

@@ -23,12 +23,12 @@
 #include <functional>
 #include <vector>
 
-#include "app/global/global.h"
+#include "global/global.h"
 #include "catalogue/catalogue_logic.h"
 #include "catalogue/positions.h"
 #include "core/errors.h"
 #include "core/helpers.h"
-#include "core/twips.h"
+#include "ui/twips.h"
 #include "store/dbf_connection.h"
 #include "ui/flexgrid.h"
 #include "ui/label_array.h"
@@ -238,8 +238,8 @@ int main(int argc, char** argv) {
             "IND_PST");
 
         // A full-HD screen, whatever the platform reports (offscreen has a small one).
-        core::setLogicalDpiForTests(96);
-        positions::setScreenSizeForTests(QSize(core::pxToTwips(1920), core::pxToTwips(1080)));
+        ui::setLogicalDpiForTests(96);
+        positions::setScreenSizeForTests(QSize(ui::pxToTwips(1920), ui::pxToTwips(1080)));
         positions w;
         w.resize(1280, 860);
         w.show();

@@ -1,7 +1,7 @@
 #include "app/command_line.h"
 
 #include "app/application.h"
-#include "app/global/global.h"
+#include "global/global.h"
 #include "app/mdi_zelvorin.h"
 #include "basket/dialogs.h"
 #include "catalogue/positions.h"

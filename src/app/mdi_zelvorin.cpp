@@ -1,6 +1,6 @@
 #include "app/mdi_zelvorin.h"
 
-#include "app/global/global.h"
+#include "global/global.h"
 #include "catalogue/positions.h"
 #include "core/guard.h"
 #include "core/errors.h"

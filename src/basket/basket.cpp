@@ -6,14 +6,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/global/global.h"
+#include "global/global.h"
 #include "basket/basket_layout.h"
 #include "basket/basket_print.h"
 #include "basket/dialogs.h"
 #include "core/guard.h"
 #include "core/helpers.h"
 #include "core/seams.h"
-#include "core/twips.h"
+#include "ui/twips.h"
 #include "ui/fit_columns.h"
 #include "ui/flexgrid.h"
 #include "ui/twips_layout.h"
@@ -170,10 +170,10 @@ basket::basket(QWidget* parent) : QDialog(parent) {
     ui::setGeometryTwips(*Command3, 0, 0, 930, kButtonHeight);
     ui::setGeometryTwips(*gbasket, kGridLeft, kGridTop, 8685, 3200);
 
-    setMinimumSize(core::twipsToPx(basket_layout::kMinWidth - basket_layout::kFrameWidth),
-                   core::twipsToPx(basket_layout::kMinHeight - basket_layout::kFrameHeight));
-    resize(core::twipsToPx(kStartWidth - basket_layout::kFrameWidth),
-           core::twipsToPx(kStartHeight - basket_layout::kFrameHeight));
+    setMinimumSize(ui::twipsToPx(basket_layout::kMinWidth - basket_layout::kFrameWidth),
+                   ui::twipsToPx(basket_layout::kMinHeight - basket_layout::kFrameHeight));
+    resize(ui::twipsToPx(kStartWidth - basket_layout::kFrameWidth),
+           ui::twipsToPx(kStartHeight - basket_layout::kFrameHeight));
 
     for (QObject* o : {static_cast<QObject*>(namek), static_cast<QObject*>(kl), static_cast<QObject*>(kt),
                        static_cast<QObject*>(cmbRekl), static_cast<QObject*>(cmbState)})
@@ -352,7 +352,7 @@ void basket::gbasket_DblClick() {
         // The highlight moved with its row; follow it.
         if (markedRow_ >= kFixedRows) {
             for (int r = kFixedRows; r < m.rows(); ++r) {
-                if (m.cellBackColor(r, kMarkCol) == core::bgr(kMarkColour)) {
+                if (m.cellBackColor(r, kMarkCol) == ui::bgr(kMarkColour)) {
                     markedRow_ = r;
                     break;
                 }
@@ -380,7 +380,7 @@ void basket::gbasket_DblClick() {
 void basket::paintRow(int row, bool marked) {
     ui::GridModel& m = gbasket->model();
     const std::optional<QColor> colour =
-        marked ? std::optional<QColor>(core::bgr(kMarkColour)) : std::nullopt;
+        marked ? std::optional<QColor>(ui::bgr(kMarkColour)) : std::nullopt;
     for (int c = 1; c < m.cols(); ++c) m.setCellBackColor(row, c, colour);
 }
 
@@ -446,8 +446,8 @@ void basket::Form_Resize() {
     if (windowState() & Qt::WindowMinimized) return;
     try {
         const basket_layout::Placement p =
-            basket_layout::place(core::pxToTwips(width()) + basket_layout::kFrameWidth,
-                                 core::pxToTwips(height()) + basket_layout::kFrameHeight);
+            basket_layout::place(ui::pxToTwips(width()) + basket_layout::kFrameWidth,
+                                 ui::pxToTwips(height()) + basket_layout::kFrameHeight);
         ui::setTopTwips(*oform, p.buttonsTop);
         ui::setTopTwips(*Command2, p.buttonsTop);
         ui::setTopTwips(*Command3, p.buttonsTop);

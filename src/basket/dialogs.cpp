@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "app/global/global.h"
+#include "global/global.h"
 #include "basket/basket.h"
 #include "basket/frmEd.h"
 

@@ -7,10 +7,10 @@
 #include <QPushButton>
 #include <cmath>
 
-#include "app/global/global.h"
+#include "global/global.h"
 #include "core/guard.h"
 #include "core/seams.h"
-#include "core/twips.h"
+#include "ui/twips.h"
 #include "ui/twips_layout.h"
 
 namespace {
@@ -69,7 +69,7 @@ frmEd::frmEd(QWidget* parent) : QDialog(parent) {
     ui::setGeometryTwips(*prim, 1500, 555, 3180, 345);
     ui::setGeometryTwips(*Command1, 2160, 1110, 1200, 390);
     ui::setGeometryTwips(*Command2, 3480, 1110, 1200, 390);
-    setFixedSize(core::twipsToPx(kWidth), core::twipsToPx(kHeight));
+    setFixedSize(ui::twipsToPx(kWidth), ui::twipsToPx(kHeight));
 
     connect(Command1, &QPushButton::clicked, this,
             [this] { core::guarded([this] { Command1_Click(); }); });

@@ -2,7 +2,7 @@
 
 #include <numeric>
 
-#include "core/twips.h"
+#include "ui/twips.h"
 #include "core/value.h"
 
 namespace catalogue {
@@ -150,7 +150,7 @@ Layout computeLayout(const LayoutInput& in) {
     out.descrWidth = W - 350;
 
     out.pricesHeight = 3070;
-    out.frame1Width = static_cast<int>(core::roundHalfEven(W * 0.3));
+    out.frame1Width = static_cast<int>(ui::roundHalfEven(W * 0.3));
     out.dgWidth = W - out.frame1Width - 550;
     // The columns share the width dg takes now, so that they fit it at once rather than
     // one resize late.

@@ -20,7 +20,7 @@
 #include "core/guard.h"
 #include "core/errors.h"
 #include "core/helpers.h"
-#include "core/twips.h"
+#include "ui/twips.h"
 #include "ui/fit_columns.h"
 #include "ui/flexgrid.h"
 #include "ui/label_array.h"
@@ -47,7 +47,7 @@ constexpr int kBasesTop = 300;  // bases inside Frame1, under Label8
 const QString kAddToBasket = QStringLiteral("Добавить в корзину");
 
 QColor bgr(uint32_t v) {
-    return core::bgr(v);
+    return ui::bgr(v);
 }
 
 // The basket pictures, drawn rather than loaded so that the program carries no image files.
@@ -138,7 +138,7 @@ positions::~positions() {
 void positions::buildControls() {
     const int W = kDesignW;
     const int H = kDesignH;
-    resize(core::twipsToPx(W), core::twipsToPx(H));
+    resize(ui::twipsToPx(W), ui::twipsToPx(H));
 
     for (int i = 0; i < 3; ++i) Shape3[i] = decoration(this, QStringLiteral("Shape3"), i);
     for (int i = 0; i < 2; ++i) Shape2[i] = decoration(this, QStringLiteral("Shape2"), i);
@@ -359,10 +359,10 @@ QRect positions::twips(const QWidget* w) const {
     const auto it = twips_.constFind(w);
     if (it != twips_.constEnd()) {
         const QRect& r = *it;
-        const int x0 = core::twipsToPx(r.x());
-        const int y0 = core::twipsToPx(r.y());
-        const QRect expected(x0, y0, std::max(core::twipsToPx(r.x() + r.width()) - x0, 0),
-                             std::max(core::twipsToPx(r.y() + r.height()) - y0, 0));
+        const int x0 = ui::twipsToPx(r.x());
+        const int y0 = ui::twipsToPx(r.y());
+        const QRect expected(x0, y0, std::max(ui::twipsToPx(r.x() + r.width()) - x0, 0),
+                             std::max(ui::twipsToPx(r.y() + r.height()) - y0, 0));
         if (expected == w->geometry()) return r;
     }
     return ui::geometryTwips(*w);
@@ -520,10 +520,10 @@ void positions::lb1_MouseMove(int index) {
         const QRect f1 = twips(frm1);
         int top = lb1_->top(index) + f1.y() - 240;
         // A long group list opened low in the window moves up rather than run off its bottom.
-        const int windowH = core::pxToTwips(height());
-        const int panelH = core::pxToTwips(frm2->height());
+        const int windowH = ui::pxToTwips(height());
+        const int panelH = ui::pxToTwips(frm2->height());
         if (top + panelH > windowH) top = std::max(0, windowH - panelH);
-        place(frm2, f1.x() + f1.width(), top, core::pxToTwips(frm2->width()), panelH);
+        place(frm2, f1.x() + f1.width(), top, ui::pxToTwips(frm2->width()), panelH);
         frm2->raise();
         frm2->show();
     } else {
@@ -821,16 +821,16 @@ void positions::resizeEvent(QResizeEvent* e) {
 
 void positions::Form_Resize() {
     catalogue::LayoutInput in;
-    in.W = core::pxToTwips(width());
-    in.H = core::pxToTwips(height());
+    in.W = ui::pxToTwips(width());
+    in.H = ui::pxToTwips(height());
     if (g_screenForTests.isValid()) {
         in.screenW = g_screenForTests.width();
         in.screenH = g_screenForTests.height();
     } else {
         const QScreen* scr = screen();
         const QRect avail = scr ? scr->availableGeometry() : QRect(0, 0, 1920, 1080);
-        in.screenW = core::pxToTwips(avail.width());
-        in.screenH = core::pxToTwips(avail.height());
+        in.screenW = ui::pxToTwips(avail.width());
+        in.screenH = ui::pxToTwips(avail.height());
     }
     const QWidget* top = window();
     in.mainMinimized = top != this && top->isMinimized();
@@ -852,8 +852,8 @@ void positions::Form_Resize() {
     const catalogue::Layout L = catalogue::computeLayout(in);
     if (L.frBasketLeft) setLeft(Fr_basket, *L.frBasketLeft);
     if (L.correctedSize) {
-        const QSize want(core::twipsToPx(L.correctedSize->width()),
-                         core::twipsToPx(L.correctedSize->height()));
+        const QSize want(ui::twipsToPx(L.correctedSize->width()),
+                         ui::twipsToPx(L.correctedSize->height()));
         if (sub)
             sub->resize(sub->size() + (want - size()));
         else

@@ -11,7 +11,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "app/global/global.h"
+#include "global/global.h"
 #include "core/seams.h"
 #include "store/connection.h"
 

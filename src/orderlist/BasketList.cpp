@@ -10,10 +10,10 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "app/global/global.h"
+#include "global/global.h"
 #include "core/guard.h"
 #include "core/errors.h"
-#include "core/twips.h"
+#include "ui/twips.h"
 #include "orderlist/basket_list_logic.h"
 #include "store/connection.h"
 #include "ui/fit_columns.h"
@@ -175,7 +175,7 @@ BasketList::~BasketList() {
 }
 
 QSize BasketList::sizeHint() const {
-    return QSize(core::twipsToPx(kDesignWidth), core::twipsToPx(kDesignHeight));
+    return QSize(ui::twipsToPx(kDesignWidth), ui::twipsToPx(kDesignHeight));
 }
 
 QMdiSubWindow* BasketList::subWindow() const {
@@ -464,7 +464,7 @@ void BasketList::FitToWindow() {
     };
     // The bounds are compared in pixels: 8000 twips is not a whole number of pixels, and
     // a window held at the bound must count as being at it.
-    const QSize bound(core::twipsToPx(kMinWidth), core::twipsToPx(kMinHeight));
+    const QSize bound(ui::twipsToPx(kMinWidth), ui::twipsToPx(kMinHeight));
 
     QSize outer = outerSize();
     const bool normal = !frame->isMinimized() && !frame->isMaximized();
@@ -476,8 +476,8 @@ void BasketList::FitToWindow() {
         outer = outerSize();
     }
     if (outer.width() < bound.width() || outer.height() < bound.height()) return;
-    const int w = std::max(core::pxToTwips(outer.width()), kMinWidth);
-    const int h = std::max(core::pxToTwips(outer.height()), kMinHeight);
+    const int w = std::max(ui::pxToTwips(outer.width()), kMinWidth);
+    const int h = std::max(ui::pxToTwips(outer.height()), kMinHeight);
     // The window's outer size counts its frame; the grid must still end inside the client area.
     const int clientW = ui::widthTwips(*this);
     const int clientH = ui::heightTwips(*this);

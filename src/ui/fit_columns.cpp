@@ -5,7 +5,7 @@
 #include <QSet>
 #include <algorithm>
 
-#include "core/twips.h"
+#include "ui/twips.h"
 #include "ui/flexgrid.h"
 
 namespace ui {
@@ -38,7 +38,7 @@ void FitColumns(FlexGrid& grid, QLabel& widthLabel, int boldRows) {
             measured[header].insert(t);
             widest = std::max(widest, (header ? bold : plain).horizontalAdvance(t));
         }
-        m.setColWidth(c, core::pxToTwips(widest) + 100);
+        m.setColWidth(c, ui::pxToTwips(widest) + 100);
     }
     grid.refresh();
 }

@@ -14,7 +14,7 @@
 #include "core/guard.h"
 #include "core/errors.h"
 #include "core/seams.h"
-#include "core/twips.h"
+#include "ui/twips.h"
 #include "core/value.h"
 
 namespace ui {
@@ -358,7 +358,7 @@ void FlexGrid::refresh() {
 int FlexGrid::rowPx(int row, int minHeaderPx, int minCellPx) const {
     const int h = model_.rowHeight(row);
     if (h <= 0) return 0;
-    const int px = std::max(core::twipsToPx(h), 1);
+    const int px = std::max(ui::twipsToPx(h), 1);
     if (h != GridModel::kDefaultRowHeight) return px;
     return std::max(px, row < model_.fixedRows() ? minHeaderPx : minCellPx);
 }
@@ -384,7 +384,7 @@ void FlexGrid::ensureLayout() const {
     build(rowAxis_, model_.rows(), model_.fixedRows(), [&](int r) { return rowPx(r, minHeader, minCell); });
     build(colAxis_, model_.cols(), model_.fixedCols(), [this](int c) {
         const int w = model_.colWidth(c);
-        return w <= 0 ? 0 : std::max(core::twipsToPx(w), 1);
+        return w <= 0 ? 0 : std::max(ui::twipsToPx(w), 1);
     });
 
     // The model changed without refresh(): the picture is right already, the scroll

@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "core/twips.h"
+#include "ui/twips.h"
 #include "ui/twips_layout.h"
 
 namespace ui {
@@ -92,19 +92,19 @@ void LabelArray::setTag(int i, int tag) {
 void LabelArray::setColors(int i, uint32_t back, uint32_t fore) {
     QLabel* l = at(i).label;
     QPalette p = l->palette();
-    p.setColor(QPalette::Window, core::bgr(back));
-    p.setColor(QPalette::WindowText, core::bgr(fore));
+    p.setColor(QPalette::Window, ui::bgr(back));
+    p.setColor(QPalette::WindowText, ui::bgr(fore));
     l->setPalette(p);
 }
 
 uint32_t LabelArray::backColor(int i) const {
     const Element* e = find(i);
-    return e ? core::toBgr(e->label->palette().color(QPalette::Window)) : 0;
+    return e ? ui::toBgr(e->label->palette().color(QPalette::Window)) : 0;
 }
 
 uint32_t LabelArray::foreColor(int i) const {
     const Element* e = find(i);
-    return e ? core::toBgr(e->label->palette().color(QPalette::WindowText)) : 0;
+    return e ? ui::toBgr(e->label->palette().color(QPalette::WindowText)) : 0;
 }
 
 int LabelArray::left(int i) const {
@@ -164,7 +164,7 @@ int LabelArray::indexOf(const QObject* o) const {
 int LabelArray::measure(const QString& text) const {
     const QFont f = parent_ ? parent_->font() : QFont();
     const QFontMetrics fm(f);
-    return core::pxToTwips(fm.horizontalAdvance(text) + 2 * kPaddingPx);
+    return ui::pxToTwips(fm.horizontalAdvance(text) + 2 * kPaddingPx);
 }
 
 int LabelArray::arrange(int n, int width) {

@@ -3,23 +3,23 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "core/twips.h"
+#include "ui/twips.h"
 
 namespace ui {
 namespace {
 
 int spanPx(int start, int length) {
-    return std::max(core::twipsToPx(start + std::max(length, 0)) - core::twipsToPx(start), 0);
+    return std::max(ui::twipsToPx(start + std::max(length, 0)) - ui::twipsToPx(start), 0);
 }
 
 }  // namespace
 
 void setGeometryTwips(QWidget& w, int left, int top, int width, int height) {
-    w.setGeometry(core::twipsToPx(left), core::twipsToPx(top), spanPx(left, width), spanPx(top, height));
+    w.setGeometry(ui::twipsToPx(left), ui::twipsToPx(top), spanPx(left, width), spanPx(top, height));
 }
 
 void moveTwips(QWidget& w, int left, int top) {
-    w.move(core::twipsToPx(left), core::twipsToPx(top));
+    w.move(ui::twipsToPx(left), ui::twipsToPx(top));
 }
 
 void resizeTwips(QWidget& w, int width, int height) {
@@ -35,24 +35,24 @@ void setHeightTwips(QWidget& w, int height) {
 }
 
 void setLeftTwips(QWidget& w, int left) {
-    w.move(core::twipsToPx(left), w.y());
+    w.move(ui::twipsToPx(left), w.y());
 }
 
 void setTopTwips(QWidget& w, int top) {
-    w.move(w.x(), core::twipsToPx(top));
+    w.move(w.x(), ui::twipsToPx(top));
 }
 
 int leftTwips(const QWidget& w) {
-    return core::pxToTwips(w.x());
+    return ui::pxToTwips(w.x());
 }
 int topTwips(const QWidget& w) {
-    return core::pxToTwips(w.y());
+    return ui::pxToTwips(w.y());
 }
 int widthTwips(const QWidget& w) {
-    return core::pxToTwips(w.width());
+    return ui::pxToTwips(w.width());
 }
 int heightTwips(const QWidget& w) {
-    return core::pxToTwips(w.height());
+    return ui::pxToTwips(w.height());
 }
 
 QRect geometryTwips(const QWidget& w) {

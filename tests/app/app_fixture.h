@@ -1,7 +1,7 @@
 #pragma once
 // Shared state guard and a built local database for the main window's tests.
 
-#include "app/global/global.h"
+#include "global/global.h"
 #include "db/central_fixture.h"
 #include "db/central_link.h"
 #include "db/schema.h"

@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "app/global/global.h"
+#include "global/global.h"
 #include "store/dbf_connection.h"
 #include "support/recording_connection.h"
 

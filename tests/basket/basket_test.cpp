@@ -24,7 +24,7 @@
 #include "basket/dialogs.h"
 #include "basket/frmEd.h"
 #include "basket_db.h"
-#include "core/twips.h"
+#include "ui/twips.h"
 #include "support/scripted_seams.h"
 #include "ui/flexgrid.h"
 #include "ui/twips_layout.h"
@@ -53,7 +53,7 @@ public:
 class BasketTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        core::setLogicalDpiForTests(96);
+        ui::setLogicalDpiForTests(96);
         savedSort_ = basket::sortAscending();
         basket::setSortAscending(false);
         db_.fillCatalogue();
@@ -61,7 +61,7 @@ protected:
     void TearDown() override {
         window_.reset();
         basket::setSortAscending(savedSort_);
-        core::setLogicalDpiForTests(0);
+        ui::setLogicalDpiForTests(0);
     }
 
     // The usual order: 4 t of rebar, 2.5 t of angle, 1 t of tube.
@@ -185,7 +185,7 @@ TEST_F(BasketTest, GridShowsTheComparisonWithHiddenKeysAndFittedColumns) {
     const QFontMetrics fm(bold);
     for (int c = 1; c < m.cols(); ++c) {
         for (int r = 1; r < kFixedRows; ++r)
-            EXPECT_LE(core::pxToTwips(fm.horizontalAdvance(m.text(r, c))), m.colWidth(c)) << r << "," << c;
+            EXPECT_LE(ui::pxToTwips(fm.horizontalAdvance(m.text(r, c))), m.colWidth(c)) << r << "," << c;
         EXPECT_EQ(m.fixedAlignment(c), Qt::AlignLeft | Qt::AlignVCenter);
     }
 }
@@ -338,7 +338,7 @@ TEST_F(BasketTest, OtherDoubleClicksDoNothing) {
 TEST_F(BasketTest, PressHighlightsOneRowAtATime) {
     threeLines();
     basket& w = open();
-    const QColor mark = core::bgr(basket::kMarkColour);
+    const QColor mark = ui::bgr(basket::kMarkColour);
     auto marked = [&](int row) {
         for (int c = 1; c < grid().cols(); ++c) {
             if (grid().cellBackColor(row, c) != mark) return false;
@@ -640,7 +640,7 @@ TEST_F(BasketTest, LayoutFollowsTheWindowDownToItsMinimum) {
     };
     const int px = 15;  // one pixel at 96 dpi: sizes pass through whole pixels
     for (const Case& c : cases) {
-        w.resize(core::twipsToPx(c.outerW - kFrameWidth), core::twipsToPx(c.outerH - kFrameHeight));
+        w.resize(ui::twipsToPx(c.outerW - kFrameWidth), ui::twipsToPx(c.outerH - kFrameHeight));
         QApplication::processEvents();
         EXPECT_GE(ui::widthTwips(w) + kFrameWidth, 9000 - px);
         EXPECT_NEAR(ui::widthTwips(*w.gbasket), c.gridW, px) << c.outerW;

@@ -11,7 +11,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/global/global.h"
+#include "global/global.h"
 #include "basket/dialogs.h"
 #include "support/scripted_seams.h"
 

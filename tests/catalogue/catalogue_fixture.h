@@ -9,9 +9,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include "app/global/global.h"
+#include "global/global.h"
 #include "catalogue/positions.h"
-#include "core/twips.h"
+#include "ui/twips.h"
 #include "store/dbf_connection.h"
 #include "support/recording_connection.h"
 
@@ -107,7 +107,7 @@ public:
         Global::setCn(std::move(cn_));
         Global::dialogs() = dialogs_;
         Global::CatalogueOpen = open_;
-        core::setLogicalDpiForTests(0);
+        ui::setLogicalDpiForTests(0);
         positions::setScreenSizeForTests(QSize());
     }
 

@@ -13,10 +13,10 @@
 #include <QTest>
 #include <array>
 
-#include "app/global/global.h"
+#include "global/global.h"
 #include "catalogue/catalogue_fixture.h"
 #include "catalogue/catalogue_logic.h"
-#include "core/twips.h"
+#include "ui/twips.h"
 #include "support/scripted_seams.h"
 #include "ui/flexgrid.h"
 #include "ui/label_array.h"
@@ -39,7 +39,7 @@ protected:
     // Builds the window on the database; tests with a database of their own call it again.
     void open() {
         w.reset();
-        core::setLogicalDpiForTests(96);
+        ui::setLogicalDpiForTests(96);
         positions::setScreenSizeForTests(QSize(28800, 16200));
         w = std::make_unique<positions>();
         w->show();
@@ -132,7 +132,7 @@ TEST_F(PositionsWindow, LoadListsEveryBaseMarkedUnderBoldGreenRegionRows) {
         EXPECT_TRUE(b.mergeRow(r));
         for (int c = 0; c < 4; ++c) {
             EXPECT_TRUE(b.cellBold(r, c));
-            EXPECT_EQ(b.cellBackColor(r, c), core::bgr(0x80FF80));
+            EXPECT_EQ(b.cellBackColor(r, c), ui::bgr(0x80FF80));
         }
     }
     EXPECT_FALSE(b.mergeRow(1));
@@ -304,7 +304,7 @@ TEST_F(PositionsWindow, SelectingARowHighlightsItAndShowsItsOffersByBand) {
     const int row = rowOf("100");
     clickCell(dg(), row, 1);
     ui::GridModel& m = dg()->model();
-    for (int c = 0; c < 4; ++c) EXPECT_EQ(m.cellBackColor(row, c), core::bgr(positions::kRowHighlight)) << c;
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(m.cellBackColor(row, c), ui::bgr(positions::kRowHighlight)) << c;
     EXPECT_EQ(opened(), (QStringList{catalogue::bandLimitsStatement("100"),
                                      catalogue::offersStatement("100", kAllBases)}));
     EXPECT_TRUE(prices()->isVisible());
@@ -327,7 +327,7 @@ TEST_F(PositionsWindow, SelectingARowHighlightsItAndShowsItsOffersByBand) {
     clickCell(dg(), other, 1);
     for (int c = 0; c < 4; ++c) {
         EXPECT_EQ(m.cellBackColor(row, c), std::nullopt);
-        EXPECT_EQ(m.cellBackColor(other, c), core::bgr(positions::kRowHighlight));
+        EXPECT_EQ(m.cellBackColor(other, c), ui::bgr(positions::kRowHighlight));
     }
     EXPECT_EQ(p.rowTexts(0), (QStringList{"", "Регион", "Город", "Организация", "Продукция", "Цена"}));
     EXPECT_EQ(p.rows(), 2);
@@ -342,7 +342,7 @@ TEST_F(PositionsWindow, AFreshListHighlightsWhicheverRowIsSelectedFirst) {
     EXPECT_FALSE(prices()->isVisible());
     db->cn().clearCalls();
     clickCell(dg(), 2, 1);
-    EXPECT_EQ(dg()->model().cellBackColor(2, 1), core::bgr(positions::kRowHighlight));
+    EXPECT_EQ(dg()->model().cellBackColor(2, 1), ui::bgr(positions::kRowHighlight));
     EXPECT_TRUE(prices()->isVisible());
     EXPECT_EQ(opened().size(), 2);
 }
@@ -555,7 +555,7 @@ TEST_F(PositionsWindow, ARightPressAddsThePositionAndOpensTheLineEditor) {
     EXPECT_EQ(menus.shownItems[0][0].text, QStringLiteral("Добавить в корзину"));
     EXPECT_EQ(menus.positions[0], QCursor::pos());
     // The press selected the row and showed its offers before the menu.
-    EXPECT_EQ(dg()->model().cellBackColor(row, 1), core::bgr(positions::kRowHighlight));
+    EXPECT_EQ(dg()->model().cellBackColor(row, 1), ui::bgr(positions::kRowHighlight));
     EXPECT_TRUE(prices()->isVisible());
 
     clsZak& order = Global::CurrentOrder();
@@ -648,7 +648,7 @@ TEST_F(PositionsWindow, AClickOnFreeSpaceClosesThePanelsButAClickOnTheTitleDoesN
     QTest::mouseClick(child<QLabel>("Label10"), Qt::LeftButton);
     EXPECT_TRUE(child<QGroupBox>("frm1")->isVisible());
     // Between the positions grid and the rule above the offers nothing stands.
-    const QPoint free(core::twipsToPx(100), w->height() - core::twipsToPx(4100));
+    const QPoint free(ui::twipsToPx(100), w->height() - ui::twipsToPx(4100));
     ASSERT_EQ(w->childAt(free), nullptr);
     QTest::mouseClick(w.get(), Qt::LeftButton, {}, free);
     EXPECT_FALSE(child<QGroupBox>("frm1")->isVisible());
@@ -659,22 +659,22 @@ TEST_F(PositionsWindow, AClickOnFreeSpaceClosesThePanelsButAClickOnTheTitleDoesN
 
 // The pixel rectangle a twips rectangle takes, edges converted.
 QRect px(int left, int top, int width, int height) {
-    const int x = core::twipsToPx(left), y = core::twipsToPx(top);
-    return QRect(x, y, core::twipsToPx(left + width) - x, core::twipsToPx(top + height) - y);
+    const int x = ui::twipsToPx(left), y = ui::twipsToPx(top);
+    return QRect(x, y, ui::twipsToPx(left + width) - x, ui::twipsToPx(top + height) - y);
 }
 
 TEST_F(PositionsWindow, LayoutOfA15000TwipsWideWindow) {
-    w->resize(core::twipsToPx(15000), core::twipsToPx(10500));
+    w->resize(ui::twipsToPx(15000), ui::twipsToPx(10500));
     QCoreApplication::processEvents();
     ASSERT_EQ(w->size(), QSize(1000, 700));
     const int H = 10500;
     EXPECT_EQ(child<QWidget>("Frame1")->geometry(), px(10250, 840, 4500, H - 5000));
     EXPECT_EQ(dg()->geometry(), px(150, 840, 9950, H - 5300));
-    EXPECT_EQ(child<QWidget>("Command3")->x(), core::twipsToPx(12770));
-    EXPECT_EQ(child<QWidget>("Fr_basket")->x(), core::twipsToPx(13750));
+    EXPECT_EQ(child<QWidget>("Command3")->x(), ui::twipsToPx(12770));
+    EXPECT_EQ(child<QWidget>("Fr_basket")->x(), ui::twipsToPx(13750));
     EXPECT_EQ(prices()->geometry(), px(150, H - 3885 + 240, 14600, 3070));
-    EXPECT_EQ(child<QWidget>("Label2")->y(), core::twipsToPx(H - 3885 + 20));
-    EXPECT_EQ(child<QWidget>("Line2")->y(), core::twipsToPx(H - 3885));
+    EXPECT_EQ(child<QWidget>("Label2")->y(), ui::twipsToPx(H - 3885 + 20));
+    EXPECT_EQ(child<QWidget>("Line2")->y(), ui::twipsToPx(H - 3885));
     EXPECT_EQ(child<QWidget>("zag")->width(), px(3050, 0, 7200, 0).width());
     const ui::GridModel& m = dg()->model();
     EXPECT_EQ((std::vector<int>{m.colWidth(0), m.colWidth(1), m.colWidth(2), m.colWidth(3)}),
@@ -684,7 +684,7 @@ TEST_F(PositionsWindow, LayoutOfA15000TwipsWideWindow) {
     EXPECT_EQ(bases()->width(), child<QWidget>("Frame1")->width());
 
     // Grown, the columns fill the wider grid at once and the mark column keeps its width.
-    w->resize(core::twipsToPx(18000), core::twipsToPx(12000));
+    w->resize(ui::twipsToPx(18000), ui::twipsToPx(12000));
     QCoreApplication::processEvents();
     EXPECT_EQ(child<QWidget>("Frame1")->geometry(), px(18000 - 5400 - 250, 840, 5400, 12000 - 5000));
     EXPECT_EQ(dg()->geometry(), px(150, 840, 12050, 12000 - 5300));
@@ -694,14 +694,14 @@ TEST_F(PositionsWindow, LayoutOfA15000TwipsWideWindow) {
 }
 
 TEST_F(PositionsWindow, ANormalWindowKeepsItsSizeBounds) {
-    w->resize(core::twipsToPx(9000), core::twipsToPx(7000));
+    w->resize(ui::twipsToPx(9000), ui::twipsToPx(7000));
     QCoreApplication::processEvents();
-    EXPECT_EQ(w->size(), QSize(core::twipsToPx(12000), core::twipsToPx(8500)));
+    EXPECT_EQ(w->size(), QSize(ui::twipsToPx(12000), ui::twipsToPx(8500)));
 
     positions::setScreenSizeForTests(QSize(13500, 9000));
-    w->resize(core::twipsToPx(15000), core::twipsToPx(10500));
+    w->resize(ui::twipsToPx(15000), ui::twipsToPx(10500));
     QCoreApplication::processEvents();
-    EXPECT_EQ(w->size(), QSize(core::twipsToPx(13500), core::twipsToPx(8500)));
+    EXPECT_EQ(w->size(), QSize(ui::twipsToPx(13500), ui::twipsToPx(8500)));
 }
 
 }  // namespace

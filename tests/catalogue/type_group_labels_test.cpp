@@ -6,10 +6,10 @@
 #include <QLabel>
 #include <QTest>
 
-#include "app/global/global.h"
+#include "global/global.h"
 #include "catalogue/catalogue_fixture.h"
 #include "catalogue/catalogue_logic.h"
-#include "core/twips.h"
+#include "ui/twips.h"
 #include "support/scripted_seams.h"
 #include "ui/label_array.h"
 #include "ui/twips_layout.h"
@@ -29,13 +29,13 @@ QStringList typeRows(int n, const QString& prefix = QStringLiteral("Тип ")) {
 class TypeGroupLabels : public ::testing::Test {
 protected:
     void SetUp() override {
-        core::setLogicalDpiForTests(96);
+        ui::setLogicalDpiForTests(96);
         frame = new QGroupBox(QStringLiteral("Тип продукции"), &window);
         frame->setGeometry(10, 10, 100, 100);
         labels = new ui::LabelArray(frame, QStringLiteral("lb"), 75, 240, 270, 255);
         window.resize(800, 600);
     }
-    void TearDown() override { core::setLogicalDpiForTests(0); }
+    void TearDown() override { ui::setLogicalDpiForTests(0); }
     void load(int16_t typeId) { Global::LoadTypeGroupLabels(typeId, *labels, *frame); }
     int visibleCount() const {
         int n = 0;
@@ -141,7 +141,7 @@ TEST(LongLists, TheCatalogueShowsFortyTypesAndFortyGroupsInsideTheWindow) {
                     .arg(i, 2, 10, QLatin1Char('0'));
     testcat::CatalogueDb db(data);
     testsupport::ScriptedMessages messages;
-    core::setLogicalDpiForTests(96);
+    ui::setLogicalDpiForTests(96);
     positions::setScreenSizeForTests(QSize(28800, 16200));
     positions w;
     w.show();

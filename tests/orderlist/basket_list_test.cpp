@@ -14,8 +14,8 @@
 #include <QTest>
 #include <QWheelEvent>
 
-#include "app/global/global.h"
-#include "core/twips.h"
+#include "global/global.h"
+#include "ui/twips.h"
 #include "orderlist/BasketList.h"
 #include "store/dbf_connection.h"
 #include "support/recording_connection.h"
@@ -42,7 +42,7 @@ class BasketListTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
-        core::setLogicalDpiForTests(96);
+        ui::setLogicalDpiForTests(96);
         real_ = store::openFolder(dir_.path());
         real_->execute(kCreateApps);
         real_->execute(kCreateApts);
@@ -67,7 +67,7 @@ protected:
         Global::CurrentOrder() = savedOrder_;
         Global::setCn(std::move(previousCn_));
         real_.reset();
-        core::setLogicalDpiForTests(0);
+        ui::setLogicalDpiForTests(0);
     }
 
     // state: a number, or nullptr for a blank column.
@@ -534,19 +534,19 @@ TEST_F(BasketListTest, SubWindowSitsAt100TwipsAndSpringsBackToItsBounds) {
     QMdiSubWindow* sub = area.addSubWindow(list);
     sub->show();
     QApplication::processEvents();
-    EXPECT_EQ(sub->pos(), QPoint(core::twipsToPx(100), core::twipsToPx(100)));
+    EXPECT_EQ(sub->pos(), QPoint(ui::twipsToPx(100), ui::twipsToPx(100)));
     // The designed client width; the designed height lies below the bound and springs back.
     EXPECT_EQ(list->width(), list->sizeHint().width());
-    EXPECT_EQ(sub->height(), core::twipsToPx(BasketList::kMinHeight));
+    EXPECT_EQ(sub->height(), ui::twipsToPx(BasketList::kMinHeight));
 
     sub->resize(200, 150);
     QApplication::processEvents();
-    EXPECT_GE(sub->width(), core::twipsToPx(BasketList::kMinWidth));
-    EXPECT_GE(sub->height(), core::twipsToPx(BasketList::kMinHeight));
+    EXPECT_GE(sub->width(), ui::twipsToPx(BasketList::kMinWidth));
+    EXPECT_GE(sub->height(), ui::twipsToPx(BasketList::kMinHeight));
     // At the narrowest width the clear button still keeps clear of "Вывести".
     EXPECT_GT(list->Command3->geometry().left(), list->Command4->geometry().right());
 
-    sub->resize(core::twipsToPx(12000), core::twipsToPx(6000));
+    sub->resize(ui::twipsToPx(12000), ui::twipsToPx(6000));
     QApplication::processEvents();
     // Within a pixel: twips seldom fall on whole pixels.
     EXPECT_NEAR(ui::widthTwips(*list->MFG), 12000 - 200, 15);

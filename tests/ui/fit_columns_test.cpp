@@ -7,7 +7,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 
-#include "core/twips.h"
+#include "ui/twips.h"
 #include "ui/flexgrid.h"
 
 namespace {
@@ -17,7 +17,7 @@ using ui::FlexGrid;
 class FitColumnsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        core::setLogicalDpiForTests(96);
+        ui::setLogicalDpiForTests(96);
         auto& m = grid.model();
         m.setCols(3);
         m.setRows(1);
@@ -27,13 +27,13 @@ protected:
         m.addItem("Москва\tii\t12");
         m.addItem("   Санкт-Петербург   \tWW\t1234567,89");
     }
-    void TearDown() override { core::setLogicalDpiForTests(0); }
+    void TearDown() override { ui::setLogicalDpiForTests(0); }
 
     int expectedWidth(const QString& text, bool bold, const QFont& sizeSource) const {
         QFont f = bold ? grid.headerFont() : grid.cellFont();
         f.setPointSizeF(sizeSource.pointSizeF());
         f.setBold(bold);
-        return core::pxToTwips(QFontMetrics(f).horizontalAdvance(text)) + 100;
+        return ui::pxToTwips(QFontMetrics(f).horizontalAdvance(text)) + 100;
     }
 
     FlexGrid grid;
@@ -88,7 +88,7 @@ TEST_F(FitColumnsTest, FittedTextsShowWithoutElision) {
     QFont cell = grid.font();
     label.setFont(cell);
     ui::FitColumns(grid, label, 1);
-    const int colPx = core::twipsToPx(grid.model().colWidth(0));
+    const int colPx = ui::twipsToPx(grid.model().colWidth(0));
     const int textPx = QFontMetrics(cell).horizontalAdvance("Санкт-Петербург");
     EXPECT_GE(colPx - textPx, 5) << "room for padding and the grid line";
 }

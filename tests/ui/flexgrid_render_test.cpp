@@ -8,7 +8,7 @@
 #include <QPixmap>
 #include <QTest>
 
-#include "core/twips.h"
+#include "ui/twips.h"
 #include "ui/fit_columns.h"
 #include "ui/flexgrid.h"
 
@@ -32,7 +32,7 @@ void fillSample(FlexGrid& grid) {
     m.setMergeRow(1, true);
     for (int c = 0; c < 6; ++c) {
         m.setCellBold(1, c, true);
-        m.setCellBackColor(1, c, core::bgr(0xC0FFC0));
+        m.setCellBackColor(1, c, ui::bgr(0xC0FFC0));
     }
     m.addItem("17\tМосковская обл.\tМосква\tСклад №1\tАрматура А500С ф12 11,7 м\t41250.5");
     m.addItem("4\tЛенинградская обл.\tСанкт-Петербург\tОсновная\tЛист г/к 3х1250х2500 ст3сп\t58900");
@@ -48,7 +48,7 @@ QColor pixelAt(const QImage& img, const QPoint& p) {
 }
 
 TEST(FlexGridRender, PaintsHeaderHighlightAndSelectionDistinctly) {
-    core::setLogicalDpiForTests(96);
+    ui::setLogicalDpiForTests(96);
     FlexGrid grid;
     grid.resize(760, 170);
     fillSample(grid);
@@ -56,7 +56,7 @@ TEST(FlexGridRender, PaintsHeaderHighlightAndSelectionDistinctly) {
     ui::FitColumns(grid, widthLabel, 1);
     auto& m = grid.model();
     const int highlighted = 3;
-    for (int c = 1; c < 6; ++c) m.setCellBackColor(highlighted, c, core::bgr(0xEBD6C2));
+    for (int c = 1; c < 6; ++c) m.setCellBackColor(highlighted, c, ui::bgr(0xEBD6C2));
     m.setRow(highlighted);
     m.setCol(1);
     m.setColSel(5);
@@ -81,11 +81,11 @@ TEST(FlexGridRender, PaintsHeaderHighlightAndSelectionDistinctly) {
     const QColor hl = grid.palette().color(QPalette::Active, QPalette::Highlight);
     EXPECT_NE(marked, plain);
     EXPECT_NE(marked, hl);
-    EXPECT_EQ(region, core::bgr(0xC0FFC0));
+    EXPECT_EQ(region, ui::bgr(0xC0FFC0));
     // Hidden column 0 takes no space: column 1 starts at the left edge.
     EXPECT_EQ(grid.cellRect(2, 1).left(), 0);
     EXPECT_TRUE(grid.cellRect(2, 0).isEmpty());
-    core::setLogicalDpiForTests(0);
+    ui::setLogicalDpiForTests(0);
 }
 
 }  // namespace

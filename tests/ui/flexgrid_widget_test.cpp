@@ -8,7 +8,7 @@
 #include <QWheelEvent>
 
 #include "core/errors.h"
-#include "core/twips.h"
+#include "ui/twips.h"
 #include "support/scripted_seams.h"
 #include "ui/flexgrid.h"
 
@@ -21,7 +21,7 @@ protected:
     static constexpr int kDataRows = 50;
 
     void SetUp() override {
-        core::setLogicalDpiForTests(96);
+        ui::setLogicalDpiForTests(96);
         grid.resize(400, 200);
         auto& m = grid.model();
         m.setCols(4);
@@ -32,7 +32,7 @@ protected:
         grid.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
     }
-    void TearDown() override { core::setLogicalDpiForTests(0); }
+    void TearDown() override { ui::setLogicalDpiForTests(0); }
 
     QPoint centre(int row, int col) {
         const QRect r = grid.cellRect(row, col);
@@ -324,7 +324,7 @@ TEST_F(FlexGridWidget, AnErrorInAHandlerBecomesAMessageNotACrash) {
 }
 
 TEST(FlexGridRowHeight, DefaultRowsGrowWithALargeFontOnly) {
-    core::setLogicalDpiForTests(96);
+    ui::setLogicalDpiForTests(96);
     FlexGrid grid;
     grid.resize(300, 300);
     grid.model().setRows(3);
@@ -333,10 +333,10 @@ TEST(FlexGridRowHeight, DefaultRowsGrowWithALargeFontOnly) {
     big.setPointSize(30);
     grid.setFont(big);
     grid.refresh();
-    EXPECT_GT(grid.cellRect(1, 0).height(), core::twipsToPx(ui::GridModel::kDefaultRowHeight));
-    EXPECT_EQ(grid.cellRect(2, 0).height(), core::twipsToPx(300)) << "an explicit height is kept";
+    EXPECT_GT(grid.cellRect(1, 0).height(), ui::twipsToPx(ui::GridModel::kDefaultRowHeight));
+    EXPECT_EQ(grid.cellRect(2, 0).height(), ui::twipsToPx(300)) << "an explicit height is kept";
     EXPECT_EQ(grid.model().rowHeight(1), ui::GridModel::kDefaultRowHeight);
-    core::setLogicalDpiForTests(0);
+    ui::setLogicalDpiForTests(0);
 }
 
 }  // namespace
@@ -344,7 +344,7 @@ TEST(FlexGridRowHeight, DefaultRowsGrowWithALargeFontOnly) {
 namespace {
 
 TEST(FlexGridScrollBars, ShowOnlyWhileTheRowsOrColumnsDoNotFit) {
-    core::setLogicalDpiForTests(96);
+    ui::setLogicalDpiForTests(96);
     ui::FlexGrid grid;
     grid.resize(300, 200);
     grid.model().setCols(2);
@@ -375,7 +375,7 @@ TEST(FlexGridScrollBars, ShowOnlyWhileTheRowsOrColumnsDoNotFit) {
     EXPECT_FALSE(grid.verticalScrollBar()->isVisible());
     EXPECT_FALSE(grid.horizontalScrollBar()->isVisible());
     EXPECT_EQ(grid.model().topRow(), 1);
-    core::setLogicalDpiForTests(0);
+    ui::setLogicalDpiForTests(0);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "core/twips.h"
+#include "ui/twips.h"
 
 namespace {
 
@@ -18,16 +18,16 @@ struct DpiCase {
 
 class TwipsPlacement : public ::testing::TestWithParam<DpiCase> {
 protected:
-    void TearDown() override { core::setLogicalDpiForTests(0); }
+    void TearDown() override { ui::setLogicalDpiForTests(0); }
 };
 
 TEST_P(TwipsPlacement, ConvertsOnceAtTheWidget) {
-    core::setLogicalDpiForTests(GetParam().dpi);
+    ui::setLogicalDpiForTests(GetParam().dpi);
     QWidget w;
     const QRect t = GetParam().twips;
     ui::setGeometryTwips(w, t.x(), t.y(), t.width(), t.height());
     EXPECT_EQ(w.geometry(), GetParam().px);
-    EXPECT_EQ(ui::geometryTwips(w).topLeft(), QPoint(core::pxToTwips(w.x()), core::pxToTwips(w.y())));
+    EXPECT_EQ(ui::geometryTwips(w).topLeft(), QPoint(ui::pxToTwips(w.x()), ui::pxToTwips(w.y())));
 }
 
 INSTANTIATE_TEST_SUITE_P(Dpis, TwipsPlacement,
@@ -39,17 +39,17 @@ INSTANTIATE_TEST_SUITE_P(Dpis, TwipsPlacement,
 
 TEST(TwipsLayout, WidgetsLaidEdgeToEdgeTouchAtAnyDpi) {
     for (double dpi : {96.0, 110.0, 120.0, 144.0, 157.0}) {
-        core::setLogicalDpiForTests(dpi);
+        ui::setLogicalDpiForTests(dpi);
         QWidget a, b;
         ui::setGeometryTwips(a, 107, 0, 2333, 100);
         ui::setGeometryTwips(b, 107 + 2333, 0, 1000, 100);
         EXPECT_EQ(a.geometry().right() + 1, b.geometry().left()) << "dpi " << dpi;
     }
-    core::setLogicalDpiForTests(0);
+    ui::setLogicalDpiForTests(0);
 }
 
 TEST(TwipsLayout, MoveAndResizeKeepTheOtherHalf) {
-    core::setLogicalDpiForTests(96);
+    ui::setLogicalDpiForTests(96);
     QWidget w;
     ui::setGeometryTwips(w, 150, 300, 1500, 600);
     ui::moveTwips(w, 3000, 1500);
@@ -67,7 +67,7 @@ TEST(TwipsLayout, MoveAndResizeKeepTheOtherHalf) {
     EXPECT_EQ(ui::heightTwips(w), 45);
     ui::resizeTwips(w, -100, 0);  // a negative size is no size
     EXPECT_EQ(w.size(), QSize(0, 0));
-    core::setLogicalDpiForTests(0);
+    ui::setLogicalDpiForTests(0);
 }
 
 }  // namespace

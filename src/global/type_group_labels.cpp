@@ -2,7 +2,7 @@
 #include <QGroupBox>
 #include <algorithm>
 
-#include "app/global/global.h"
+#include "global/global.h"
 #include "ui/label_array.h"
 #include "ui/twips_layout.h"
 

@@ -1,4 +1,4 @@
-#include "app/global/global.h"
+#include "global/global.h"
 
 #include "core/errors.h"
 

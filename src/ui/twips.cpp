@@ -1,9 +1,9 @@
-#include "core/twips.h"
+#include "ui/twips.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 
-namespace core {
+namespace ui {
 namespace {
 double g_pinnedDpi = 0;
 }
@@ -20,4 +20,4 @@ double logicalDpi() {
 
 void setLogicalDpiForTests(double dpi) { g_pinnedDpi = dpi; }
 
-}  // namespace core
+}  // namespace ui

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdint>
 
-namespace core {
+namespace ui {
 
 // The logical dpi used for conversions: the primary screen's when a GUI application
 // runs, else 96. Tests may pin it.
@@ -30,4 +30,4 @@ inline uint32_t toBgr(const QColor& c) {
 // Rounds half to the even neighbour (the layout's column scaling uses it).
 inline long roundHalfEven(double v) { return static_cast<long>(std::nearbyint(v)); }
 
-}  // namespace core
+}  // namespace ui
