@@ -9,7 +9,7 @@ packages=(
   libsqlite3-dev sqlite3
   libgtest-dev
   python3 python3-dbfread gdal-bin
-  xvfb xauth xdotool x11-apps imagemagick fonts-dejavu-core
+  xvfb xauth xdotool xclip x11-apps imagemagick fonts-dejavu-core
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -13,6 +13,7 @@
 #include "catalogue/positions.h"
 #include "ui/twips.h"
 #include "store/dbf_connection.h"
+#include "support/global_guard.h"
 #include "support/recording_connection.h"
 
 namespace testcat {
@@ -97,24 +98,13 @@ inline const QStringList& sampleData() {
     return s;
 }
 
-// Puts Cn, CurrentOrder, CatalogueOpen, the dialog seam, the dpi and the screen seam
-// back as they were.
-class GlobalGuard {
+// The shared state guard that also puts the dpi and the screen seam back.
+class GlobalGuard : public testsupport::GlobalGuard {
 public:
-    GlobalGuard() : cn_(Global::setCn(nullptr)), dialogs_(Global::dialogs()), open_(Global::CatalogueOpen) {}
     ~GlobalGuard() {
-        Global::CurrentOrder().Init();
-        Global::setCn(std::move(cn_));
-        Global::dialogs() = dialogs_;
-        Global::CatalogueOpen = open_;
         ui::setLogicalDpiForTests(0);
         positions::setScreenSizeForTests(QSize());
     }
-
-private:
-    std::unique_ptr<store::Connection> cn_;
-    Global::Dialogs dialogs_;
-    int16_t open_;
 };
 
 // A DB folder in a temporary directory, filled through the real store, installed as

@@ -8,15 +8,15 @@
 #
 #   road.sh BUILD_DIR [OUT_DIR]     (BUILD_DIR holds zelvorin, zelvorin-demo-gen, zelvorin-sql)
 #
-# Exits 77 (skipped) when Xvfb, xdotool or ImageMagick is missing.
+# Exits 77 (skipped) when Xvfb, xdotool, xclip or ImageMagick is missing.
 set -euo pipefail
 
 build="$(cd "${1:?usage: road.sh BUILD_DIR [OUT_DIR]}" && pwd)"
 out="${2:-$build/e2e-road}"
 
-for tool in Xvfb xdotool import convert; do
+for tool in Xvfb xdotool xclip import convert; do
   if ! command -v "$tool" > /dev/null; then
-    echo "SKIPPED: $tool is not installed (the road needs Xvfb, xdotool and ImageMagick)"
+    echo "SKIPPED: $tool is not installed (the road needs Xvfb, xdotool, xclip and ImageMagick)"
     exit 77
   fi
 done
@@ -150,6 +150,26 @@ glide() {
   done
 }
 
+# Puts a text into the focused field through the clipboard, then copies back what the field
+# holds and tries again until it is the text. Typing Cyrillic letters remaps a key for each
+# letter, and under load the program sometimes reads a letter before its key is mapped and
+# drops it; pasting needs only ctrl+a, ctrl+v and ctrl+c, which every keyboard map has.
+enter_text() {
+  local text="$1" held=""
+  for attempt in 1 2 3 4 5; do
+    printf '%s' "$text" | xclip -selection clipboard -i
+    xdotool key --delay 80 ctrl+a ctrl+v
+    sleep 0.3
+    printf '' | xclip -selection clipboard -i
+    xdotool key --delay 80 ctrl+a ctrl+c
+    sleep 0.3
+    held=$(xclip -selection clipboard -o 2> /dev/null || true)
+    [ "$held" = "$text" ] && return 0
+    say "the field holds \"$held\" instead of \"$text\" (attempt $attempt)"
+  done
+  return 1
+}
+
 double_click() {
   xdotool mousemove "$1" "$2"
   sleep 0.2
@@ -236,8 +256,7 @@ shot "position-menu"
 xdotool key Down Return
 editor=$(wait_window "Заказ позиции" 10) || fail "the line editor did not open"
 xdotool windowfocus --sync "$editor" 2> /dev/null || true
-xdotool type --delay 60 "3"
-sleep 0.3
+enter_text "3" || fail "the quantity could not be entered"
 shot "line-editor"
 xdotool key Return
 wait_window_gone "Заказ позиции" 10 || fail "the line editor did not close"
@@ -259,8 +278,7 @@ say "entering the client and saving"
 # The client field has the focus when the basket window opens.
 xdotool windowfocus --sync "$order" 2> /dev/null || true
 client="ООО Проверка дороги"
-xdotool type --delay 40 "$client"
-sleep 0.3
+enter_text "$client" || fail "the client could not be entered"
 shot "client-entered"
 # "Оформить заявку": the left button of the bottom row.
 xdotool mousemove --window "$order" 117 $((oh - 21)) click 1
@@ -272,12 +290,18 @@ wait_window_gone "Заявка" 10 || fail "the basket window did not close"
 
 # --- The order list ----------------------------------------------------------------
 say "opening the order list"
-xdotool windowfocus --sync "$main" 2> /dev/null || true
-xdotool key alt+Cyrillic_es
 # The list opens at the top left of the frame, over the catalogue: its grid header is then
-# the first header band on the left edge, above the catalogue's own.
+# the first header band on the left edge, above the catalogue's own. The menu's key is a
+# Cyrillic letter, which can be lost like a typed one: press it again now and then (a
+# second showing only brings the same window forward).
 deadline=$((SECONDS + 15))
+pressed=0
 while :; do
+  if [ $SECONDS -ge $pressed ]; then
+    xdotool windowfocus --sync "$main" 2> /dev/null || true
+    xdotool key alt+Cyrillic_es
+    pressed=$((SECONDS + 3))
+  fi
   peek
   if header=$(find_colour "rgb(212,208,200)" "60x160+11+35"); then
     read -r hx hy hw hh <<< "$header"
