@@ -5,14 +5,9 @@
 namespace app {
 
 bool deliverGuarded(const std::function<bool()>& deliver) {
-    try {
-        return deliver();
-    } catch (const std::exception& e) {
-        core::tellOperator(core::errorText(e));
-    } catch (...) {
-        core::tellOperator(core::unexpectedErrorText());
-    }
-    return false;
+    bool handled = false;
+    core::guarded([&] { handled = deliver(); });
+    return handled;
 }
 
 bool GuardedApplication::notify(QObject* receiver, QEvent* event) {

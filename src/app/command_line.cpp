@@ -72,11 +72,11 @@ CommandLine parseCommandLine(const QStringList& args) {
         } else if (i + 1 < args.size()) {
             *out = args.at(++i);
         } else {
-            cl.error = QStringLiteral("%1 needs a value").arg(opt);
+            cl.error = QStringLiteral("для %1 нужно значение").arg(opt);
             return;
         }
         if (out->isEmpty())
-            cl.error = QStringLiteral("%1 needs a value").arg(opt);
+            cl.error = QStringLiteral("для %1 нужно значение").arg(opt);
     };
     for (int i = 1; i < args.size() && cl.error.isEmpty(); ++i) {
         const QString a = args.at(i);
@@ -97,7 +97,7 @@ CommandLine parseCommandLine(const QStringList& args) {
         else if (a == QLatin1String("--help") || a == QLatin1String("-h"))
             help = true;
         else
-            cl.error = QStringLiteral("unknown argument: %1").arg(a);
+            cl.error = QStringLiteral("неизвестный аргумент: %1").arg(a);
     }
     if (!cl.error.isEmpty())
         return cl;
@@ -106,9 +106,9 @@ CommandLine parseCommandLine(const QStringList& args) {
     else if (version)
         cl.mode = CommandLine::Mode::Version;
     else if (sync && !cl.screenshot.isEmpty())
-        cl.error = QStringLiteral("--sync and --screenshot cannot be combined");
+        cl.error = QStringLiteral("--sync и --screenshot нельзя задать вместе");
     else if (sync && cl.central.isEmpty())
-        cl.error = QStringLiteral("--sync needs --central SOURCE to copy the reference tables from");
+        cl.error = QStringLiteral("для --sync нужен --central ИСТОЧНИК, откуда копировать справочные таблицы");
     else if (sync)
         cl.mode = CommandLine::Mode::Sync;
     else if (!cl.screenshot.isEmpty())
@@ -118,22 +118,22 @@ CommandLine parseCommandLine(const QStringList& args) {
 
 QString helpText() {
     return QStringLiteral(
-        "Usage: zelvorin [options]\n"
+        "Запуск: zelvorin [параметры]\n"
         "\n"
-        "Rolled-metal prices: the product catalogue with supplier offers, the basket and the orders.\n"
-        "Without options the program opens its main window on the folder DB beside the executable.\n"
+        "Цены на металлопрокат: каталог продукции с предложениями поставщиков, корзина и заявки.\n"
+        "Без параметров программа открывает главное окно на папке DB рядом с программой.\n"
         "\n"
-        "Options:\n"
-        "  --db DIR           use the database folder DIR instead of DB beside the executable\n"
-        "  --central SOURCE   the central trading database: an SQLite file, or an ODBC connection\n"
-        "                     string such as \"DRIVER={FreeTDS};SERVER=host;DATABASE=trade\"\n"
-        "  --sync             build the local database: create every table in the (empty) database\n"
-        "                     folder, creating the folder if needed, and copy every reference table\n"
-        "                     from the central database (needs --central); then exit\n"
-        "  --screenshot FILE  render the main window with the catalogue open to the PNG FILE and\n"
-        "                     exit; needs no display\n"
-        "  --version          print the version and exit\n"
-        "  --help             print this help and exit\n");
+        "Параметры:\n"
+        "  --db ПАПКА           папка базы данных вместо DB рядом с программой\n"
+        "  --central ИСТОЧНИК   центральная база данных: файл SQLite или строка подключения ODBC,\n"
+        "                       например \"DRIVER={FreeTDS};SERVER=host;DATABASE=trade\"\n"
+        "  --sync               построить локальную базу: создать все таблицы в (пустой) папке базы,\n"
+        "                       создав её при необходимости, скопировать все справочные таблицы\n"
+        "                       из центральной базы (нужен --central) и завершиться\n"
+        "  --screenshot ФАЙЛ    снять главное окно с открытым каталогом в PNG-файл и завершиться;\n"
+        "                       дисплей не нужен\n"
+        "  --version            показать версию и завершиться\n"
+        "  --help               показать эту справку и завершиться\n");
 }
 
 QString versionText() { return QStringLiteral("zelvorin ") + versionNumber(); }
@@ -208,7 +208,7 @@ int runScreenshot(const CommandLine& cl) {
                 QCoreApplication::processEvents();
             const QPixmap shot = w->grab();
             if (!shot.save(cl.screenshot, "PNG")) {
-                printErr(QStringLiteral("Cannot write the screenshot %1").arg(cl.screenshot));
+                printErr(QStringLiteral("Не удалось записать снимок окна в файл %1").arg(cl.screenshot));
                 code = 1;
             } else if (messages.shown > 0) {
                 code = 1;
@@ -225,7 +225,7 @@ int runSync(const CommandLine& cl) {
     try {
         std::unique_ptr<store::Connection> central = db::openCentralLink(cl.central);
         if (!QDir().mkpath(folder))
-            throw core::DbError(QStringLiteral("Cannot create the folder %1").arg(folder));
+            throw core::DbError(QStringLiteral("Не удалось создать папку %1").arg(folder));
         store::RoutedConnection cn(store::openFolder(folder), std::move(central));
         QSet<QString> all;
         for (const QString& t : db::referenceTables())
@@ -245,11 +245,11 @@ int runSync(const CommandLine& cl) {
         });
         finishLine();
     } catch (const db::SyncError& e) {
-        printErr(QStringLiteral("zelvorin: the synchronisation into %1 stopped.\nStatement: %2\nError: %3")
+        printErr(QStringLiteral("zelvorin: синхронизация в папку %1 остановлена.\nЗапрос: %2\nОшибка: %3")
                      .arg(QDir::toNativeSeparators(folder), e.statement(), e.reason()));
         return 1;
     } catch (const std::exception& e) {
-        printErr(QStringLiteral("zelvorin: the synchronisation into %1 failed: %2")
+        printErr(QStringLiteral("zelvorin: синхронизация в папку %1 не удалась: %2")
                      .arg(QDir::toNativeSeparators(folder), core::errorText(e)));
         return 1;
     }
@@ -263,7 +263,7 @@ int main(int argc, char** argv) {
     const CommandLine cl = parseCommandLine(args);
     if (!cl.error.isEmpty()) {
         printErr(QStringLiteral("zelvorin: ") + cl.error);
-        printErr(QStringLiteral("Try 'zelvorin --help'."));
+        printErr(QStringLiteral("Справка о параметрах: zelvorin --help"));
         return kUsageError;
     }
     switch (cl.mode) {

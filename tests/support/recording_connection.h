@@ -10,14 +10,11 @@
 //   ... code under test ...
 //   EXPECT_EQ(cn.statements(), QStringList{...});
 
-#include "store/connection.h"
-
-#include <QList>
-#include <QString>
 #include <QStringList>
 #include <memory>
-#include <utility>
 #include <vector>
+
+#include "store/connection.h"
 
 namespace testsupport {
 
@@ -34,7 +31,7 @@ public:
     bool isOpen() const override { return open_; }
     bool eof() const override { return !open_ || pos_ >= rows_.size(); }
     core::Value field(const QString& name) const override;
-    void moveNext() override;
+    void moveNext() override { pos_ += open_ && pos_ < rows_.size() ? 1 : 0; }
     void close() override { open_ = false; }
     // The names given, or else those of the first row.
     QStringList fieldNames() const override { return names_; }
@@ -48,13 +45,6 @@ private:
 
 class RecordingConnection final : public store::Connection {
 public:
-    enum class Kind { Execute, Open };
-    struct Call {
-        Kind kind;
-        QString sql;
-    };
-    // How a scripted answer or failure recognises its statement.
-    enum class Match { Exact, Prefix };
     static constexpr int kForever = -1;
 
     // forward (not owned), when given, receives every statement that no script answers
@@ -63,51 +53,54 @@ public:
 
     // Scripted answers to open(). A keyed answer serves the statements it matches,
     // `times` times (kForever: always); answers with the same key serve in the order
-    // given. A query that no keyed answer matches takes the next answer of the
-    // in-order queue (answerNext), then goes to the forward connection, and otherwise
-    // gets an empty result (or, when strict, a DbError).
-    void answer(const QString& sql, Rows rows, int times = 1);
-    void answerPrefix(const QString& prefix, Rows rows, int times = 1);
-    void answerNext(Rows rows);
+    // given. A query that no answer matches goes to the forward connection, and otherwise
+    // gets an empty result.
+    void answer(const QString& sql, Rows rows, int times = 1) { add(answers_, sql, false, times, rows); }
+    void answerPrefix(const QString& sql, Rows rows, int times = 1) { add(answers_, sql, true, times, rows); }
     // Makes matching statements (execute or open) throw core::DbError(message) after
     // being recorded, `times` times.
-    void fail(const QString& sql, const QString& message = QStringLiteral("scripted failure"), int times = 1);
-    void failPrefix(const QString& prefix, const QString& message = QStringLiteral("scripted failure"),
-                    int times = 1);
-    // Unscripted queries without a forward connection fail instead of answering empty.
-    void setStrict(bool strict) { strict_ = strict; }
+    void fail(const QString& sql, const QString& msg = {}, int times = 1) {
+        add(failures_, sql, false, times, {}, msg);
+    }
+    void failPrefix(const QString& sql, const QString& msg = {}, int times = 1) {
+        add(failures_, sql, true, times, {}, msg);
+    }
 
     void execute(const QString& sql) override;
     std::unique_ptr<store::RecordSet> open(const QString& sql) override;
 
     // What was sent, in order.
-    const QList<Call>& calls() const { return calls_; }
-    QStringList statements() const;  // execute and open alike
-    QStringList executed() const;
-    QStringList opened() const;
+    // (opened, statement) pairs: false for execute, true for open.
+    const QList<std::pair<bool, QString>>& calls() const { return calls_; }
+    QStringList statements() const { return sqlOf(true, true); }  // execute and open alike
+    QStringList executed() const { return sqlOf(true, false); }
+    QStringList opened() const { return sqlOf(false, true); }
     void clearCalls() { calls_.clear(); }
     // Scripted answers and failures that were never used (to assert a script ran out).
     int unusedAnswers() const;
 
 private:
+    // A scripted answer or failure: it serves the statements equal to its key, or starting
+    // with it, `times` more times (-1: always).
     struct Script {
         QString key;
-        Match match;
+        bool prefix;
         int times;
         Rows rows;
         QString message;
-        bool matches(const QString& sql) const;
     };
+    static void add(std::vector<Script>& to, const QString& key, bool prefix, int times, Rows rows,
+                    const QString& msg = {}) {
+        to.push_back(
+            {key, prefix, times, std::move(rows), msg.isEmpty() ? QStringLiteral("scripted failure") : msg});
+    }
     static Script* take(std::vector<Script>& scripts, const QString& sql);
-    void maybeFail(const QString& sql);
+    QStringList sqlOf(bool executes, bool opens) const;
 
     store::Connection* forward_;
     std::vector<Script> answers_;
     std::vector<Script> failures_;
-    std::vector<Rows> queue_;
-    size_t queuePos_ = 0;
-    bool strict_ = false;
-    QList<Call> calls_;
+    QList<std::pair<bool, QString>> calls_;
 };
 
 }  // namespace testsupport
