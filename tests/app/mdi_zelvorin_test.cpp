@@ -17,7 +17,7 @@
 namespace {
 
 TEST(MainCaption, FixedTextFollowedByThePlainVersionNumbers) {
-    EXPECT_EQ(mainCaption(1, 2, 30), " Цены на металлопрокат    ver. 1.2.30");
+    EXPECT_EQ(mainCaption(1, 2, 3), " Цены на металлопрокат    ver. 1.2.3");
 }
 
 class MainWindow : public ::testing::Test {
