@@ -164,7 +164,10 @@ enter_text() {
     xdotool key --delay 80 ctrl+a ctrl+c
     sleep 0.3
     held=$(xclip -selection clipboard -o 2> /dev/null || true)
-    [ "$held" = "$text" ] && return 0
+    if [ "$held" = "$text" ]; then
+      xdotool key End
+      return 0
+    fi
     say "the field holds \"$held\" instead of \"$text\" (attempt $attempt)"
   done
   return 1
