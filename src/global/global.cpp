@@ -13,7 +13,7 @@ int16_t CatalogueOpen = 0;
 
 store::Connection& Cn() {
     if (!g_cn)
-        throw core::DbError(QStringLiteral("The database connection is not open."));
+        throw core::DbError(QStringLiteral("Соединение с базой данных не открыто."));
     return *g_cn;
 }
 
