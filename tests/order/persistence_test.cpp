@@ -7,7 +7,6 @@
 #include "support/recording_connection.h"
 #include "support/scripted_seams.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -88,8 +87,7 @@ TEST_F(OrderPersistence, FirstSaveIntoEmptyTablesTakesNumberOne) {
                                         "DELETE FROM TBL_APTS WHERE IND_APP=1", kMaxApts, newLine(1, 1),
                                         "UPDATE TBL_APTS SET IND_PST=501, VL=2.5 WHERE IND=1", notesCleanup(1),
                                         "INSERT INTO TBL_APTN(IND, PRIM) VALUES(1, 'резка')"}));
-    EXPECT_EQ(order.norder, 1);
-    EXPECT_TRUE(order.order_is_locked);
+    EXPECT_EQ(QList<int>({order.norder, order.order_is_locked}), QList<int>({1, 1}));
     EXPECT_EQ(order.create_date, m.captured(3) + "." + m.captured(2) + "." + m.captured(1));
     EXPECT_EQ(order.Field("pos"), Value::int16(-1)) << "the walk leaves no current line";
 }
@@ -116,40 +114,30 @@ TEST_F(OrderPersistence, ResaveKeepsStoredLinesAndNumbersEachNewOne) {
                            "UPDATE TBL_APTS SET IND_PST=15, VL=5 WHERE IND=32", notesCleanup(5)}));
 }
 
-// Only a record that exists gives the order its number: a save that failed before would
-// otherwise have the next one update a record that is not there.
-TEST_F(OrderPersistence, FailedSaveKeepsTheNumberOnlyOnceTheRecordExists) {
-    const struct { const char* failing; int norder; } cases[] = {{"INSERT INTO TBL_APPS(", 0}, {"UPDATE TBL_APPS", 7}};
+// Only a record that exists gives the order its number, and only a stored line keeps its own:
+// the next save must insert what a failed one did not, and update what it did.
+TEST_F(OrderPersistence, FailedSaveKeepsOnlyTheNumbersOfWhatWasStored) {
+    const struct { const char* failing; int before, after, line; } cases[] = {{"INSERT INTO TBL_APPS(", 0, 0, 0},
+        {"UPDATE TBL_APPS", 0, 7, 0}, {"INSERT INTO TBL_APTS", 2, 2, 0}, {"UPDATE TBL_APTS", 2, 2, 5}};
     for (const auto& c : cases) {
         RecordingConnection rec;
         order.Clear();
+        order.create_date.clear();
         order.setConnection(&rec);
+        order.norder = c.before;
+        addLine(order, 1, 1);
         rec.answer(kMaxApps, maxInd(6), RecordingConnection::kForever);
+        rec.answer(kMaxApts, maxInd(4), RecordingConnection::kForever);
         rec.failPrefix(c.failing);
         EXPECT_THROW(order.SaveOrder(), core::DbError);
-        EXPECT_EQ(QList<int>({order.norder, order.order_is_locked}), QList<int>({c.norder, c.norder > 0}));
-        EXPECT_EQ(order.create_date.isEmpty(), c.norder == 0) << c.failing;
+        const bool inserted = c.before == 0 && c.after > 0;
+        EXPECT_EQ(QList<int>({order.norder, order.order_is_locked, order.create_date.isEmpty()}),
+                  QList<int>({c.after, inserted, !inserted})) << c.failing;
+        EXPECT_EQ(linesOf(order), QStringList{QStringLiteral("%1:1:1:").arg(c.line)}) << c.failing;
         rec.clearCalls();
         order.SaveOrder();
-        EXPECT_EQ(order.norder, 7);
-        EXPECT_EQ(rec.statements().mid(c.norder ? 0 : 2),
-                  (QStringList{headerUpdate(7), "DELETE FROM TBL_APTS WHERE IND_APP=7", notesCleanup(7)}));
-    }
-}
-
-TEST_F(OrderPersistence, FailedLineStatementLeavesTheLineNumberAsStored) {
-    const struct { const char* failing; int32_t indTbl; } cases[] = {{"INSERT INTO TBL_APTS", 0}, {"UPDATE TBL_APTS", 5}};
-    for (const auto& c : cases) {
-        RecordingConnection rec;
-        order.Init();
-        order.setConnection(&rec);
-        order.norder = 2;
-        addLine(order, 1, 1);
-        rec.answer(kMaxApts, maxInd(4));
-        rec.failPrefix(c.failing);
-        EXPECT_THROW(order.SaveOrder(), core::DbError) << c.failing;
-        order.MoveFirst();
-        EXPECT_EQ(order.Field("ind_tbl"), Value::int32(c.indTbl)) << c.failing;
+        EXPECT_EQ(rec.statements().count(kMaxApps), c.after == 0 ? 1 : 0) << c.failing;
+        EXPECT_EQ(linesOf(order), QStringList{"5:1:1:"}) << c.failing;
     }
 }
 
@@ -171,52 +159,41 @@ TEST_F(OrderPersistence, LoadReadsHeaderLinesAndNotes) {
     EXPECT_EQ(QStringList({QString::number(order.norder), QString::number(order.state), order.contr,
                            order.contact_face, order.contact_face_tel, order.Comment, order.rekl, order.create_date}),
               (QStringList{"12", "2", "Клиент", "", "+7 900", "", "газета", "05.03.2024"}));
-    EXPECT_FALSE(order.order_is_locked);
     EXPECT_EQ(linesOf(order), (QStringList{"30:501:2.5:", "28:502:0:кромка"}));
 }
 
-TEST_F(OrderPersistence, ClearSendsTheReleaseOnlyForALockedExchangeOrder) {
+// The release of an exchange order goes to the central link, only for a locked one; refused,
+// or without a central link, it leaves the order as it was. The local store never sees it.
+TEST(OrderRelease, GoesToTheCentralLinkOnlyForALockedExchangeOrder) {
+    auto local = std::make_unique<RecordingConnection>();
+    auto central = std::make_unique<RecordingConnection>();
+    RecordingConnection* localLog = local.get();
+    RecordingConnection* centralLog = central.get();
+    store::RoutedConnection cn(std::move(local), std::move(central));
+    clsZak order;
+    order.Init();
+    order.setConnection(&cn);
     const struct { bool locked; int32_t ind; bool sends; } cases[] = {{true, 15, true}, {true, 0, false}, {false, 15, false}, {true, -3, false}};
     for (const auto& c : cases) {
-        cn.clearCalls();
+        centralLog->clearCalls();
         order.order_is_locked = c.locked;
         order.order_ind = c.ind;
         order.Clear();
-        EXPECT_EQ(cn.statements(), c.sends ? QStringList{"exec nom_command 'unlockApp', 15"} : QStringList{})
-            << c.locked << " " << c.ind;
+        EXPECT_EQ(centralLog->statements(), c.sends ? QStringList{"exec nom_command 'unlockApp', 15"} : QStringList{});
         EXPECT_EQ(order.order_ind, 0);
     }
-}
-
-// A refused release (no exchange service, or no central link behind the routed connection)
-// leaves the order as it was, and the local store never sees the command.
-TEST(OrderRelease, RefusedReleaseLeavesTheOrderAsItWas) {
-    for (bool withCentral : {true, false}) {
-        auto local = std::make_unique<RecordingConnection>();
-        auto central = std::make_unique<RecordingConnection>();
-        RecordingConnection* localLog = local.get();
-        central->failPrefix("exec nom_command", "no exchange service", RecordingConnection::kForever);
-        store::RoutedConnection cn(std::move(local), withCentral ? std::move(central) : nullptr);
-        clsZak order;
-        order.Init();
-        order.setConnection(&cn);
-        order.InsertRow();
+    centralLog->failPrefix("exec nom_command", "no exchange service");
+    order.InsertRow();
+    for (int refusal = 0; refusal < 2; ++refusal) {  // refused, then no central link at all
         order.order_is_locked = true;
         order.order_ind = 31;
-        order.contr = "c";
-        EXPECT_THROW(order.Clear(), core::DbError);
         EXPECT_THROW(order.LoadOrder(3), core::DbError);
-        EXPECT_TRUE(localLog->statements().isEmpty()) << withCentral;
-        EXPECT_EQ(QStringList({QString::number(order.order_ind), order.contr, QString::number(order.RecordCount())}),
-                  (QStringList{"31", "c", "1"}));
+        EXPECT_EQ(QList<int>({order.order_ind, order.RecordCount()}), QList<int>({31, 1}));
+        cn.setCentral(nullptr);
     }
-}
-
-TEST(OrderWithoutConnection, StatementsFailWithADbError) {
-    clsZak order;
-    order.Init();
+    EXPECT_TRUE(localLog->statements().isEmpty());
+    order.setConnection(nullptr);
     EXPECT_THROW(order.SaveOrder(), core::DbError);
-    EXPECT_THROW(order.LoadOrder(1), core::DbError);
 }
 
 // --- real tables in a scratch folder ---------------------------------------------------
