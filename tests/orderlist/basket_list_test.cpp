@@ -341,6 +341,9 @@ TEST_F(BasketListTest, DeletingTheOnlyOrderRemovesLinesThenHeaderAndKeepsAPlaceh
     addLine(1, 7, 100, 1);
     addLine(2, 8, 100, 1);
     addLine(3, 7, 101, 2);
+    real_->execute(QStringLiteral("CREATE TABLE TBL_APTN (IND int,PRIM varchar(254))"));
+    for (int line : {1, 2, 3})
+        real_->execute(QStringLiteral("INSERT INTO TBL_APTN(IND, PRIM) VALUES(%1, 'note')").arg(line));
     open();
     load(kSep26, kSep26);
     local_->clearCalls();
@@ -350,10 +353,13 @@ TEST_F(BasketListTest, DeletingTheOnlyOrderRemovesLinesThenHeaderAndKeepsAPlaceh
     ASSERT_EQ(messages_.shown.size(), 1);
     EXPECT_EQ(messages_.shown[0].text, kAskDeleteOrder);
     EXPECT_EQ(messages_.shown[0].title, QStringLiteral("Удаление"));
-    EXPECT_EQ(local_->executed(), (QStringList{QStringLiteral("DELETE FROM TBL_APTS WHERE IND_APP=7"),
+    EXPECT_EQ(local_->executed(), (QStringList{QStringLiteral("DELETE FROM TBL_APTN WHERE IND IN (SELECT IND FROM "
+                                                              "TBL_APTS WHERE IND_APP=7)"),
+                                               QStringLiteral("DELETE FROM TBL_APTS WHERE IND_APP=7"),
                                                QStringLiteral("DELETE FROM TBL_APPS WHERE IND=7")}));
     EXPECT_EQ(storedNumbers(QStringLiteral("SELECT * FROM TBL_APPS")), QStringList{"8"});
     EXPECT_EQ(storedNumbers(QStringLiteral("SELECT * FROM TBL_APTS")), QStringList{"2"});
+    EXPECT_EQ(storedNumbers(QStringLiteral("SELECT * FROM TBL_APTN")), QStringList{"2"}) << "notes go with their lines";
     ASSERT_EQ(grid().rows(), 2);
     EXPECT_EQ(grid().rowHeight(1), 0);
     EXPECT_EQ(grid().text(1, BasketList::colKey), QString());
