@@ -1,48 +1,27 @@
 #include "core/value.h"
 
-#include "core/errors.h"
-
 #include <QLocale>
 #include <cmath>
 #include <limits>
 
+#include "core/errors.h"
+
 namespace core {
 
-Value Value::null() {
+Value Value::make(Kind k, int32_t i, double d, const QString& s) {
     Value v;
-    v.kind_ = Kind::Null;
+    v.kind_ = k;
+    v.i_ = i;
+    v.d_ = d;
+    v.s_ = s;
     return v;
 }
-Value Value::int16(int16_t x) {
-    Value v;
-    v.kind_ = Kind::Int16;
-    v.i_ = x;
-    return v;
-}
-Value Value::int32(int32_t x) {
-    Value v;
-    v.kind_ = Kind::Int32;
-    v.i_ = x;
-    return v;
-}
-Value Value::dbl(double x) {
-    Value v;
-    v.kind_ = Kind::Double;
-    v.d_ = x;
-    return v;
-}
-Value Value::boolean(bool x) {
-    Value v;
-    v.kind_ = Kind::Bool;
-    v.i_ = x ? -1 : 0;
-    return v;
-}
-Value Value::text(const QString& x) {
-    Value v;
-    v.kind_ = Kind::Text;
-    v.s_ = x;
-    return v;
-}
+Value Value::null() { return make(Kind::Null); }
+Value Value::int16(int16_t x) { return make(Kind::Int16, x); }
+Value Value::int32(int32_t x) { return make(Kind::Int32, x); }
+Value Value::dbl(double x) { return make(Kind::Double, 0, x); }
+Value Value::boolean(bool x) { return make(Kind::Bool, x ? -1 : 0); }
+Value Value::text(const QString& x) { return make(Kind::Text, 0, 0.0, x); }
 Value::Value(int v) : kind_(Kind::Int32), i_(v) {}
 Value::Value(double v) : kind_(Kind::Double), d_(v) {}
 Value::Value(const QString& v) : kind_(Kind::Text), s_(v) {}
@@ -92,6 +71,13 @@ QString doubleToText(double v, QChar decimalPoint) {
 
 namespace {
 
+ConversionError nullError(const char* what) {
+    return ConversionError(
+        QStringLiteral("Пустое значение (NULL) нельзя преобразовать в %1.").arg(QString::fromUtf8(what)));
+}
+
+ConversionError notNumber(const QString& text) { return ConversionError(QStringLiteral("«%1» — не число.").arg(text)); }
+
 double roundHalfEven(double d) { return std::nearbyint(d); }  // default rounding mode is to-nearest-even
 
 int64_t toWhole(const Value& v, int64_t lo, int64_t hi, const char* what) {
@@ -100,7 +86,7 @@ int64_t toWhole(const Value& v, int64_t lo, int64_t hi, const char* what) {
     case Value::Kind::Empty:
         return 0;
     case Value::Kind::Null:
-        throw ConversionError(QStringLiteral("A null value cannot be converted to %1.").arg(QLatin1String(what)));
+        throw nullError(what);
     case Value::Kind::Int16:
     case Value::Kind::Int32:
     case Value::Kind::Bool:
@@ -111,25 +97,25 @@ int64_t toWhole(const Value& v, int64_t lo, int64_t hi, const char* what) {
         break;
     case Value::Kind::Text:
         if (!parseNumber(v.rawText(), &d))
-            throw ConversionError(QStringLiteral("\"%1\" is not a number.").arg(v.rawText()));
+            throw notNumber(v.rawText());
         break;
     }
     d = roundHalfEven(d);
     if (!std::isfinite(d) || d < static_cast<double>(lo) || d > static_cast<double>(hi))
-        throw ConversionError(QStringLiteral("%1 does not fit %2.").arg(v.toText(), QLatin1String(what)));
+        throw ConversionError(QStringLiteral("Число %1 не помещается в %2.").arg(v.toText(), QString::fromUtf8(what)));
     return static_cast<int64_t>(d);
 }
 
 }  // namespace
 
 int16_t Value::toInt16() const {
-    return static_cast<int16_t>(toWhole(*this, std::numeric_limits<int16_t>::min(),
-                                        std::numeric_limits<int16_t>::max(), "a 16-bit integer"));
+    return static_cast<int16_t>(
+        toWhole(*this, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max(), "целое из 16 бит"));
 }
 
 int32_t Value::toInt32() const {
-    return static_cast<int32_t>(toWhole(*this, std::numeric_limits<int32_t>::min(),
-                                        std::numeric_limits<int32_t>::max(), "a 32-bit integer"));
+    return static_cast<int32_t>(
+        toWhole(*this, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), "целое из 32 бит"));
 }
 
 double Value::toDouble() const {
@@ -137,7 +123,7 @@ double Value::toDouble() const {
     case Kind::Empty:
         return 0.0;
     case Kind::Null:
-        throw ConversionError(QStringLiteral("A null value cannot be converted to a number."));
+        throw nullError("число");
     case Kind::Int16:
     case Kind::Int32:
     case Kind::Bool:
@@ -147,7 +133,7 @@ double Value::toDouble() const {
     case Kind::Text: {
         double d = 0;
         if (!parseNumber(s_, &d))
-            throw ConversionError(QStringLiteral("\"%1\" is not a number.").arg(s_));
+            throw notNumber(s_);
         return d;
     }
     }
@@ -159,7 +145,7 @@ bool Value::toBool() const {
     case Kind::Empty:
         return false;
     case Kind::Null:
-        throw ConversionError(QStringLiteral("A null value cannot be converted to a boolean."));
+        throw nullError("логическое значение");
     case Kind::Int16:
     case Kind::Int32:
     case Kind::Bool:
@@ -174,7 +160,7 @@ bool Value::toBool() const {
             return false;
         double d = 0;
         if (!parseNumber(t, &d))
-            throw ConversionError(QStringLiteral("\"%1\" is not a boolean.").arg(s_));
+            throw ConversionError(QStringLiteral("«%1» — не логическое значение.").arg(s_));
         return d != 0.0;
     }
     }

@@ -20,10 +20,10 @@ public:
     static Value boolean(bool v);
     static Value text(const QString& v);
     // Convenience constructors for literals in calling code and tests.
-    Value(int v);  // NOLINT: 32-bit integer
-    Value(double v);  // NOLINT
+    Value(int v);             // NOLINT: 32-bit integer
+    Value(double v);          // NOLINT
     Value(const QString& v);  // NOLINT
-    Value(const char* v);  // NOLINT: UTF-8 text
+    Value(const char* v);     // NOLINT: UTF-8 text
 
     Kind kind() const { return kind_; }
     bool isEmpty() const { return kind_ == Kind::Empty; }
@@ -51,6 +51,7 @@ public:
     bool operator==(const Value& o) const;
 
 private:
+    static Value make(Kind k, int32_t i = 0, double d = 0.0, const QString& s = QString());
     Kind kind_ = Kind::Empty;
     int32_t i_ = 0;
     double d_ = 0.0;

@@ -1,7 +1,5 @@
 #include "db/central_link.h"
 
-#include "core/errors.h"
-
 #include <QAtomicInt>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -12,6 +10,8 @@
 #include <QSqlRecord>
 #include <limits>
 
+#include "core/errors.h"
+
 namespace db {
 namespace {
 
@@ -19,9 +19,7 @@ namespace {
 // only after the last of them and the link itself are gone.
 class Handle {
 public:
-    Handle(const QString& driver, const QString& name) : name_(name) {
-        QSqlDatabase::addDatabase(driver, name_);
-    }
+    Handle(const QString& driver, const QString& name) : name_(name) { QSqlDatabase::addDatabase(driver, name_); }
     ~Handle() {
         {
             QSqlDatabase d = QSqlDatabase::database(name_, false);
@@ -39,11 +37,11 @@ private:
 
 QString describe(const QSqlError& e) {
     QString t = e.text().trimmed();
-    return t.isEmpty() ? QStringLiteral("unknown error") : t;
+    return t.isEmpty() ? QStringLiteral("неизвестная ошибка") : t;
 }
 
 [[noreturn]] void fail(const QString& sql, const QSqlError& e) {
-    throw core::DbError(QStringLiteral("%1\n%2").arg(sql, describe(e)));
+    throw core::DbError(QStringLiteral("Центральная база не выполнила запрос:\n%1\n%2").arg(sql, describe(e)));
 }
 
 core::Value toValue(const QVariant& v) {
@@ -97,17 +95,18 @@ public:
     bool eof() const override { return !open_ || !onRecord_; }
     core::Value field(const QString& name) const override {
         if (eof())
-            throw core::DbError(QStringLiteral("No current record for field %1 of: %2").arg(name, sql_));
+            throw core::DbError(
+                QStringLiteral("Нет текущей записи для поля %1 в результате запроса:\n%2").arg(name, sql_));
         const int i = rec_.indexOf(name);
         if (i < 0) {
             // indexOf compares case-insensitively already; this is the unknown-name case.
-            throw core::DbError(QStringLiteral("No field %1 in the result of: %2").arg(name, sql_));
+            throw core::DbError(QStringLiteral("Нет поля %1 в результате запроса:\n%2").arg(name, sql_));
         }
         return toValue(q_.value(i));
     }
     void moveNext() override {
         if (eof())
-            throw core::DbError(QStringLiteral("Read past the last record of: %1").arg(sql_));
+            throw core::DbError(QStringLiteral("Чтение после последней записи результата запроса:\n%1").arg(sql_));
         advance();
     }
     void close() override {
@@ -180,14 +179,14 @@ std::unique_ptr<store::Connection> openCentralLink(const QString& source) {
     const bool odbc = isOdbcSource(source) && !QFileInfo::exists(source);
     const QString driver = odbc ? QStringLiteral("QODBC") : QStringLiteral("QSQLITE");
     if (!QSqlDatabase::isDriverAvailable(driver))
-        throw core::DbError(QStringLiteral("Central database %1: the Qt SQL driver %2 is not installed")
-                                .arg(source, driver));
+        throw core::DbError(
+            QStringLiteral("Центральная база %1: не установлен драйвер Qt SQL %2.").arg(source, driver));
     if (!odbc) {
         const QFileInfo fi(source);
         if (!fi.exists())
-            throw core::DbError(QStringLiteral("Central database %1: no such file").arg(source));
+            throw core::DbError(QStringLiteral("Центральная база %1: файл не найден.").arg(source));
         if (!fi.isFile() || !fi.isReadable())
-            throw core::DbError(QStringLiteral("Central database %1: not a readable file").arg(source));
+            throw core::DbError(QStringLiteral("Центральная база %1: файл нельзя прочитать.").arg(source));
     }
 
     auto handle = std::make_shared<Handle>(driver, nextConnectionName());
@@ -196,14 +195,15 @@ std::unique_ptr<store::Connection> openCentralLink(const QString& source) {
     if (!odbc)
         d.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
     if (!d.open())
-        throw core::DbError(QStringLiteral("Central database %1: %2").arg(source, describe(d.lastError())));
+        throw core::DbError(
+            QStringLiteral("Центральная база %1 не открывается: %2").arg(source, describe(d.lastError())));
     if (!odbc) {
         // SQLite opens anything lazily; read its catalogue now so that a file that is no
         // database fails here rather than at the first source query.
         QSqlQuery probe(d);
         if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
             throw core::DbError(
-                QStringLiteral("Central database %1: %2").arg(source, describe(probe.lastError())));
+                QStringLiteral("Центральная база %1 не открывается: %2").arg(source, describe(probe.lastError())));
     }
     return std::make_unique<CentralLink>(std::move(handle), !odbc);
 }

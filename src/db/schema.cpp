@@ -5,96 +5,68 @@
 namespace db {
 namespace {
 
-using K = Column::Kind;
+// Each table as its column definitions exactly as sent (a definition ends at its comma),
+// the central source field of each column, and the source query.
+struct TableText {
+    const char* name;
+    const char* definitions;
+    const char* sourceFields;
+    const char* sourceQuery;
+};
+
+const TableText kTables[] = {
+    {"TBL_APPS",
+     "IND int,IND_STT int,CGT_NM varchar(250),CNT_NM varchar(250),TLP varchar(250),ML varchar(250),"
+     "CMT varchar(250),ADVT varchar(250),CR_DT varchar(25)",
+     "", ""},
+    {"TBL_APTS", "IND int,IND_APP int,IND_PST int,VL double", "", ""},
+    {"TBL_CORD", "IND int,IND_PST int,VL double", "", ""},
+    {"TBL_TPS", "IND int,TP_NM varchar (250)", "ind type_name", "select * from tbl_types (nolock)"},
+    {"TBL_GRPS", "IND int,IND_TP int,GRP_NM varchar (250)", "ind ind_type group_name",
+     "select * from tbl_groups (nolock)"},
+    {"TBL_PSTS", "IND int,IND_GRP int,PST_NM varchar (250)", "ind ind_group full_name",
+     "select * from tbl_positions (nolock)"},
+    {"TBL_RGNS", "IND int,RGN_NM varchar (250)", "ind region_name", "select * from tbl_regions (nolock)"},
+    {"TBL_CTS", "IND int,IND_RGN int,CT_NM varchar (250)", "ind ind_region city_name",
+     "select * from tbl_cities (nolock)"},
+    {"TBL_ORGS", "IND int,ORG_NM varchar (250)", "ind organization_name", "select * from tbl_organizations (nolock)"},
+    {"TBL_BSS", "IND int,IND_CT int,IND_ORG int,BS_NM varchar (250)", "ind ind_city ind_organization base_name",
+     "select * from tbl_bases (nolock)"},
+    {"TBL_PRSS", "IND int,IND_BS int,PRS_NM varchar (250)", "ind ind_base price_name",
+     "select * from tbl_prices (nolock)"},
+    {"TBL_STFS", "IND int,IND_PST int,IND_PRS int,TO_OUT varchar (250)", "ind ind_position ind_price to_out",
+     "select * from tbl_stuffs (nolock) where ind_position>0"},
+    {"TBL_CSTS", "IND int,IND_STF int,VL_FRM double,VL_TO double,CST double", "ind ind_stuff val_from val_to cost",
+     "select a.* from tbl_costs a (nolock) inner join tbl_stuffs b (nolock) on a.ind_stuff=b.ind where "
+     "b.ind_position>0"},
+};
+
+Column::Kind kindOf(const QString& definition) {
+    const QString type = definition.section(QLatin1Char(' '), 1, 1);
+    if (type.startsWith(QLatin1String("varchar")))
+        return Column::Kind::Text;
+    return type.startsWith(QLatin1String("double")) ? Column::Kind::Number : Column::Kind::Whole;
+}
 
 QList<Table> buildTables() {
-    return {
-        {QStringLiteral("TBL_APPS"),
-         {{QStringLiteral("IND"), QStringLiteral("IND int,"), K::Whole, {}},
-          {QStringLiteral("IND_STT"), QStringLiteral("IND_STT int,"), K::Whole, {}},
-          {QStringLiteral("CGT_NM"), QStringLiteral("CGT_NM varchar(250),"), K::Text, {}},
-          {QStringLiteral("CNT_NM"), QStringLiteral("CNT_NM varchar(250),"), K::Text, {}},
-          {QStringLiteral("TLP"), QStringLiteral("TLP varchar(250),"), K::Text, {}},
-          {QStringLiteral("ML"), QStringLiteral("ML varchar(250),"), K::Text, {}},
-          {QStringLiteral("CMT"), QStringLiteral("CMT varchar(250),"), K::Text, {}},
-          {QStringLiteral("ADVT"), QStringLiteral("ADVT varchar(250),"), K::Text, {}},
-          {QStringLiteral("CR_DT"), QStringLiteral("CR_DT varchar(25)"), K::Text, {}}},
-         {}},
-        {QStringLiteral("TBL_APTS"),
-         {{QStringLiteral("IND"), QStringLiteral("IND int,"), K::Whole, {}},
-          {QStringLiteral("IND_APP"), QStringLiteral("IND_APP int,"), K::Whole, {}},
-          {QStringLiteral("IND_PST"), QStringLiteral("IND_PST int,"), K::Whole, {}},
-          {QStringLiteral("VL"), QStringLiteral("VL double"), K::Number, {}}},
-         {}},
-        {QStringLiteral("TBL_CORD"),
-         {{QStringLiteral("IND"), QStringLiteral("IND int,"), K::Whole, {}},
-          {QStringLiteral("IND_PST"), QStringLiteral("IND_PST int,"), K::Whole, {}},
-          {QStringLiteral("VL"), QStringLiteral("VL double"), K::Number, {}}},
-         {}},
-        {QStringLiteral("TBL_TPS"),
-         {{QStringLiteral("IND"), QStringLiteral("IND int,"), K::Whole, QStringLiteral("ind")},
-          {QStringLiteral("TP_NM"), QStringLiteral("TP_NM varchar (250)"), K::Text,
-           QStringLiteral("type_name")}},
-         QStringLiteral("select * from tbl_types (nolock)")},
-        {QStringLiteral("TBL_GRPS"),
-         {{QStringLiteral("IND"), QStringLiteral("IND int,"), K::Whole, QStringLiteral("ind")},
-          {QStringLiteral("IND_TP"), QStringLiteral("IND_TP int,"), K::Whole, QStringLiteral("ind_type")},
-          {QStringLiteral("GRP_NM"), QStringLiteral("GRP_NM varchar (250)"), K::Text,
-           QStringLiteral("group_name")}},
-         QStringLiteral("select * from tbl_groups (nolock)")},
-        {QStringLiteral("TBL_PSTS"),
-         {{QStringLiteral("IND"), QStringLiteral("IND int,"), K::Whole, QStringLiteral("ind")},
-          {QStringLiteral("IND_GRP"), QStringLiteral("IND_GRP int,"), K::Whole, QStringLiteral("ind_group")},
-          {QStringLiteral("PST_NM"), QStringLiteral("PST_NM varchar (250)"), K::Text,
-           QStringLiteral("full_name")}},
-         QStringLiteral("select * from tbl_positions (nolock)")},
-        {QStringLiteral("TBL_RGNS"),
-         {{QStringLiteral("IND"), QStringLiteral("IND int,"), K::Whole, QStringLiteral("ind")},
-          {QStringLiteral("RGN_NM"), QStringLiteral("RGN_NM varchar (250)"), K::Text,
-           QStringLiteral("region_name")}},
-         QStringLiteral("select * from tbl_regions (nolock)")},
-        {QStringLiteral("TBL_CTS"),
-         {{QStringLiteral("IND"), QStringLiteral("IND int,"), K::Whole, QStringLiteral("ind")},
-          {QStringLiteral("IND_RGN"), QStringLiteral("IND_RGN int,"), K::Whole, QStringLiteral("ind_region")},
-          {QStringLiteral("CT_NM"), QStringLiteral("CT_NM varchar (250)"), K::Text,
-           QStringLiteral("city_name")}},
-         QStringLiteral("select * from tbl_cities (nolock)")},
-        {QStringLiteral("TBL_ORGS"),
-         {{QStringLiteral("IND"), QStringLiteral("IND int,"), K::Whole, QStringLiteral("ind")},
-          {QStringLiteral("ORG_NM"), QStringLiteral("ORG_NM varchar (250)"), K::Text,
-           QStringLiteral("organization_name")}},
-         QStringLiteral("select * from tbl_organizations (nolock)")},
-        {QStringLiteral("TBL_BSS"),
-         {{QStringLiteral("IND"), QStringLiteral("IND int,"), K::Whole, QStringLiteral("ind")},
-          {QStringLiteral("IND_CT"), QStringLiteral("IND_CT int,"), K::Whole, QStringLiteral("ind_city")},
-          {QStringLiteral("IND_ORG"), QStringLiteral("IND_ORG int,"), K::Whole,
-           QStringLiteral("ind_organization")},
-          {QStringLiteral("BS_NM"), QStringLiteral("BS_NM varchar (250)"), K::Text,
-           QStringLiteral("base_name")}},
-         QStringLiteral("select * from tbl_bases (nolock)")},
-        {QStringLiteral("TBL_PRSS"),
-         {{QStringLiteral("IND"), QStringLiteral("IND int,"), K::Whole, QStringLiteral("ind")},
-          {QStringLiteral("IND_BS"), QStringLiteral("IND_BS int,"), K::Whole, QStringLiteral("ind_base")},
-          {QStringLiteral("PRS_NM"), QStringLiteral("PRS_NM varchar (250)"), K::Text,
-           QStringLiteral("price_name")}},
-         QStringLiteral("select * from tbl_prices (nolock)")},
-        {QStringLiteral("TBL_STFS"),
-         {{QStringLiteral("IND"), QStringLiteral("IND int,"), K::Whole, QStringLiteral("ind")},
-          {QStringLiteral("IND_PST"), QStringLiteral("IND_PST int,"), K::Whole,
-           QStringLiteral("ind_position")},
-          {QStringLiteral("IND_PRS"), QStringLiteral("IND_PRS int,"), K::Whole, QStringLiteral("ind_price")},
-          {QStringLiteral("TO_OUT"), QStringLiteral("TO_OUT varchar (250)"), K::Text,
-           QStringLiteral("to_out")}},
-         QStringLiteral("select * from tbl_stuffs (nolock) where ind_position>0")},
-        {QStringLiteral("TBL_CSTS"),
-         {{QStringLiteral("IND"), QStringLiteral("IND int,"), K::Whole, QStringLiteral("ind")},
-          {QStringLiteral("IND_STF"), QStringLiteral("IND_STF int,"), K::Whole, QStringLiteral("ind_stuff")},
-          {QStringLiteral("VL_FRM"), QStringLiteral("VL_FRM double,"), K::Number, QStringLiteral("val_from")},
-          {QStringLiteral("VL_TO"), QStringLiteral("VL_TO double,"), K::Number, QStringLiteral("val_to")},
-          {QStringLiteral("CST"), QStringLiteral("CST double"), K::Number, QStringLiteral("cost")}},
-         QStringLiteral("select a.* from tbl_costs a (nolock) inner join tbl_stuffs b (nolock) on "
-                        "a.ind_stuff=b.ind where b.ind_position>0")},
-    };
+    QList<Table> out;
+    for (const TableText& t : kTables) {
+        Table table{QLatin1String(t.name), {}, QLatin1String(t.sourceQuery)};
+        const QStringList sources = QString::fromLatin1(t.sourceFields).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const QString all = QString::fromLatin1(t.definitions);
+        qsizetype from = 0;
+        while (from < all.size()) {
+            const qsizetype comma = all.indexOf(QLatin1Char(','), from);
+            const qsizetype end = comma < 0 ? all.size() : comma + 1;
+            const QString definition = all.mid(from, end - from);
+            const qsizetype i = table.columns.size();
+            table.columns.append({definition.section(QLatin1Char(' '), 0, 0), definition, kindOf(definition),
+                                  i < sources.size() ? sources[i] : QString()});
+            from = end;
+        }
+        out.append(table);
+    }
+    return out;
 }
 
 const Table& tableOrThrow(const QString& name) {

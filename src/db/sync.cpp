@@ -1,10 +1,10 @@
 #include "db/sync.h"
 
+#include <stdexcept>
+
 #include "core/errors.h"
 #include "core/sql_text.h"
 #include "db/schema.h"
-
-#include <stdexcept>
 
 namespace db {
 namespace {
@@ -28,17 +28,14 @@ QString numberText(const core::Value& v) {
     return core::sql::number(v.toDouble());
 }
 
-QString textLiteral(const core::Value& v) {
-    return core::sql::literal(v.isNull() ? QString() : v.toText());
-}
+QString textLiteral(const core::Value& v) { return core::sql::literal(v.isNull() ? QString() : v.toText()); }
 
 const Table& referenceTable(const QString& name) {
     const Table* t = findTable(name);
     if (!t || !t->isReference())
-        throw std::out_of_range("not a reference table: " + name.toStdString());
+        throw std::out_of_range(QStringLiteral("«%1» — не справочная таблица.").arg(name).toStdString());
     return *t;
 }
-
 
 }  // namespace
 
@@ -65,7 +62,7 @@ QString insertStatement(const QString& table, const store::RecordSet& record) {
                 break;
             }
         } catch (const core::ConversionError& e) {
-            throw core::ConversionError(QStringLiteral("field %1: %2").arg(c.sourceField, e.message()));
+            throw core::ConversionError(QStringLiteral("поле %1: %2").arg(c.sourceField, e.message()));
         }
     }
     return QStringLiteral("INSERT INTO ") + t.name + QLatin1Char('(') + names.join(QStringLiteral(", ")) +

@@ -1,40 +1,22 @@
 #include "order/clsZak.h"
 
-#include "core/errors.h"
-#include "core/helpers.h"
-#include "core/seams.h"
-#include "core/sql_text.h"
-#include "store/connection.h"
-
 #include <QDate>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <cmath>
 #include <limits>
+#include <type_traits>
+#include <variant>
+
+#include "core/errors.h"
+#include "core/helpers.h"
+#include "core/seams.h"
+#include "core/sql_text.h"
+#include "order/line_notes.h"
+#include "store/connection.h"
 
 namespace {
-
-enum class Key { None, Pos, IndTbl, Idn, Qty, Ed, Pr, Rezka, Prim, Sklad, RezFlg, Codeza, IdUsl, IdBase, Filial };
-
-// Names are matched exactly and case-sensitively; anything but a text matches nothing.
-Key keyOf(const core::Value& s) {
-    if (!s.isText())
-        return Key::None;
-    static const struct {
-        const char* name;
-        Key key;
-    } kKeys[] = {{"pos", Key::Pos},       {"ind_tbl", Key::IndTbl}, {"idn", Key::Idn},       {"qty", Key::Qty},
-                 {"ed", Key::Ed},         {"pr", Key::Pr},          {"rezka", Key::Rezka},   {"prim", Key::Prim},
-                 {"sklad", Key::Sklad},   {"rezFlg", Key::RezFlg},  {"codeza", Key::Codeza}, {"id_usl", Key::IdUsl},
-                 {"id_base", Key::IdBase}, {"filial", Key::Filial}};
-    const QString& name = s.rawText();
-    for (const auto& k : kKeys) {
-        if (name == QLatin1String(k.name))
-            return k.key;
-    }
-    return Key::None;
-}
 
 // Blanks only: a note that is just a line break is still a note.
 QString trimBlanks(const QString& s) {
@@ -69,7 +51,7 @@ int32_t nextKey(store::Connection& cn, const QString& sql) {
     }
     rs->close();
     if (next > std::numeric_limits<int32_t>::max())
-        throw core::DbError(QStringLiteral("No free number is left for a new record (%1).").arg(sql));
+        throw core::DbError(QStringLiteral("Нет свободного номера для новой записи.\n") + sql);
     return static_cast<int32_t>(next);
 }
 
@@ -93,11 +75,45 @@ QString creationDate(const core::Value& v) {
 
 store::Connection& requireConnection(store::Connection* cn) {
     if (!cn)
-        throw core::DbError(QStringLiteral("The order has no database connection."));
+        throw core::DbError(QStringLiteral("Заказ не подключён к базе данных."));
     return *cn;
 }
 
+bool isPos(const core::Value& s) { return s.isText() && s.rawText() == QLatin1String("pos"); }
+
 }  // namespace
+
+// One line field: its name and its member. `sqlWidth` cuts the SQL rendering of the
+// two service fields to what the exchange service's columns take.
+struct clsZak::FieldDef {
+    const char* name;
+    std::variant<int32_t Line::*, double Line::*, int16_t Line::*, QString Line::*> member;
+    int sqlWidth = 0;
+};
+
+const clsZak::FieldDef* clsZak::lineField(const core::Value& s) {
+    static const FieldDef kFields[] = {{"ind_tbl", &Line::ind_tbl},
+                                       {"idn", &Line::idn},
+                                       {"qty", &Line::qty},
+                                       {"ed", &Line::ed},
+                                       {"pr", &Line::pr},
+                                       {"rezka", &Line::rezka},
+                                       {"prim", &Line::prim},
+                                       {"sklad", &Line::sklad},
+                                       {"rezFlg", &Line::rezFlg},
+                                       {"codeza", &Line::codeza},
+                                       {"id_usl", &Line::id_usl, 9},
+                                       {"id_base", &Line::id_base, 9},
+                                       {"filial", &Line::filial}};
+    // Names are matched exactly and case-sensitively; anything but a text matches nothing.
+    if (!s.isText())
+        return nullptr;
+    for (const FieldDef& f : kFields) {
+        if (s.rawText() == QLatin1String(f.name))
+            return &f;
+    }
+    return nullptr;
+}
 
 void clsZak::Init() {
     for (Line& l : lines_)
@@ -124,83 +140,53 @@ int16_t clsZak::RemoveRow(int16_t i) {
 }
 
 core::Value clsZak::Field(const core::Value& s) const {
-    const Key key = keyOf(s);
-    if (key == Key::Pos)
+    if (isPos(s))
         return core::Value::int16(cur_);
-    if (key == Key::None || cur_ < 0 || cur_ > kMaxSlot)
+    const FieldDef* f = lineField(s);
+    if (!f || cur_ < 0 || cur_ > kMaxSlot)
         return core::Value();
     const Line& l = lines_[cur_];
-    switch (key) {
-    case Key::IndTbl:
-        return core::Value::int32(l.ind_tbl);
-    case Key::Idn:
-        return core::Value::int32(l.idn);
-    case Key::Qty:
-        return core::Value::dbl(l.qty);
-    case Key::Ed:
-        return core::Value::text(l.ed);
-    case Key::Pr:
-        return core::Value::text(l.pr);
-    case Key::Rezka:
-        return core::Value::text(l.rezka);
-    case Key::Prim:
-        return core::Value::text(l.prim);
-    case Key::Sklad:
-        return core::Value::text(l.sklad);
-    case Key::RezFlg:
-        return core::Value::int16(l.rezFlg);
-    case Key::Codeza:
-        return core::Value::text(l.codeza);
-    case Key::IdUsl:
-        return core::Value::text(l.id_usl);
-    case Key::IdBase:
-        return core::Value::int32(l.id_base);
-    case Key::Filial:
-        return core::Value::text(l.filial);
-    case Key::Pos:
-    case Key::None:
-        break;
-    }
-    return core::Value();
+    return std::visit(
+        [&l](auto m) -> core::Value {
+            using T = std::remove_cvref_t<decltype(l.*m)>;
+            if constexpr (std::is_same_v<T, int32_t>)
+                return core::Value::int32(l.*m);
+            else if constexpr (std::is_same_v<T, double>)
+                return core::Value::dbl(l.*m);
+            else if constexpr (std::is_same_v<T, int16_t>)
+                return core::Value::int16(l.*m);
+            else
+                return core::Value::text(l.*m);
+        },
+        f->member);
 }
 
 QString clsZak::FieldSql(const core::Value& s) const {
     if (cur_ < 0 || cur_ > kMaxSlot)
         return QStringLiteral("NULL");
-    const Line& l = lines_[cur_];
-    switch (keyOf(s)) {
-    case Key::Pos:
+    if (isPos(s))
         return QString::number(cur_);
-    case Key::IndTbl:
-        return QString::number(l.ind_tbl);
-    case Key::Idn:
-        return QString::number(l.idn);
-    case Key::Qty:
-        return sqlNumber(l.qty);
-    case Key::Ed:
-        return textOrNull(l.ed);
-    case Key::Pr:
-        return textOrNull(l.pr);
-    case Key::Rezka:
-        return textOrNull(l.rezka);
-    case Key::Prim:
-        return textOrNull(l.prim);
-    case Key::Sklad:
-        return textOrNull(l.sklad);
-    case Key::Codeza:
-        return textOrNull(l.codeza);
-    case Key::Filial:
-        return textOrNull(l.filial);
-    case Key::RezFlg:
-        return l.rezFlg != 0 ? QStringLiteral("1") : QStringLiteral("NULL");
-    case Key::IdUsl:
-        return trimBlanks(l.id_usl).isEmpty() ? QStringLiteral("NULL") : core::sql::literal(l.id_usl.left(9));
-    case Key::IdBase:
-        return QString::number(l.id_base).left(9);
-    case Key::None:
-        break;
-    }
-    return QString();
+    const FieldDef* f = lineField(s);
+    if (!f)
+        return QString();
+    const Line& l = lines_[cur_];
+    const int width = f->sqlWidth;
+    return std::visit(
+        [&l, width](auto m) -> QString {
+            using T = std::remove_cvref_t<decltype(l.*m)>;
+            if constexpr (std::is_same_v<T, int32_t>)
+                return width > 0 ? QString::number(l.*m).left(width) : QString::number(l.*m);
+            else if constexpr (std::is_same_v<T, double>)
+                return sqlNumber(l.*m);
+            else if constexpr (std::is_same_v<T, int16_t>)
+                return l.*m != 0 ? QStringLiteral("1") : QStringLiteral("NULL");
+            else if (width == 0)
+                return textOrNull(l.*m);
+            else
+                // The service code keeps its own blanks, only an all-blank one is NULL.
+                return trimBlanks(l.*m).isEmpty() ? QStringLiteral("NULL") : core::sql::literal((l.*m).left(width));
+        },
+        f->member);
 }
 
 void clsZak::setField(const core::Value& s, const core::Value& ss) {
@@ -208,8 +194,8 @@ void clsZak::setField(const core::Value& s, const core::Value& ss) {
         core::showMessage(QStringLiteral("Err"));
         return;
     }
-    const Key key = keyOf(s);
-    if (key == Key::None || key == Key::Pos) {
+    const FieldDef* f = lineField(s);
+    if (!f) {
         core::showMessage(QStringLiteral("Err2"));
         return;
     }
@@ -217,58 +203,31 @@ void clsZak::setField(const core::Value& s, const core::Value& ss) {
     const bool null = ss.isNull();
     // Every conversion happens before anything is stored, so a failure leaves the field as it was.
     try {
-        switch (key) {
-        case Key::IndTbl:
-            l.ind_tbl = null ? 0 : ss.toInt32();
-            break;
-        case Key::Idn:
-            l.idn = null ? 0 : ss.toInt32();
-            break;
-        case Key::IdBase:
-            l.id_base = null ? 0 : ss.toInt32();
-            break;
-        case Key::RezFlg:
-            l.rezFlg = null ? 0 : ss.toInt16();
-            break;
-        case Key::Qty: {
-            const double q = null ? 0.0 : ss.toDouble();
-            // A quantity that is no finite number would make every later statement invalid.
-            if (!std::isfinite(q))
-                throw core::ConversionError(QStringLiteral("The quantity is not a finite number."));
-            l.qty = q;
-            break;
-        }
-        case Key::Ed:
-            l.ed = ss.toText();
-            break;
-        case Key::Pr:
-            l.pr = ss.toText();
-            break;
-        case Key::Rezka:
-            l.rezka = ss.toText();
-            break;
-        case Key::Prim:
-            l.prim = ss.toText();
-            break;
-        case Key::Sklad:
-            l.sklad = ss.toText();
-            break;
-        case Key::Codeza:
-            l.codeza = ss.toText();
-            break;
-        case Key::IdUsl:
-            l.id_usl = ss.toText();
-            break;
-        case Key::Filial:
-            l.filial = ss.toText();
-            break;
-        case Key::Pos:
-        case Key::None:
-            break;
-        }
+        std::visit(
+            [&](auto m) {
+                using T = std::remove_cvref_t<decltype(l.*m)>;
+                if constexpr (std::is_same_v<T, int32_t>) {
+                    l.*m = null ? 0 : ss.toInt32();
+                } else if constexpr (std::is_same_v<T, int16_t>) {
+                    l.*m = null ? int16_t(0) : ss.toInt16();
+                } else if constexpr (std::is_same_v<T, double>) {
+                    const double q = null ? 0.0 : ss.toDouble();
+                    // A quantity that is no finite number would make every later statement invalid.
+                    if (!std::isfinite(q))
+                        throw core::ConversionError(QStringLiteral("значение — не конечное число."));
+                    l.*m = q;
+                } else {
+                    const QString text = ss.toText();
+                    if (m == &Line::prim && text.size() > order::notes::kMaxLength)
+                        throw core::ConversionError(
+                            QStringLiteral("Примечание длиннее %1 знаков.").arg(order::notes::kMaxLength));
+                    l.*m = text;
+                }
+            },
+            f->member);
     } catch (const core::ConversionError& e) {
-        throw core::ConversionError(
-            QStringLiteral("The line field \"%1\" cannot take this value: %2").arg(s.rawText(), e.message()));
+        throw core::ConversionError(QStringLiteral("Поле строки заказа «%1» не принимает значение «%2».\n%3")
+                                        .arg(s.rawText(), ss.toText().left(40), e.message()));
     }
 }
 
@@ -283,7 +242,11 @@ void clsZak::Clear() {
     // The release goes first: if the exchange service refuses it, the order stays as it was.
     if (order_is_locked && order_ind > 0)
         requireConnection(cn_).execute(QStringLiteral("exec nom_command 'unlockApp', ") + QString::number(order_ind));
+    resetHeader();
+    freeLines();
+}
 
+void clsZak::resetHeader() {
     order_type = 0;
     order_ind = 0;
     norder = 0;
@@ -306,8 +269,10 @@ void clsZak::Clear() {
     state = 0;
     otb_flg = 0;
     shts.clear();
-    // create_date, otd and grpZay survive a Clear on purpose.
+    // create_date, otd and grpZay survive on purpose.
+}
 
+void clsZak::freeLines() {
     for (Line& l : lines_) {
         if (l.used)
             l = Line{};
@@ -366,8 +331,9 @@ void clsZak::SaveOrder() {
                QStringLiteral("CNT_NM = '") + core::sql::escaped(contact_face) + QStringLiteral("',") +
                QStringLiteral("TLP = '") + core::sql::escaped(contact_face_tel) + QStringLiteral("',") +
                QStringLiteral("ML = '") + core::sql::escaped(contact_face_mail) + QStringLiteral("',") +
-               QStringLiteral("CMT = '") + core::sql::escaped(Comment) + QStringLiteral("',") + QStringLiteral("ADVT = '") +
-               core::sql::escaped(rekl) + QStringLiteral("' ") + QStringLiteral("WHERE IND=") + QString::number(norder));
+               QStringLiteral("CMT = '") + core::sql::escaped(Comment) + QStringLiteral("',") +
+               QStringLiteral("ADVT = '") + core::sql::escaped(rekl) + QStringLiteral("' ") +
+               QStringLiteral("WHERE IND=") + QString::number(norder));
 
     QStringList stored;
     for (MoveFirst(); cur_ >= 0; MoveNext()) {
@@ -379,6 +345,7 @@ void clsZak::SaveOrder() {
         removal += QStringLiteral(" AND NOT IND IN (") + stored.join(QLatin1Char(',')) + QStringLiteral(")");
     cn.execute(removal);
 
+    QList<order::notes::Note> notes;
     for (MoveFirst(); cur_ >= 0; MoveNext()) {
         Line& l = lines_[cur_];
         if (l.ind_tbl == 0) {
@@ -392,17 +359,34 @@ void clsZak::SaveOrder() {
         cn.execute(QStringLiteral("UPDATE TBL_APTS SET ") + QStringLiteral("IND_PST=") +
                    FieldSql(QStringLiteral("idn")) + QStringLiteral(", VL=") + FieldSql(QStringLiteral("qty")) +
                    QStringLiteral(" WHERE IND=") + QString::number(l.ind_tbl));
+        notes.append({l.ind_tbl, l.prim});
     }
+    order::notes::write(cn, norder, notes);
 }
 
 void clsZak::LoadOrder(const int32_t& ord) {
     store::Connection& cn = requireConnection(cn_);
+    // A refused release leaves the order as it was; after it nothing of the old order is left.
     Clear();
+    // A half-loaded order must not stay behind: saved later, it would delete the stored
+    // lines it had not read.
+    const QString keptDate = create_date;
+    try {
+        readOrder(cn, ord);
+    } catch (...) {
+        resetHeader();
+        freeLines();
+        create_date = keptDate;
+        throw;
+    }
+}
+
+void clsZak::readOrder(store::Connection& cn, int32_t ord) {
     norder = ord;
 
     auto rs = cn.open(QStringLiteral("SELECT * FROM TBL_APPS WHERE IND=") + QString::number(ord));
     if (rs->eof())
-        throw core::DbError(QStringLiteral("Order %1 is not in the order table.").arg(ord));
+        throw core::DbError(QStringLiteral("Заявка %1 не найдена в таблице заявок.").arg(ord));
     const core::Value none = core::Value::text(QString());
     const core::Value stt = rs->field(QStringLiteral("IND_STT"));
     // A blank state is a state never set, which the order table writes as 0.
@@ -419,15 +403,21 @@ void clsZak::LoadOrder(const int32_t& ord) {
 
     rs = cn.open(QStringLiteral("SELECT * FROM TBL_APTS WHERE IND_APP = ") + QString::number(norder));
     while (!rs->eof()) {
-        // Writing into the last line instead would lose it, and the next save would then
-        // delete the lines that did not fit.
         if (InsertRow() < 0)
             throw core::DbError(
-                QStringLiteral("Order %1 has more lines than an order can hold (%2).").arg(norder).arg(kMaxSlot + 1));
+                QStringLiteral("В заявке %1 больше строк, чем помещается в заказ (%2).").arg(norder).arg(kMaxSlot + 1));
         setField(QStringLiteral("ind_tbl"), rs->field(QStringLiteral("IND")));
         setField(QStringLiteral("idn"), rs->field(QStringLiteral("IND_PST")));
         setField(QStringLiteral("qty"), rs->field(QStringLiteral("VL")));
         rs->moveNext();
     }
     rs->close();
+
+    const QHash<int32_t, QString> notes = order::notes::read(cn, norder);
+    if (notes.isEmpty())
+        return;
+    for (Line& l : lines_) {
+        if (l.used)
+            l.prim = notes.value(l.ind_tbl);
+    }
 }

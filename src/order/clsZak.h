@@ -48,7 +48,10 @@ public:
     void setConnection(store::Connection* cn) { cn_ = cn; }
     store::Connection* connection() const { return cn_; }
 
+    // Writes header, lines and the lines' notes.
     void SaveOrder();
+    // Replaces the content with the stored order. On any failure the object is left
+    // empty and new (norder 0, no lines), so that a later save cannot delete stored lines.
     void LoadOrder(const int32_t& ord);
     void Init();
     int16_t InsertRow();
@@ -56,8 +59,8 @@ public:
     core::Value Field(const core::Value& s) const;
     QString FieldSql(const core::Value& s) const;
     // Writes a field of the current line. Shows "Err" without a current line and "Err2"
-    // for an unknown name; a value that cannot be converted throws
-    // core::ConversionError and leaves the field unchanged.
+    // for an unknown name; a value that cannot be converted, or a note longer than its
+    // table column holds, throws core::ConversionError and leaves the field unchanged.
     void setField(const core::Value& s, const core::Value& ss);
     int16_t RecordCount() const;
     void Clear();
@@ -78,6 +81,13 @@ private:
         int32_t id_base = 0;
         QString filial;
     };
+    struct FieldDef;
+    // The line field of that name (exact, case-sensitive), or nullptr; "pos" is none.
+    static const FieldDef* lineField(const core::Value& s);
+    void resetHeader();
+    void freeLines();
+    void readOrder(store::Connection& cn, int32_t ord);
+
     std::array<Line, kMaxSlot + 1> lines_{};
     int16_t cur_ = 0;
     store::Connection* cn_ = nullptr;

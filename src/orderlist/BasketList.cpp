@@ -14,6 +14,7 @@
 #include "core/guard.h"
 #include "core/errors.h"
 #include "ui/twips.h"
+#include "order/line_notes.h"
 #include "orderlist/basket_list_logic.h"
 #include "store/connection.h"
 #include "ui/fit_columns.h"
@@ -294,10 +295,10 @@ void BasketList::OpenOrder() {
         const int32_t previous = order.order_ind;
         int32_t number = 0;
         if (!orderNumber(m.text(row, colKey), &number))
-            throw core::ConversionError(QStringLiteral("The row holds no order number."));
+            throw core::ConversionError(QStringLiteral("В строке нет номера заявки."));
         if (number != previous) order.LoadOrder(number);
         const auto& showBasket = Global::dialogs().showBasket;
-        if (!showBasket) throw core::Error(QStringLiteral("The basket window is not available."));
+        if (!showBasket) throw core::Error(QStringLiteral("Окно корзины недоступно."));
         showBasket();
         for (int r = m.fixedRows(); r < m.rows(); ++r) {
             int32_t n = 0;
@@ -317,9 +318,10 @@ void BasketList::DeleteOrder() {
     int32_t number = 0;
     if (!orderNumber(m.text(m.row(), colKey), &number)) return;
     const QString n = QString::number(number);
-    // Lines must not outlive their header: the header goes only once its lines are gone,
-    // and a failure on the way leaves the row listed.
+    // Lines must not outlive their header, nor notes their lines: each goes only once what
+    // hangs on it is gone, and a failure on the way leaves the row listed.
     try {
+        order::notes::removeOfOrder(Global::Cn(), number);
         Global::Cn().execute(QStringLiteral("DELETE FROM TBL_APTS WHERE IND_APP=") + n);
         Global::Cn().execute(QStringLiteral("DELETE FROM TBL_APPS WHERE IND=") + n);
     } catch (const std::exception& e) {
@@ -349,7 +351,7 @@ void BasketList::DeleteThroughService() {
     try {
         int32_t number = 0;
         if (!orderNumber(m.text(row, colKey), &number))
-            throw core::ConversionError(QStringLiteral("The row holds no order number."));
+            throw core::ConversionError(QStringLiteral("В строке нет номера заявки."));
         auto rs =
             Global::Cn().open(orderlist::delAppStatement(QString::number(number), Global::CurrentUserName()));
         deleted = rs->field(QStringLiteral("nb")).toDouble() > 0;

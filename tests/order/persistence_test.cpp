@@ -1,12 +1,15 @@
-// Saving and loading the order: the exact statements sent, in order, and how the
-// object's state follows a failure part-way through.
+// Saving and loading the order: the exact statements sent, how the object follows a
+// failure part-way through, and the round trip through real .dbf tables, notes included.
 #include "core/errors.h"
+#include "db/schema.h"
 #include "order/clsZak.h"
+#include "store/dbf_connection.h"
 #include "support/recording_connection.h"
 #include "support/scripted_seams.h"
 
-#include <QDate>
+#include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using core::Value;
@@ -17,7 +20,6 @@ namespace {
 
 const QString kMaxApps = QStringLiteral("SELECT MAX(IND) AS MAX_IND FROM TBL_APPS");
 const QString kMaxApts = QStringLiteral("SELECT MAX(IND) as MAX_IND FROM TBL_APTS");
-const QString kInsertApps = QStringLiteral("INSERT INTO TBL_APPS(");
 
 Rows maxInd(const Value& v) { return Rows{{{QStringLiteral("MAX_IND"), v}}}; }
 
@@ -28,6 +30,31 @@ QString headerUpdate(int norder, int state = 0, const QString& contr = {}) {
         .arg(contr)
         .arg(norder);
 }
+QString notesCleanup(int norder) {
+    return QStringLiteral("DELETE FROM TBL_APTN WHERE IND IN (SELECT IND FROM TBL_APTS WHERE IND_APP=%1) OR NOT IND "
+                          "IN (SELECT IND FROM TBL_APTS WHERE NOT IND IS NULL)")
+        .arg(norder);
+}
+QString newLine(int ind, int norder) {
+    return QStringLiteral("INSERT INTO TBL_APTS(IND, IND_APP, IND_PST, VL) VALUES(%1, %2,0,0)").arg(ind).arg(norder);
+}
+
+void addLine(clsZak& order, int32_t idn, const Value& qty, const char* note = "", int32_t indTbl = 0) {
+    order.InsertRow();
+    order.setField("idn", idn);
+    order.setField("qty", qty);
+    order.setField("prim", note);
+    order.setField("ind_tbl", indTbl);
+}
+// The lines held, as "ind_tbl:idn:qty:note".
+QStringList linesOf(clsZak& order) {
+    QStringList out;
+    for (order.MoveFirst(); order.Field("pos").toInt32() >= 0; order.MoveNext())
+        out << QStringList({order.Field("ind_tbl").toText(), order.Field("idn").toText(), order.FieldSql("qty"),
+                            order.Field("prim").toText()})
+                   .join(':');
+    return out;
+}
 
 class OrderPersistence : public ::testing::Test {
 protected:
@@ -35,13 +62,6 @@ protected:
         order.Init();
         order.setConnection(&cn);
     }
-    void addLine(int32_t idn, const Value& qty, int32_t indTbl = 0) {
-        order.InsertRow();
-        order.setField("idn", idn);
-        order.setField("qty", qty);
-        order.setField("ind_tbl", indTbl);
-    }
-
     RecordingConnection cn;
     clsZak order;
     testsupport::ScriptedMessages boxes;
@@ -50,286 +70,101 @@ protected:
 TEST_F(OrderPersistence, FirstSaveIntoEmptyTablesTakesNumberOne) {
     cn.answer(kMaxApps, maxInd(Value::null()));
     cn.answer(kMaxApts, Rows{});  // no row at all counts as an empty table too
-    addLine(501, 2.5);
+    addLine(order, 501, 2.5, "резка");
     order.state = 1;
-    order.contr = "ООО Сталь";
+    order.contr = "ООО \"Сталь\" д'Арк (nolock)";
 
     order.SaveOrder();
 
     const QStringList sent = cn.statements();
-    ASSERT_EQ(sent.size(), 7);
+    ASSERT_EQ(sent.size(), 9);
     EXPECT_EQ(sent[0], kMaxApps);
     static const QRegularExpression insert(QStringLiteral(
-        R"(^INSERT INTO TBL_APPS\(IND, IND_STT, CGT_NM, CNT_NM, TLP, ML, CMT, ADVT, CR_DT\) VALUES\(1,0,'','', '', '','','', '(\d{4}\.\d{2}\.\d{2} \d{2}:\d{2})'\)$)"));
+        R"(^INSERT INTO TBL_APPS\(IND, IND_STT, CGT_NM, CNT_NM, TLP, ML, CMT, ADVT, CR_DT\) VALUES\(1,0,'','', '', '','','', '(\d{4})\.(\d{2})\.(\d{2}) \d{2}:\d{2}'\)$)"));
     const auto m = insert.match(sent[1]);
     ASSERT_TRUE(m.hasMatch()) << sent[1].toStdString();
-    EXPECT_EQ(sent[2], headerUpdate(1, 1, QStringLiteral("ООО Сталь")));
-    EXPECT_EQ(sent[3], "DELETE FROM TBL_APTS WHERE IND_APP=1");
-    EXPECT_EQ(sent[4], kMaxApts);
-    EXPECT_EQ(sent[5], "INSERT INTO TBL_APTS(IND, IND_APP, IND_PST, VL) VALUES(1, 1,0,0)");
-    EXPECT_EQ(sent[6], "UPDATE TBL_APTS SET IND_PST=501, VL=2.5 WHERE IND=1");
-
-    EXPECT_EQ(order.norder, 1);
-    EXPECT_TRUE(order.order_is_locked);
-    // The kept date is the date of the moment written into the record.
-    const QDate stored = QDate::fromString(m.captured(1).left(10), QStringLiteral("yyyy.MM.dd"));
-    ASSERT_TRUE(stored.isValid());
-    EXPECT_EQ(order.create_date, stored.toString(QStringLiteral("dd.MM.yyyy")));
+    EXPECT_EQ(sent.mid(2), (QStringList{headerUpdate(1, 1, QStringLiteral("ООО \"Сталь\" д''Арк (nolock)")),
+                                        "DELETE FROM TBL_APTS WHERE IND_APP=1", kMaxApts, newLine(1, 1),
+                                        "UPDATE TBL_APTS SET IND_PST=501, VL=2.5 WHERE IND=1", notesCleanup(1),
+                                        "INSERT INTO TBL_APTN(IND, PRIM) VALUES(1, 'резка')"}));
+    EXPECT_EQ(QList<int>({order.norder, order.order_is_locked}), QList<int>({1, 1}));
+    EXPECT_EQ(order.create_date, m.captured(3) + "." + m.captured(2) + "." + m.captured(1));
     EXPECT_EQ(order.Field("pos"), Value::int16(-1)) << "the walk leaves no current line";
-    order.MoveFirst();
-    EXPECT_EQ(order.Field("ind_tbl"), Value::int32(1));
 }
 
-TEST_F(OrderPersistence, SecondSaveOnlyUpdates) {
-    cn.answer(kMaxApps, maxInd(41));
-    cn.answer(kMaxApts, maxInd(99));
-    addLine(501, 3);
-    order.SaveOrder();
-    ASSERT_EQ(order.norder, 42);
-    cn.clearCalls();
-
-    order.SaveOrder();
-
-    EXPECT_EQ(cn.statements(), (QStringList{headerUpdate(42),
-                                            "DELETE FROM TBL_APTS WHERE IND_APP=42 AND NOT IND IN (100)",
-                                            "UPDATE TBL_APTS SET IND_PST=501, VL=3 WHERE IND=100"}));
-}
-
-TEST_F(OrderPersistence, LoadedOrderWithOneLineDroppedAndOneAdded) {
-    order.norder = 5;
-    addLine(11, 1, 7);
-    addLine(12, 2, 8);
-    addLine(13, 3, 9);
-    order.RemoveRow(1);
-    addLine(14, 4);  // takes the freed slot 1
-    cn.answer(kMaxApts, maxInd(30));
-
-    order.SaveOrder();
-
-    EXPECT_EQ(cn.statements(), (QStringList{headerUpdate(5), "DELETE FROM TBL_APTS WHERE IND_APP=5 AND NOT IND IN (7,9)",
-                                            "UPDATE TBL_APTS SET IND_PST=11, VL=1 WHERE IND=7", kMaxApts,
-                                            "INSERT INTO TBL_APTS(IND, IND_APP, IND_PST, VL) VALUES(31, 5,0,0)",
-                                            "UPDATE TBL_APTS SET IND_PST=14, VL=4 WHERE IND=31",
-                                            "UPDATE TBL_APTS SET IND_PST=13, VL=3 WHERE IND=9"}));
-}
-
-TEST_F(OrderPersistence, NewLinesQueryTheLargestNumberEachTime) {
-    order.norder = 3;
-    addLine(1, 1);
-    addLine(2, 2);
-    cn.answer(kMaxApts, maxInd(10));
-    cn.answer(kMaxApts, maxInd(11));
-
-    order.SaveOrder();
-
-    EXPECT_EQ(cn.statements(), (QStringList{headerUpdate(3), "DELETE FROM TBL_APTS WHERE IND_APP=3", kMaxApts,
-                                            "INSERT INTO TBL_APTS(IND, IND_APP, IND_PST, VL) VALUES(11, 3,0,0)",
-                                            "UPDATE TBL_APTS SET IND_PST=1, VL=1 WHERE IND=11", kMaxApts,
-                                            "INSERT INTO TBL_APTS(IND, IND_APP, IND_PST, VL) VALUES(12, 3,0,0)",
-                                            "UPDATE TBL_APTS SET IND_PST=2, VL=2 WHERE IND=12"}));
-}
-
-TEST_F(OrderPersistence, OrderWithoutLinesWritesHeaderAndDeletesAllItsLines) {
-    order.norder = 8;
-    order.SaveOrder();
-    EXPECT_EQ(cn.statements(), (QStringList{headerUpdate(8), "DELETE FROM TBL_APTS WHERE IND_APP=8"}));
-}
-
-TEST_F(OrderPersistence, HeaderTextsHaveTheirQuotesDoubled) {
-    order.norder = 2;
-    order.state = 3;
-    order.contr = "O'Brien";
-    order.contact_face = "a'b";
-    order.contact_face_tel = "'";
-    order.contact_face_mail = "m";
-    order.Comment = "it's";
-    order.rekl = "ad";
-    order.SaveOrder();
-    EXPECT_EQ(cn.statements().at(0),
-              "UPDATE TBL_APPS SET IND_STT = 3,CGT_NM = 'O''Brien',CNT_NM = 'a''b',TLP = '''',ML = 'm',"
-              "CMT = 'it''s',ADVT = 'ad' WHERE IND=2");
-}
-
-TEST_F(OrderPersistence, QuantityIsWrittenWithAPointUnderARussianLocale) {
+TEST_F(OrderPersistence, ResaveKeepsStoredLinesAndNumbersEachNewOne) {
     testsupport::LocaleGuard ru(QLocale(QLocale::Russian));
-    order.norder = 4;
-    order.InsertRow();
-    order.setField("idn", 6);
-    order.setField("qty", "2,5");  // as the line editor writes it
-    order.setField("ind_tbl", 3);
+    order.norder = 5;
+    addLine(order, 11, "1,5", "", 7);
+    addLine(order, 12, 2, "", 8);
+    addLine(order, 13, 3, "", 9);
+    order.RemoveRow(1);
+    addLine(order, 14, 4);  // takes the freed slot 1
+    addLine(order, 15, 5);
+    cn.answer(kMaxApts, maxInd(30));
+    cn.answer(kMaxApts, maxInd(31));
+
     order.SaveOrder();
-    EXPECT_EQ(cn.statements().last(), "UPDATE TBL_APTS SET IND_PST=6, VL=2.5 WHERE IND=3");
-}
-
-// A save that fails before the order's record exists must not leave the number behind:
-// the next save has to insert the record, not update a record that is not there.
-TEST_F(OrderPersistence, FailedOrderInsertionLeavesTheOrderNew) {
-    cn.answer(kMaxApps, maxInd(6), RecordingConnection::kForever);
-    cn.failPrefix(kInsertApps, "disk full");
-    addLine(1, 1);
-
-    EXPECT_THROW(order.SaveOrder(), core::DbError);
-    EXPECT_EQ(order.norder, 0);
-    EXPECT_FALSE(order.order_is_locked);
-    EXPECT_EQ(order.create_date, "");
-
-    cn.clearCalls();
-    order.SaveOrder();
-    ASSERT_GE(cn.statements().size(), 2);
-    EXPECT_TRUE(cn.statements().at(1).startsWith("INSERT INTO TBL_APPS(IND, IND_STT, CGT_NM, CNT_NM, TLP, ML, "
-                                                 "CMT, ADVT, CR_DT) VALUES(7,0,"));
-    EXPECT_EQ(order.norder, 7);
-    EXPECT_TRUE(order.order_is_locked);
-}
-
-TEST_F(OrderPersistence, FailureAfterTheInsertionKeepsTheNumber) {
-    cn.answer(kMaxApps, maxInd(6));
-    cn.failPrefix("UPDATE TBL_APPS");
-    EXPECT_THROW(order.SaveOrder(), core::DbError);
-    EXPECT_EQ(order.norder, 7);
-    EXPECT_TRUE(order.order_is_locked);
-
-    cn.clearCalls();
-    order.SaveOrder();
-    EXPECT_EQ(cn.statements(), (QStringList{headerUpdate(7), "DELETE FROM TBL_APTS WHERE IND_APP=7"}));
-}
-
-TEST_F(OrderPersistence, FailedLineInsertionLeavesTheLineNew) {
-    order.norder = 2;
-    addLine(1, 1);
-    cn.answer(kMaxApts, maxInd(4), RecordingConnection::kForever);
-    cn.failPrefix("INSERT INTO TBL_APTS");
-    EXPECT_THROW(order.SaveOrder(), core::DbError);
-    order.MoveFirst();
-    EXPECT_EQ(order.Field("ind_tbl"), Value::int32(0));
-
-    cn.clearCalls();
-    order.SaveOrder();
-    EXPECT_TRUE(cn.executed().contains("INSERT INTO TBL_APTS(IND, IND_APP, IND_PST, VL) VALUES(5, 2,0,0)"));
-}
-
-TEST_F(OrderPersistence, FailedLineUpdateKeepsTheNewLineNumber) {
-    order.norder = 2;
-    addLine(1, 1);
-    cn.answer(kMaxApts, maxInd(4));
-    cn.failPrefix("UPDATE TBL_APTS");
-    EXPECT_THROW(order.SaveOrder(), core::DbError);
-    order.MoveFirst();
-    EXPECT_EQ(order.Field("ind_tbl"), Value::int32(5));
-}
-
-TEST_F(OrderPersistence, LoadReadsHeaderAndLinesInTheDatabasesOrder) {
-    order.create_date = "kept?";
-    addLine(99, 9);
-    addLine(98, 8);
-    cn.answer("SELECT * FROM TBL_APPS WHERE IND=12",
-              Rows{{{"IND", 12},
-                    {"IND_STT", 2},
-                    {"CGT_NM", "Клиент"},
-                    {"CNT_NM", Value::null()},
-                    {"TLP", "+7 900"},
-                    {"ML", ""},
-                    {"CMT", Value::null()},
-                    {"ADVT", "  газета  "},
-                    {"CR_DT", "2024.03.05 17:45"}}});
-    cn.answer("SELECT * FROM TBL_APTS WHERE IND_APP = 12",
-              Rows{{{"IND", 30}, {"IND_APP", 12}, {"IND_PST", 501}, {"VL", 2.5}},
-                   {{"IND", 28}, {"IND_APP", 12}, {"IND_PST", 502}, {"VL", Value::null()}}});
-
-    const int32_t ord = 12;
-    order.LoadOrder(ord);
 
     EXPECT_EQ(cn.statements(),
-              (QStringList{"SELECT * FROM TBL_APPS WHERE IND=12", "SELECT * FROM TBL_APTS WHERE IND_APP = 12"}));
-    EXPECT_EQ(order.norder, 12);
-    EXPECT_EQ(order.state, 2);
-    EXPECT_EQ(order.contr, "Клиент");
-    EXPECT_EQ(order.contact_face, "");
-    EXPECT_EQ(order.contact_face_tel, "+7 900");
-    EXPECT_EQ(order.contact_face_mail, "");
-    EXPECT_EQ(order.Comment, "");
-    EXPECT_EQ(order.rekl, "газета");
-    EXPECT_EQ(order.create_date, "05.03.2024");
-    EXPECT_FALSE(order.order_is_locked);
-    EXPECT_EQ(order.RecordCount(), 2);
-    EXPECT_EQ(order.Field("pos"), Value::int16(1)) << "the last line added";
-    order.MoveTo(0);
-    EXPECT_EQ(order.Field("ind_tbl"), Value::int32(30));
-    EXPECT_EQ(order.Field("idn"), Value::int32(501));
-    EXPECT_EQ(order.Field("qty"), Value::dbl(2.5));
-    order.MoveTo(1);
-    EXPECT_EQ(order.Field("ind_tbl"), Value::int32(28));
-    EXPECT_EQ(order.Field("qty"), Value::dbl(0.0));
+              (QStringList{headerUpdate(5), "DELETE FROM TBL_APTS WHERE IND_APP=5 AND NOT IND IN (7,9)",
+                           "UPDATE TBL_APTS SET IND_PST=11, VL=1.5 WHERE IND=7", kMaxApts, newLine(31, 5),
+                           "UPDATE TBL_APTS SET IND_PST=14, VL=4 WHERE IND=31",
+                           "UPDATE TBL_APTS SET IND_PST=13, VL=3 WHERE IND=9", kMaxApts, newLine(32, 5),
+                           "UPDATE TBL_APTS SET IND_PST=15, VL=5 WHERE IND=32", notesCleanup(5)}));
 }
 
-TEST_F(OrderPersistence, LoadOfAMissingOrderFailsAfterClearing) {
-    addLine(1, 1);
-    order.contr = "old";
-    const int32_t ord = 77;
-    EXPECT_THROW(order.LoadOrder(ord), core::DbError);
-    EXPECT_EQ(order.RecordCount(), 0);
-    EXPECT_EQ(order.contr, "");
-    EXPECT_EQ(order.norder, 77);
-}
-
-TEST_F(OrderPersistence, LoadOfMoreLinesThanSlotsFailsInsteadOfOverwriting) {
-    cn.answerPrefix("SELECT * FROM TBL_APPS", Rows{{{"IND", 1}, {"IND_STT", 1}, {"CGT_NM", "x"}, {"CNT_NM", ""},
-                                                    {"TLP", ""}, {"ML", ""}, {"CMT", ""}, {"ADVT", ""},
-                                                    {"CR_DT", "2024.01.02 03:04"}}});
-    Rows lines;
-    for (int i = 1; i <= 102; ++i)
-        lines.push_back({{"IND", i}, {"IND_PST", i}, {"VL", 1.0}});
-    cn.answerPrefix("SELECT * FROM TBL_APTS", lines);
-    const int32_t ord = 1;
-    EXPECT_THROW(order.LoadOrder(ord), core::DbError);
-    order.MoveTo(100);
-    EXPECT_EQ(order.Field("ind_tbl"), Value::int32(101)) << "the last slot keeps its own line";
-}
-
-TEST_F(OrderPersistence, ClearSendsTheReleaseOnlyForALockedExchangeOrder) {
-    struct Case {
-        bool locked;
-        int32_t ind;
-        bool sends;
-    } cases[] = {{true, 15, true}, {true, 0, false}, {false, 15, false}, {true, -3, false}};
-    for (const Case& c : cases) {
-        cn.clearCalls();
-        order.order_is_locked = c.locked;
-        order.order_ind = c.ind;
+// Only a record that exists gives the order its number, and only a stored line keeps its own:
+// the next save must insert what a failed one did not, and update what it did.
+TEST_F(OrderPersistence, FailedSaveKeepsOnlyTheNumbersOfWhatWasStored) {
+    const struct { const char* failing; int before, after, line; } cases[] = {{"INSERT INTO TBL_APPS(", 0, 0, 0},
+        {"UPDATE TBL_APPS", 0, 7, 0}, {"INSERT INTO TBL_APTS", 2, 2, 0}, {"UPDATE TBL_APTS", 2, 2, 5}};
+    for (const auto& c : cases) {
+        RecordingConnection rec;
         order.Clear();
-        EXPECT_EQ(cn.statements(), c.sends ? QStringList{"exec nom_command 'unlockApp', 15"} : QStringList{})
-            << c.locked << " " << c.ind;
-        EXPECT_EQ(order.order_ind, 0);
+        order.create_date.clear();
+        order.setConnection(&rec);
+        order.norder = c.before;
+        addLine(order, 1, 1);
+        rec.answer(kMaxApps, maxInd(6), RecordingConnection::kForever);
+        rec.answer(kMaxApts, maxInd(4), RecordingConnection::kForever);
+        rec.failPrefix(c.failing);
+        EXPECT_THROW(order.SaveOrder(), core::DbError);
+        const bool inserted = c.before == 0 && c.after > 0;
+        EXPECT_EQ(QList<int>({order.norder, order.order_is_locked, order.create_date.isEmpty()}),
+                  QList<int>({c.after, inserted, !inserted})) << c.failing;
+        EXPECT_EQ(linesOf(order), QStringList{QStringLiteral("%1:1:1:").arg(c.line)}) << c.failing;
+        rec.clearCalls();
+        order.SaveOrder();
+        EXPECT_EQ(rec.statements().count(kMaxApps), c.after == 0 ? 1 : 0) << c.failing;
+        EXPECT_EQ(linesOf(order), QStringList{"5:1:1:"}) << c.failing;
     }
 }
 
-TEST_F(OrderPersistence, RefusedReleaseLeavesTheOrderAsItWas) {
-    addLine(1, 1);
-    order.order_is_locked = true;
-    order.order_ind = 15;
-    order.contr = "c";
-    cn.failPrefix("exec nom_command", "no exchange service");
-    EXPECT_THROW(order.Clear(), core::DbError);
-    EXPECT_EQ(order.RecordCount(), 1);
-    EXPECT_EQ(order.contr, "c");
-    EXPECT_TRUE(order.order_is_locked);
+TEST_F(OrderPersistence, LoadReadsHeaderLinesAndNotes) {
+    addLine(order, 99, 9);
+    cn.answer("SELECT * FROM TBL_APPS WHERE IND=12",
+              Rows{{{"IND", 12}, {"IND_STT", 2}, {"CGT_NM", "Клиент"}, {"CNT_NM", Value::null()}, {"TLP", "+7 900"},
+                    {"ML", ""}, {"CMT", Value::null()}, {"ADVT", "  газета  "}, {"CR_DT", "2024.03.05 17:45"}}});
+    cn.answer("SELECT * FROM TBL_APTS WHERE IND_APP = 12",
+              Rows{{{"IND", 30}, {"IND_APP", 12}, {"IND_PST", 501}, {"VL", 2.5}},
+                   {{"IND", 28}, {"IND_APP", 12}, {"IND_PST", 502}, {"VL", Value::null()}}});
+    const QString notes = "SELECT IND, PRIM FROM TBL_APTN WHERE IND IN (SELECT IND FROM TBL_APTS WHERE IND_APP=12)";
+    cn.answer(notes, Rows{{{"IND", 28}, {"PRIM", "кромка"}}});
+
+    order.LoadOrder(12);
+
+    EXPECT_EQ(cn.statements(),
+              (QStringList{"SELECT * FROM TBL_APPS WHERE IND=12", "SELECT * FROM TBL_APTS WHERE IND_APP = 12", notes}));
+    EXPECT_EQ(QStringList({QString::number(order.norder), QString::number(order.state), order.contr,
+                           order.contact_face, order.contact_face_tel, order.Comment, order.rekl, order.create_date}),
+              (QStringList{"12", "2", "Клиент", "", "+7 900", "", "газета", "05.03.2024"}));
+    EXPECT_EQ(linesOf(order), (QStringList{"30:501:2.5:", "28:502:0:кромка"}));
 }
 
-TEST(OrderWithoutConnection, StatementsFailWithADbError) {
-    clsZak order;
-    order.Init();
-    const int32_t ord = 1;
-    EXPECT_THROW(order.SaveOrder(), core::DbError);
-    EXPECT_THROW(order.LoadOrder(ord), core::DbError);
-    order.order_is_locked = true;
-    order.order_ind = 2;
-    EXPECT_THROW(order.Clear(), core::DbError);
-    order.order_ind = 0;
-    EXPECT_NO_THROW(order.Clear()) << "nothing to send, nothing needed";
-}
-
-// The program's Cn routes the exchange commands to the central link and keeps the rest local.
-TEST(OrderRelease, GoesToTheCentralLinkThroughTheRoutedConnection) {
+// The release of an exchange order goes to the central link, only for a locked one; refused,
+// or without a central link, it leaves the order as it was. The local store never sees it.
+TEST(OrderRelease, GoesToTheCentralLinkOnlyForALockedExchangeOrder) {
     auto local = std::make_unique<RecordingConnection>();
     auto central = std::make_unique<RecordingConnection>();
     RecordingConnection* localLog = local.get();
@@ -338,34 +173,117 @@ TEST(OrderRelease, GoesToTheCentralLinkThroughTheRoutedConnection) {
     clsZak order;
     order.Init();
     order.setConnection(&cn);
-    order.order_is_locked = true;
-    order.order_ind = 31;
-
-    order.Clear();
-
-    EXPECT_EQ(centralLog->statements(), QStringList{"exec nom_command 'unlockApp', 31"});
+    const struct { bool locked; int32_t ind; bool sends; } cases[] = {{true, 15, true}, {true, 0, false}, {false, 15, false}, {true, -3, false}};
+    for (const auto& c : cases) {
+        centralLog->clearCalls();
+        order.order_is_locked = c.locked;
+        order.order_ind = c.ind;
+        order.Clear();
+        EXPECT_EQ(centralLog->statements(), c.sends ? QStringList{"exec nom_command 'unlockApp', 15"} : QStringList{});
+        EXPECT_EQ(order.order_ind, 0);
+    }
+    centralLog->failPrefix("exec nom_command", "no exchange service");
+    order.InsertRow();
+    for (int refusal = 0; refusal < 2; ++refusal) {  // refused, then no central link at all
+        order.order_is_locked = true;
+        order.order_ind = 31;
+        EXPECT_THROW(order.LoadOrder(3), core::DbError);
+        EXPECT_EQ(QList<int>({order.order_ind, order.RecordCount()}), QList<int>({31, 1}));
+        cn.setCentral(nullptr);
+    }
     EXPECT_TRUE(localLog->statements().isEmpty());
-    EXPECT_FALSE(order.order_is_locked);
+    order.setConnection(nullptr);
+    EXPECT_THROW(order.SaveOrder(), core::DbError);
 }
 
-TEST(OrderRelease, FailsWithoutACentralLinkBeforeAnythingIsReset) {
-    auto local = std::make_unique<RecordingConnection>();
-    RecordingConnection* localLog = local.get();
-    store::RoutedConnection cn(std::move(local), nullptr);
+// --- real tables in a scratch folder ---------------------------------------------------
+
+class OrderTables : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        reopen();
+        db->execute(db::createStatement("TBL_APPS"));
+        db->execute(db::createStatement("TBL_APTS"));
+    }
+    void reopen() {
+        db.reset();
+        db = store::openFolder(dir.path());
+        ASSERT_TRUE(db);
+        order.Init();
+        order.setConnection(db.get());
+    }
+    QStringList column(const QString& sql) {
+        QStringList out;
+        for (auto rs = db->open(sql); !rs->eof(); rs->moveNext())
+            out << rs->field(rs->fieldNames().first()).toText();
+        return out;
+    }
+    void storeOrder(int norder, int lines) {
+        db->execute(QStringLiteral("INSERT INTO TBL_APPS(IND, IND_STT, CGT_NM, CNT_NM, TLP, ML, CMT, ADVT, CR_DT) "
+                                   "VALUES(%1,1,'x','', '', '','','', '2024.01.02 03:04')")
+                        .arg(norder));
+        for (int i = 1; i <= lines; ++i)
+            db->execute(QStringLiteral("INSERT INTO TBL_APTS(IND, IND_APP, IND_PST, VL) VALUES(%1, %2, 7, 1)")
+                            .arg(norder * 1000 + i)
+                            .arg(norder));
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<store::Connection> db;
     clsZak order;
-    order.Init();
-    order.setConnection(&cn);
-    order.InsertRow();
-    order.order_is_locked = true;
-    order.order_ind = 31;
-    order.contr = "c";
+    testsupport::ScriptedMessages boxes;
+};
 
-    EXPECT_THROW(order.Clear(), core::DbError);
+TEST_F(OrderTables, NotesAndHeaderComeBackAfterReopening) {
+    testsupport::LocaleGuard ru(QLocale(QLocale::Russian));
+    order.contr = "ООО \"Сталь\" д'Артаньян";
+    order.rekl = "  выставка ";
+    addLine(order, 501, "2,5", "резать по 3 м; д'Арк");
+    addLine(order, 502, 12);
+    addLine(order, 503, 1, "  ");
+    order.SaveOrder();
+    const QString date = order.create_date;
+    ASSERT_TRUE(QFile::exists(dir.filePath("TBL_APTN.dbf")));
 
-    EXPECT_TRUE(localLog->statements().isEmpty()) << "the local store never sees the command";
-    EXPECT_EQ(order.order_ind, 31);
-    EXPECT_EQ(order.contr, "c");
-    EXPECT_EQ(order.RecordCount(), 1);
+    reopen();
+    order.LoadOrder(1);
+    EXPECT_EQ(order.contr, "ООО \"Сталь\" д'Артаньян");
+    EXPECT_EQ(order.rekl, "выставка");
+    EXPECT_EQ(order.create_date, date);
+    EXPECT_EQ(linesOf(order), (QStringList{"1:501:2.5:резать по 3 м; д'Арк", "2:502:12:", "3:503:1:"}));
+    EXPECT_EQ(column("SELECT IND FROM TBL_APTN"), QStringList{"1"}) << "blank notes take no row";
+
+    order.MoveTo(0);
+    order.setField("prim", "");
+    order.MoveTo(1);
+    order.setField("prim", "новая");
+    order.RemoveRow(2);
+    order.SaveOrder();
+    reopen();
+    order.LoadOrder(1);
+    EXPECT_EQ(linesOf(order), (QStringList{"1:501:2.5:", "2:502:12:новая"}));
+    EXPECT_EQ(column("SELECT IND FROM TBL_APTN"), QStringList{"2"});
+}
+
+// A folder written before notes were kept loads as it is and gains no table by a save without
+// notes. An order with more lines than the object holds must not come half loaded: a save of
+// what was read would delete the stored lines beyond the last slot.
+TEST_F(OrderTables, StoredOrdersLoadWithoutNotesAndAFailedLoadLosesNothing) {
+    storeOrder(1, clsZak::kMaxSlot + 2);
+    storeOrder(41, 1);
+    order.LoadOrder(41);
+    EXPECT_EQ(linesOf(order), QStringList{"41001:7:1:"});
+    order.SaveOrder();
+    EXPECT_FALSE(QFile::exists(dir.filePath("TBL_APTN.dbf")));
+
+    for (int32_t number : {1, 5}) {  // too many lines, no such order
+        EXPECT_THROW(order.LoadOrder(number), core::DbError) << number;
+        EXPECT_EQ(QList<int>({order.norder, order.RecordCount()}), QList<int>({0, 0})) << number;
+    }
+    order.SaveOrder();
+    EXPECT_EQ(order.norder, 42);
+    EXPECT_EQ(column("SELECT COUNT(*) AS N FROM TBL_APTS WHERE IND_APP=1"), QStringList{"102"});
 }
 
 }  // namespace
