@@ -6,16 +6,16 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "global/global.h"
 #include "basket/basket_layout.h"
 #include "basket/basket_print.h"
 #include "basket/dialogs.h"
 #include "core/guard.h"
 #include "core/helpers.h"
 #include "core/seams.h"
-#include "ui/twips.h"
+#include "global/global.h"
 #include "ui/fit_columns.h"
 #include "ui/flexgrid.h"
+#include "ui/twips.h"
 #include "ui/twips_layout.h"
 
 using namespace basket_cmp;
@@ -186,25 +186,22 @@ basket::basket(QWidget* parent) : QDialog(parent) {
         o.contr_id.clear();
     });
 
-    connect(Command2, &QPushButton::clicked, this,
-            [this] { core::guarded([this] { Command2_Click(); }); });
+    connect(Command2, &QPushButton::clicked, this, [this] { core::guarded([this] { Command2_Click(); }); });
     connect(oform, &QPushButton::clicked, this, [this] { core::guarded([this] { oform_Click(); }); });
-    connect(Command3, &QPushButton::clicked, this,
-            [this] { core::guarded([this] { Command3_Click(); }); });
+    connect(Command3, &QPushButton::clicked, this, [this] { core::guarded([this] { Command3_Click(); }); });
     connect(gbasket, &ui::FlexGrid::doubleClicked, this,
             [this] { core::guarded([this] { gbasket_DblClick(); }); });
     connect(gbasket, &ui::FlexGrid::mousePressed, this, [this] { gbasket_MouseDown(); });
     connect(gbasket, &ui::FlexGrid::keyPressed, this,
             [this](int key, Qt::KeyboardModifiers) { gbasket_KeyDown(key); });
-    connect(gbasket, &ui::FlexGrid::scrolled, this,
-            [this] { core::guarded([this] { gbasket_Scroll(); }); });
+    connect(gbasket, &ui::FlexGrid::scrolled, this, [this] { core::guarded([this] { gbasket_Scroll(); }); });
 
     Form_Load();
     Form_Resize();
 }
 
 void basket::Form_Load() {
-    cmbState->addItems({QStringLiteral("Новая"), QStringLiteral("Отложена"), QStringLiteral("Обработана")});
+    cmbState->addItems(basket_print::stateCaptions());
 
     clsZak& o = Global::CurrentOrder();
     namek->setText(o.contr);
@@ -231,9 +228,8 @@ void basket::Form_Load() {
         BuildComparison();
     } catch (const std::exception& e) {
         // The header stays editable and savable even when the comparison cannot be built.
-        core::showMessage(
-            QStringLiteral("Не удалось построить сравнение предложений: ") + core::errorText(e),
-            kCaption);
+        core::showMessage(QStringLiteral("Не удалось построить сравнение предложений: ") + core::errorText(e),
+                          kCaption);
     }
     Global::RefreshBasketIndicator();
 }
@@ -379,8 +375,7 @@ void basket::gbasket_DblClick() {
 
 void basket::paintRow(int row, bool marked) {
     ui::GridModel& m = gbasket->model();
-    const std::optional<QColor> colour =
-        marked ? std::optional<QColor>(ui::bgr(kMarkColour)) : std::nullopt;
+    const std::optional<QColor> colour = marked ? std::optional<QColor>(ui::bgr(kMarkColour)) : std::nullopt;
     for (int c = 1; c < m.cols(); ++c) m.setCellBackColor(row, c, colour);
 }
 
@@ -471,20 +466,14 @@ bool basket::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
-    if (watched == kl || watched == kl->lineEdit()) {
-        try {
-            // The contact can be shortened or cleared, never typed.
-            return typesText(e) && e->key() != Qt::Key_Backspace && e->key() != Qt::Key_Delete;
-        } catch (...) {
-            Global::ReportError(QStringLiteral("Ошибка 26!"));
-            return false;
-        }
-    }
-    if (watched == kt || watched == kt->lineEdit()) {
+    // The contact and the telephone can be shortened or cleared, never typed.
+    const std::pair<QComboBox*, const char*> shortenOnly[] = {{kl, "Ошибка 26!"}, {kt, "Ошибка 27!"}};
+    for (const auto& [box, error] : shortenOnly) {
+        if (watched != box && watched != box->lineEdit()) continue;
         try {
             return typesText(e) && e->key() != Qt::Key_Backspace && e->key() != Qt::Key_Delete;
         } catch (...) {
-            Global::ReportError(QStringLiteral("Ошибка 27!"));
+            Global::ReportError(QString::fromUtf8(error));
             return false;
         }
     }
