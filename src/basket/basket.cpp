@@ -6,16 +6,16 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "global/global.h"
 #include "basket/basket_layout.h"
 #include "basket/basket_print.h"
 #include "basket/dialogs.h"
 #include "core/guard.h"
 #include "core/helpers.h"
 #include "core/seams.h"
-#include "global/global.h"
+#include "ui/twips.h"
 #include "ui/fit_columns.h"
 #include "ui/flexgrid.h"
-#include "ui/twips.h"
 #include "ui/twips_layout.h"
 
 using namespace basket_cmp;
@@ -186,15 +186,18 @@ basket::basket(QWidget* parent) : QDialog(parent) {
         o.contr_id.clear();
     });
 
-    connect(Command2, &QPushButton::clicked, this, [this] { core::guarded([this] { Command2_Click(); }); });
+    connect(Command2, &QPushButton::clicked, this,
+            [this] { core::guarded([this] { Command2_Click(); }); });
     connect(oform, &QPushButton::clicked, this, [this] { core::guarded([this] { oform_Click(); }); });
-    connect(Command3, &QPushButton::clicked, this, [this] { core::guarded([this] { Command3_Click(); }); });
+    connect(Command3, &QPushButton::clicked, this,
+            [this] { core::guarded([this] { Command3_Click(); }); });
     connect(gbasket, &ui::FlexGrid::doubleClicked, this,
             [this] { core::guarded([this] { gbasket_DblClick(); }); });
     connect(gbasket, &ui::FlexGrid::mousePressed, this, [this] { gbasket_MouseDown(); });
     connect(gbasket, &ui::FlexGrid::keyPressed, this,
             [this](int key, Qt::KeyboardModifiers) { gbasket_KeyDown(key); });
-    connect(gbasket, &ui::FlexGrid::scrolled, this, [this] { core::guarded([this] { gbasket_Scroll(); }); });
+    connect(gbasket, &ui::FlexGrid::scrolled, this,
+            [this] { core::guarded([this] { gbasket_Scroll(); }); });
 
     Form_Load();
     Form_Resize();
@@ -228,8 +231,9 @@ void basket::Form_Load() {
         BuildComparison();
     } catch (const std::exception& e) {
         // The header stays editable and savable even when the comparison cannot be built.
-        core::showMessage(QStringLiteral("Не удалось построить сравнение предложений: ") + core::errorText(e),
-                          kCaption);
+        core::showMessage(
+            QStringLiteral("Не удалось построить сравнение предложений: ") + core::errorText(e),
+            kCaption);
     }
     Global::RefreshBasketIndicator();
 }
@@ -375,7 +379,8 @@ void basket::gbasket_DblClick() {
 
 void basket::paintRow(int row, bool marked) {
     ui::GridModel& m = gbasket->model();
-    const std::optional<QColor> colour = marked ? std::optional<QColor>(ui::bgr(kMarkColour)) : std::nullopt;
+    const std::optional<QColor> colour =
+        marked ? std::optional<QColor>(ui::bgr(kMarkColour)) : std::nullopt;
     for (int c = 1; c < m.cols(); ++c) m.setCellBackColor(row, c, colour);
 }
 
