@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "global/global.h"
@@ -13,6 +16,16 @@
 #include "support/recording_connection.h"
 
 namespace basket_test {
+
+// Runs f on the modal dialog of type D that the caller's next action opens.
+template <typename D>
+void whenModal(std::function<void(D*)> f) {
+    QTimer::singleShot(0, [f] {
+        auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        f(d);
+    });
+}
 
 class BasketDb {
 public:
