@@ -60,9 +60,7 @@ TEST(Comparison, ThreeLinesAreListedWithLowestPricesAndCompleteTotals) {
     BasketDb::addLine(102, 1);
     Global::CurrentOrder().MoveFirst();
     Global::CurrentOrder().setField(QStringLiteral("qty"), core::Value::dbl(4));
-    const Comparison cmp = build();
-    const QList<QStringList> g = cmp.gridTexts();
-
+    const QList<QStringList> g = build().gridTexts();
     EXPECT_EQ(
         db.recorder().statements(),
         (QStringList{"DELETE FROM TBL_CORD", "INSERT INTO TBL_CORD(IND_PST,VL) VALUES(100,4)",
@@ -75,8 +73,6 @@ TEST(Comparison, ThreeLinesAreListedWithLowestPricesAndCompleteTotals) {
     EXPECT_EQ(g[2].mid(5),
               (QStringList{"Арматура А500С ф12 11,7 м", "Уголок 50х50х5 ст3 12 м", "Труба 40х20х2 6 м"}));
     EXPECT_EQ(g[3].mid(5), (QStringList{"4", "2.5", "1"}));
-    EXPECT_EQ((QList<int>{cmp.slotOfColumn(4), cmp.slotOfColumn(5), cmp.slotOfColumn(7)}),
-              (QList<int>{-1, 0, 2}));
     // Bases by city, then by name; base 1 once although it has two price lists.
     EXPECT_EQ(g[4], (QStringList{"2", "", "Екатеринбург", "СтальСнаб", "428000", "51500", "60000", "72000"}));
     EXPECT_EQ(g[5],
@@ -118,20 +114,6 @@ TEST(Comparison, PriceIsTheLowestOfEveryListAndBandStartingAtOrBelowTheQuantity)
         EXPECT_EQ(row[5], c.price) << c.qty;
         EXPECT_EQ(row[kTotalCol], QString::fromUtf8(c.total)) << c.qty;
     }
-}
-
-TEST(Comparison, SamePositionTwiceGetsTwoPricedColumnsAndBothCountInTheTotal) {
-    BasketDb db;
-    db.fillCatalogue();
-    BasketDb::addLine(101, 2);
-    BasketDb::addLine(101, 3);
-    const Comparison cmp = build();
-    EXPECT_EQ(baseRow(cmp.gridTexts(), 2).mid(kTotalCol), (QStringList{"300000", "60000", "60000"}));
-    // Each column keeps its own line and quantity.
-    ASSERT_EQ(cmp.lines.size(), 2u);
-    EXPECT_DOUBLE_EQ(cmp.lines[0].qty, cmp.lines[0].slot == 0 ? 2.0 : 3.0);
-    EXPECT_DOUBLE_EQ(cmp.lines[1].qty, cmp.lines[1].slot == 0 ? 2.0 : 3.0);
-    EXPECT_NE(cmp.lines[0].slot, cmp.lines[1].slot);
 }
 
 TEST(Comparison, UnknownPositionsShowTheirKeyTakeNoPriceAndColumnsFollowTheSlots) {
