@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "basket/dialogs.h"
 #include "basket_db.h"
 #include "support/scripted_seams.h"
 
@@ -32,26 +31,6 @@ protected:
     basket_test::BasketDb db_;
     testsupport::ScriptedMessages messages_;
 };
-
-TEST_F(FrmEdTest, OpenedThroughTheSeamItShowsTheCurrentLineIsPlacedAndModal) {
-    LocaleGuard russian(QLocale(QLocale::Russian, QLocale::Russia));
-    addLine(1, QStringLiteral("без резки"));
-    const int slot = addLine(2.5, QStringLiteral(" резать по 6 м "));
-    QStringList shown;
-    basket_test::whenModal<frmEd>([&shown](frmEd* ed) {
-        if (const QByteArray out = qgetenv("ZELVORIN_FRMED_PNG"); !out.isEmpty())
-            ed->grab().save(QString::fromLocal8Bit(out));
-        shown << ed->windowTitle() << ed->Label11->text() << ed->Label8->text() << ed->Command1->text()
-              << ed->Command2->text() << ed->qty->text() << ed->prim->text() << QString::number(ed->pos().x())
-              << QString::number(ed->isModal() && ed->Command1->isDefault());
-        ed->qty->setText(QStringLiteral("3,5"));
-        ed->Command1->click();
-    });
-    basket_dialogs::showLineEditor(false, [](QSize s) { return QPoint(s.isEmpty() ? 0 : 40, 30); });
-    EXPECT_EQ(shown, (QStringList{"Заказ позиции", "Количество:", "Примечание:", "ОК", "Отмена", "2,5",
-                                  " резать по 6 м ", "40", "1"}));
-    EXPECT_EQ(stored(slot).first, 3.5);
-}
 
 // The same figures typed with a point or a comma, padded or blank, under the locales an
 // operator may have, confirmed by the button or by Enter: stored alike, the box keeps
