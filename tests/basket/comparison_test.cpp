@@ -121,16 +121,18 @@ TEST(Comparison, UnknownPositionsShowTheirKeyTakeNoPriceAndColumnsFollowTheSlots
     BasketDb::addLine(101, 1);
     BasketDb::addLine(555, 2);
     BasketDb::addLine(103, 3);
+    BasketDb::addLine(101, 5);  // a position ordered twice: each column keeps its own line
     Global::CurrentOrder().RemoveRow(0);
 
     const Comparison cmp = build();
     const QList<QStringList> g = cmp.gridTexts();
-    EXPECT_EQ(g[0].mid(5), (QStringList{"101", "555", "103"}));
-    EXPECT_EQ(g[2].mid(5), (QStringList{"Уголок 50х50х5 ст3 12 м", "555", "103"}));
-    EXPECT_EQ(g[3].mid(5), (QStringList{"1", "2", "3"}));
-    EXPECT_EQ((QList<int>{cmp.slotOfColumn(5), cmp.slotOfColumn(6), cmp.slotOfColumn(7)}),
-              (QList<int>{1, 2, 3}));
-    EXPECT_EQ(baseRow(g, 2).mid(kTotalCol), (QStringList{"", "60000", "", ""}));
+    EXPECT_EQ(g[0].mid(5), (QStringList{"101", "101", "555", "103"}));
+    EXPECT_EQ(g[2].mid(7), (QStringList{"555", "103"}));
+    EXPECT_EQ(g[3].mid(5), (QStringList{"1", "5", "2", "3"}));
+    EXPECT_EQ(
+        (QList<int>{cmp.slotOfColumn(5), cmp.slotOfColumn(6), cmp.slotOfColumn(7), cmp.slotOfColumn(8)}),
+        (QList<int>{1, 4, 2, 3}));
+    EXPECT_EQ(baseRow(g, 2).mid(kTotalCol), (QStringList{"", "60000", "60000", "", ""}));
     // The walk leaves the cursor past the last line, as every walk over the order does.
     EXPECT_EQ(Global::CurrentOrder().Field("pos").toInt32(), -1);
 }
