@@ -69,6 +69,12 @@ QLabel* caption(const QString& text, const char* name, QWidget* parent) {
     return l;
 }
 
+QLineEdit* lineEdit(const char* name, QWidget* parent) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QLatin1String(name));
+    return e;
+}
+
 QComboBox* editableCombo(const char* name, QWidget* parent) {
     auto* c = new QComboBox(parent);
     c->setObjectName(QLatin1String(name));
@@ -99,18 +105,15 @@ basket::basket(QWidget* parent) : QDialog(parent) {
     bold.setBold(true);
     Label3->setFont(bold);
     Label4 = caption(QStringLiteral("Клиент:"), "Label4", this);
-    namek = new QLineEdit(this);
-    namek->setObjectName(QStringLiteral("namek"));
+    namek = lineEdit("namek", this);
     Label6 = caption(QStringLiteral("Контактное лицо:"), "Label6", this);
     kl = editableCombo("kl", this);
     Label7 = caption(QStringLiteral("Телефон:"), "Label7", this);
     kt = editableCombo("kt", this);
     Label8 = caption(QStringLiteral("eMail:"), "Label8", this);
-    email = new QLineEdit(this);
-    email->setObjectName(QStringLiteral("email"));
+    email = lineEdit("email", this);
     Label5 = caption(QStringLiteral("КомПоЗаявке:"), "Label5", this);
-    Comment = new QLineEdit(this);
-    Comment->setObjectName(QStringLiteral("Comment"));
+    Comment = lineEdit("Comment", this);
     Label15 = caption(QStringLiteral("Реклама:"), "Label15", this);
     cmbRekl = editableCombo("cmbRekl", this);
     Label10 = caption(QStringLiteral("Статус:"), "Label10", this);
