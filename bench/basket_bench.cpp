@@ -13,7 +13,6 @@
 // earlier. Either way the order holds positions spread evenly over TBL_PSTS.
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -22,6 +21,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench_timing.h"
 #include "global/global.h"
 #include "basket/basket.h"
 #include "basket/comparison.h"
@@ -35,17 +35,10 @@
 
 namespace {
 
-double msOf(const std::function<void()>& f) {
-    QElapsedTimer t;
-    t.start();
-    f();
-    return static_cast<double>(t.nsecsElapsed()) / 1e6;
-}
+using bench::msOf;
 
-void report(const char* what, std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    std::printf("  %-52s median %8.1f ms   best %8.1f   worst %8.1f\n", what, v[v.size() / 2], v.front(),
-                v.back());
+void report(const char* what, const std::vector<double>& v) {
+    bench::report(what, v, 52);
 }
 
 // Rows gathered into multi-row INSERT statements, so that building the folder takes

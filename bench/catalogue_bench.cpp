@@ -12,7 +12,6 @@
 #include "db/schema.h"
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMouseEvent>
@@ -23,6 +22,7 @@
 #include <functional>
 #include <vector>
 
+#include "bench_timing.h"
 #include "global/global.h"
 #include "catalogue/catalogue_logic.h"
 #include "catalogue/positions.h"
@@ -35,25 +35,10 @@
 
 namespace {
 
-double msOf(const std::function<void()>& f) {
-    QElapsedTimer t;
-    t.start();
-    f();
-    return static_cast<double>(t.nsecsElapsed()) / 1e6;
-}
+using bench::msOf;
 
-struct Stats {
-    double median = 0, best = 0, worst = 0;
-};
-
-Stats stats(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return {v[v.size() / 2], v.front(), v.back()};
-}
-
-void report(const char* what, const std::vector<double>& samples) {
-    const Stats s = stats(samples);
-    std::printf("  %-46s median %8.1f ms   best %8.1f   worst %8.1f\n", what, s.median, s.best, s.worst);
+void report(const char* what, const std::vector<double>& v) {
+    bench::report(what, v, 46);
 }
 
 void send(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::NoButton) {
@@ -130,20 +115,13 @@ void buildFolder(store::Connection& cn) {
                      .arg(k + 1));
         const int a = 1 + k % 17, b = a + 1, c = std::min(a + 2 + k % 3, 19);
         const double price = 45000 + (k * 131) % 5000;
-        csts.add(QString("(%1, %2, 0, %3, %4)").arg(++cst).arg(stf).arg(limits[a]).arg(price + 900));
-        csts.add(QString("(%1, %2, %3, %4, %5)")
-                     .arg(++cst)
-                     .arg(stf)
-                     .arg(limits[a])
-                     .arg(limits[b])
-                     .arg(price + 500));
-        csts.add(QString("(%1, %2, %3, %4, %5)")
-                     .arg(++cst)
-                     .arg(stf)
-                     .arg(limits[b])
-                     .arg(limits[c])
-                     .arg(price + 200));
-        csts.add(QString("(%1, %2, %3, 0, %4)").arg(++cst).arg(stf).arg(limits[c]).arg(price));
+        const auto band = [&](double from, double to, double cost) {
+            csts.add(QString("(%1, %2, %3, %4, %5)").arg(++cst).arg(stf).arg(from).arg(to).arg(cost));
+        };
+        band(0, limits[a], price + 900);
+        band(limits[a], limits[b], price + 500);
+        band(limits[b], limits[c], price + 200);
+        band(limits[c], 0, price);
     }
     psts.flush();
     stfs.flush();

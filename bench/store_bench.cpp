@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue_logic.h"
 #include "core/errors.h"
 #include "core/value.h"
 #include "data/demo_data.h"
@@ -196,39 +197,17 @@ QString insertFor(const Copy& c, sqlite3_stmt* st) {
            sqlText(text) + QStringLiteral("')");
 }
 
+// The catalogue window's own statements, so that the store is measured on what it serves.
 QString positionsQuery(qint64 group, const QString& basesFilter) {
-    return QStringLiteral(
-               "SELECT a.IND, a.PST_NM, MAX(c.CST) as MAX_CST, MIN(c.CST) as MIN_CST FROM ((TBL_PSTS a INNER "
-               "JOIN "
-               "TBL_STFS b ON a.IND=b.IND_PST) INNER JOIN TBL_CSTS c ON b.IND=c.IND_STF) INNER JOIN TBL_PRSS "
-               "d ON "
-               "b.IND_PRS=d.IND WHERE a.IND_GRP=") +
-           QString::number(group) + basesFilter + QStringLiteral(" GROUP BY a.IND, a.PST_NM ORDER BY PST_NM");
+    return catalogue::positionsStatement(catalogue::positionsCondition(static_cast<int>(group), basesFilter));
 }
 
 QString bandLimitsQuery(qint64 key) {
-    const QString k = QString::number(key);
-    return QStringLiteral(
-               "SELECT DISTINCT VL FROM (SELECT c.VL_FRM AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d ON "
-               "a.IND_PRS=d.IND) INNER JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=") +
-           k +
-           QStringLiteral(
-               "\r\nUNION ALL\r\nSELECT c.VL_TO AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d ON "
-               "a.IND_PRS=d.IND) "
-               "INNER JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=") +
-           k + QStringLiteral(") ORDER BY VL");
+    return catalogue::bandLimitsStatement(QString::number(key));
 }
 
 QString offersQuery(qint64 key, const QString& basesFilter) {
-    return QStringLiteral(
-               "SELECT a.IND, g.RGN_NM, f.CT_NM, e.BS_NM, a.TO_OUT, c.VL_FRM, c.VL_TO, c.CST FROM "
-               "(((((TBL_STFS a "
-               "INNER JOIN TBL_PRSS b ON a.IND_PRS=b.IND) INNER JOIN TBL_BSS e ON b.IND_BS=e.IND) INNER JOIN "
-               "TBL_CTS f ON e.IND_CT=f.IND) INNER JOIN TBL_RGNS g ON f.IND_RGN=g.IND) INNER JOIN TBL_PRSS d "
-               "ON "
-               "a.IND_PRS=d.IND) INNER JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=") +
-           QString::number(key) + basesFilter +
-           QStringLiteral(" ORDER BY g.RGN_NM, f.CT_NM, e.BS_NM, a.TO_OUT, a.IND");
+    return catalogue::offersStatement(QString::number(key), basesFilter);
 }
 
 const char* const kBasesQuery =

@@ -69,6 +69,12 @@ QLabel* caption(const QString& text, const char* name, QWidget* parent) {
     return l;
 }
 
+QLineEdit* lineEdit(const char* name, QWidget* parent) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QLatin1String(name));
+    return e;
+}
+
 QComboBox* editableCombo(const char* name, QWidget* parent) {
     auto* c = new QComboBox(parent);
     c->setObjectName(QLatin1String(name));
@@ -99,18 +105,15 @@ basket::basket(QWidget* parent) : QDialog(parent) {
     bold.setBold(true);
     Label3->setFont(bold);
     Label4 = caption(QStringLiteral("Клиент:"), "Label4", this);
-    namek = new QLineEdit(this);
-    namek->setObjectName(QStringLiteral("namek"));
+    namek = lineEdit("namek", this);
     Label6 = caption(QStringLiteral("Контактное лицо:"), "Label6", this);
     kl = editableCombo("kl", this);
     Label7 = caption(QStringLiteral("Телефон:"), "Label7", this);
     kt = editableCombo("kt", this);
     Label8 = caption(QStringLiteral("eMail:"), "Label8", this);
-    email = new QLineEdit(this);
-    email->setObjectName(QStringLiteral("email"));
+    email = lineEdit("email", this);
     Label5 = caption(QStringLiteral("КомПоЗаявке:"), "Label5", this);
-    Comment = new QLineEdit(this);
-    Comment->setObjectName(QStringLiteral("Comment"));
+    Comment = lineEdit("Comment", this);
     Label15 = caption(QStringLiteral("Реклама:"), "Label15", this);
     cmbRekl = editableCombo("cmbRekl", this);
     Label10 = caption(QStringLiteral("Статус:"), "Label10", this);
@@ -204,7 +207,7 @@ basket::basket(QWidget* parent) : QDialog(parent) {
 }
 
 void basket::Form_Load() {
-    cmbState->addItems({QStringLiteral("Новая"), QStringLiteral("Отложена"), QStringLiteral("Обработана")});
+    cmbState->addItems(basket_print::stateCaptions());
 
     clsZak& o = Global::CurrentOrder();
     namek->setText(o.contr);
@@ -471,20 +474,14 @@ bool basket::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
-    if (watched == kl || watched == kl->lineEdit()) {
-        try {
-            // The contact can be shortened or cleared, never typed.
-            return typesText(e) && e->key() != Qt::Key_Backspace && e->key() != Qt::Key_Delete;
-        } catch (...) {
-            Global::ReportError(QStringLiteral("Ошибка 26!"));
-            return false;
-        }
-    }
-    if (watched == kt || watched == kt->lineEdit()) {
+    // The contact and the telephone can be shortened or cleared, never typed.
+    const std::pair<QComboBox*, const char*> shortenOnly[] = {{kl, "Ошибка 26!"}, {kt, "Ошибка 27!"}};
+    for (const auto& [box, error] : shortenOnly) {
+        if (watched != box && watched != box->lineEdit()) continue;
         try {
             return typesText(e) && e->key() != Qt::Key_Backspace && e->key() != Qt::Key_Delete;
         } catch (...) {
-            Global::ReportError(QStringLiteral("Ошибка 27!"));
+            Global::ReportError(QString::fromUtf8(error));
             return false;
         }
     }

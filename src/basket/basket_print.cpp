@@ -20,16 +20,7 @@ QString esc(const QString& s) {
 }
 
 QString stateName(int32_t state) {
-    switch (state) {
-        case 1:
-            return QStringLiteral("Новая");
-        case 2:
-            return QStringLiteral("Отложена");
-        case 3:
-            return QStringLiteral("Обработана");
-        default:
-            return QString();
-    }
+    return state >= 1 && state <= 3 ? stateCaptions()[state - 1] : QString();
 }
 
 // More than a few line columns do not fit a portrait page beside the base names.
@@ -55,6 +46,12 @@ PrintRunner& runner() {
 }
 
 }  // namespace
+
+const QStringList& stateCaptions() {
+    static const QStringList captions = {QStringLiteral("Новая"), QStringLiteral("Отложена"),
+                                         QStringLiteral("Обработана")};
+    return captions;
+}
 
 PrintedOrder collectOrder(clsZak& order, const basket_cmp::Comparison& cmp,
                           const QList<QStringList>& gridRows) {

@@ -42,6 +42,9 @@ struct PrintedOrder {
     QList<QStringList> tableRows;
 };
 
+// The order states 1 to 3 by name, as the window's state list offers them.
+const QStringList& stateCaptions();
+
 // Gathers what is printed. gridRows are the comparison grid's texts as shown (header
 // rows first, base rows in their current order); empty takes the comparison's own
 // order. The order's cursor is put back where it was.
