@@ -104,19 +104,22 @@ basket::basket(QWidget* parent) : QDialog(parent) {
     QFont bold = Label3->font();
     bold.setBold(true);
     Label3->setFont(bold);
-    Label4 = caption(QStringLiteral("Клиент:"), "Label4", this);
+    // The header's captions; the fields follow in the order the Tab key walks them.
+    const struct {
+        QLabel** label;
+        const char* text;
+        const char* name;
+    } captions[] = {{&Label4, "Клиент:", "Label4"},   {&Label6, "Контактное лицо:", "Label6"},
+                    {&Label7, "Телефон:", "Label7"},  {&Label8, "eMail:", "Label8"},
+                    {&Label5, "КомПоЗаявке:", "Label5"}, {&Label15, "Реклама:", "Label15"},
+                    {&Label10, "Статус:", "Label10"}};
+    for (const auto& c : captions) *c.label = caption(QString::fromUtf8(c.text), c.name, this);
     namek = lineEdit("namek", this);
-    Label6 = caption(QStringLiteral("Контактное лицо:"), "Label6", this);
     kl = editableCombo("kl", this);
-    Label7 = caption(QStringLiteral("Телефон:"), "Label7", this);
     kt = editableCombo("kt", this);
-    Label8 = caption(QStringLiteral("eMail:"), "Label8", this);
     email = lineEdit("email", this);
-    Label5 = caption(QStringLiteral("КомПоЗаявке:"), "Label5", this);
     Comment = lineEdit("Comment", this);
-    Label15 = caption(QStringLiteral("Реклама:"), "Label15", this);
     cmbRekl = editableCombo("cmbRekl", this);
-    Label10 = caption(QStringLiteral("Статус:"), "Label10", this);
     cmbState = editableCombo("cmbState", this);
 
     Command1 = new QPushButton(QStringLiteral("Выбрать"), this);
