@@ -28,13 +28,20 @@ using Strings = std::vector<std::string>;
 // A value with its kind, so one comparison checks both: "i:7", "d:0.5", "t:[ text]".
 std::string show(const Value& v) {
     switch (v.kind()) {
-        case Value::Kind::Empty: return "empty";
-        case Value::Kind::Null: return "null";
-        case Value::Kind::Int16: return "i16:" + std::to_string(v.rawInt());
-        case Value::Kind::Int32: return "i:" + std::to_string(v.rawInt());
-        case Value::Kind::Double: return "d:" + core::doubleToText(v.rawDouble()).toStdString();
-        case Value::Kind::Bool: return v.rawInt() ? "b:true" : "b:false";
-        case Value::Kind::Text: return "t:[" + v.rawText().toStdString() + "]";
+        case Value::Kind::Empty:
+            return "empty";
+        case Value::Kind::Null:
+            return "null";
+        case Value::Kind::Int16:
+            return "i16:" + std::to_string(v.rawInt());
+        case Value::Kind::Int32:
+            return "i:" + std::to_string(v.rawInt());
+        case Value::Kind::Double:
+            return "d:" + core::doubleToText(v.rawDouble()).toStdString();
+        case Value::Kind::Bool:
+            return v.rawInt() ? "b:true" : "b:false";
+        case Value::Kind::Text:
+            return "t:[" + v.rawText().toStdString() + "]";
     }
     return "?";
 }
@@ -45,22 +52,35 @@ const std::map<QString, std::vector<std::vector<Value>>>& centralRows() {
         {"TBL_TPS", {{1, "Арматура"}, {2, "Уголок "}, {4, "Труба"}}},
         {"TBL_GRPS", {{10, 1, "Арматура А500С"}, {11, 1, "Арматура А240"}, {40, 4, "Труба ВГП"}}},
         {"TBL_PSTS",
-         {{100, 10, "Арматура 12 А500С"}, {101, 10, "Арматура 10 А500С"}, {102, 10, "Арматура 14 А500С"},
+         {{100, 10, "Арматура 12 А500С"},
+          {101, 10, "Арматура 10 А500С"},
+          {102, 10, "Арматура 14 А500С"},
           {400, 40, "Труба ВГП 15х2,8 (1/2'')"}}},
         {"TBL_RGNS", {{1, "Московская обл."}, {2, "Свердловская обл."}}},
         {"TBL_CTS", {{1, 1, "Москва"}, {2, 2, "Екатеринбург"}, {3, 1, " Подольск"}}},
         {"TBL_ORGS", {{1, "ООО 'Сталь'"}, {2, "ТД «Прокат»"}}},
         {"TBL_BSS",
-         {{1, 1, 1, "Сталь (склад №1)"}, {2, 2, 2, "Прокат (база Южная)"}, {3, 3, 1, "Сталь (Подольск)"},
+         {{1, 1, 1, "Сталь (склад №1)"},
+          {2, 2, 2, "Прокат (база Южная)"},
+          {3, 3, 1, "Сталь (Подольск)"},
           {4, 2, 2, "Прокат (без прайса)"}}},
         {"TBL_PRSS", {{1, 1, "Прайс Сталь"}, {2, 2, "Прайс Прокат"}, {3, 3, "Прайс Подольск"}}},
         {"TBL_STFS",
-         {{1000, 100, 1, "Арм. 12 А500С"}, {1001, 100, 2, "Арматура ф12 11,7м"}, {1002, 100, 3, " арматура 12"},
-          {1003, 101, 1, "Арм. 10"}, {1005, 400, 2, "Труба 1/2''"}}},
+         {{1000, 100, 1, "Арм. 12 А500С"},
+          {1001, 100, 2, "Арматура ф12 11,7м"},
+          {1002, 100, 3, " арматура 12"},
+          {1003, 101, 1, "Арм. 10"},
+          {1005, 400, 2, "Труба 1/2''"}}},
         {"TBL_CSTS",
-         {{1, 1000, 0.0, 5.0, 50000.0}, {2, 1000, 5.0, 10.0, 49000.0}, {3, 1000, 10.0, 0.0, 48000.5},
-          {4, 1001, 0.0, 0.0, 51000.0}, {5, 1002, 0.0, 7.0, 52000.0}, {6, 1003, 0.0, 1.0, 55000.0},
-          {7, 1003, 1.0, 5.0, 54000.0}, {8, 1003, 10.0, 20.0, 53000.0}, {9, 1005, 0.5, 0.0, 70000.25}}},
+         {{1, 1000, 0.0, 5.0, 50000.0},
+          {2, 1000, 5.0, 10.0, 49000.0},
+          {3, 1000, 10.0, 0.0, 48000.5},
+          {4, 1001, 0.0, 0.0, 51000.0},
+          {5, 1002, 0.0, 7.0, 52000.0},
+          {6, 1003, 0.0, 1.0, 55000.0},
+          {7, 1003, 1.0, 5.0, 54000.0},
+          {8, 1003, 10.0, 20.0, 53000.0},
+          {9, 1005, 0.5, 0.0, 70000.25}}},
     };
     return rows;
 }
@@ -78,7 +98,8 @@ protected:
             testsupport::Rows rows;
             for (const auto& values : centralRows().at(t.name)) {
                 testsupport::Row row;
-                for (int i = 0; i < t.columns.size(); ++i) row.emplace_back(t.columns[i].sourceField, values[i]);
+                for (int i = 0; i < t.columns.size(); ++i)
+                    row.emplace_back(t.columns[i].sourceField, values[i]);
                 rows.push_back(row);
             }
             central.answer(t.sourceQuery, rows);
@@ -121,9 +142,12 @@ TEST_F(StatementsTest, PositionsOfAGroupWithLowestAndHighestPrice) {
         Strings expected;
     } cases[] = {
         // No base marked: every base counts. Position 102 has no offer and is not listed.
-        {{}, {"i:101 | t:[Арматура 10 А500С] | d:53000 | d:55000", "i:100 | t:[Арматура 12 А500С] | d:48000.5 | d:52000"}},
+        {{},
+         {"i:101 | t:[Арматура 10 А500С] | d:53000 | d:55000",
+          "i:100 | t:[Арматура 12 А500С] | d:48000.5 | d:52000"}},
         {{{"1", "V"}, {"2", "V"}, {"3", ""}},
-         {"i:101 | t:[Арматура 10 А500С] | d:53000 | d:55000", "i:100 | t:[Арматура 12 А500С] | d:48000.5 | d:51000"}},
+         {"i:101 | t:[Арматура 10 А500С] | d:53000 | d:55000",
+          "i:100 | t:[Арматура 12 А500С] | d:48000.5 | d:51000"}},
         {{{"3", "V"}}, {"i:100 | t:[Арматура 12 А500С] | d:52000 | d:52000"}},
         {{{"4", "V"}}, {}},
     };
@@ -138,7 +162,8 @@ TEST_F(StatementsTest, PositionsOfAGroupWithLowestAndHighestPrice) {
 
 TEST_F(StatementsTest, BandLimitsAndOffersOfAPosition) {
     EXPECT_EQ(rows(catalogue::bandLimitsStatement("100"), {"VL"}), (Strings{"d:0", "d:5", "d:7", "d:10"}));
-    EXPECT_EQ(rows(catalogue::bandLimitsStatement("101"), {"VL"}), (Strings{"d:0", "d:1", "d:5", "d:10", "d:20"}));
+    EXPECT_EQ(rows(catalogue::bandLimitsStatement("101"), {"VL"}),
+              (Strings{"d:0", "d:1", "d:5", "d:10", "d:20"}));
     EXPECT_TRUE(rows(catalogue::bandLimitsStatement("102"), {"VL"}).empty());
 
     const QStringList fields = {"IND", "CT_NM", "BS_NM", "TO_OUT", "VL_FRM", "CST"};
@@ -147,10 +172,12 @@ TEST_F(StatementsTest, BandLimitsAndOffersOfAPosition) {
     // The bands of one offer share every sort key, so their own order is free.
     std::sort(offers.begin() + 1, offers.begin() + 4);
     const std::string moscow = "i:1000 | t:[Москва] | t:[Сталь (склад №1)] | t:[Арм. 12 А500С]";
-    const std::string south = "i:1001 | t:[Екатеринбург] | t:[Прокат (база Южная)] | t:[Арматура ф12 11,7м] | d:0 | d:51000";
-    EXPECT_EQ(offers, (Strings{"i:1002 | t:[ Подольск] | t:[Сталь (Подольск)] | t:[ арматура 12] | d:0 | d:52000",
-                               moscow + " | d:0 | d:50000", moscow + " | d:10 | d:48000.5",
-                               moscow + " | d:5 | d:49000", south}));
+    const std::string south =
+        "i:1001 | t:[Екатеринбург] | t:[Прокат (база Южная)] | t:[Арматура ф12 11,7м] | d:0 | d:51000";
+    EXPECT_EQ(offers,
+              (Strings{"i:1002 | t:[ Подольск] | t:[Сталь (Подольск)] | t:[ арматура 12] | d:0 | d:52000",
+                       moscow + " | d:0 | d:50000", moscow + " | d:10 | d:48000.5",
+                       moscow + " | d:5 | d:49000", south}));
     EXPECT_EQ(rows(catalogue::offersStatement("100", catalogue::BasesFilter({{"2", "V"}})), fields),
               (Strings{south}));
 }
@@ -167,12 +194,18 @@ TEST_F(StatementsTest, OrderListByStateAndCreationDay) {
     const struct {
         int ind, state;
         const char* created;
-    } orders[] = {{1, 2, "2010.09.27 14:05"}, {2, 1, "2010.09.26 09:00"}, {3, 1, "2010.09.27 23:59"},
-                  {4, 1, "2010.09.28 00:00"}, {5, 1, ""},                 {6, 0, "2010.09.27 10:00"},
+    } orders[] = {{1, 2, "2010.09.27 14:05"},
+                  {2, 1, "2010.09.26 09:00"},
+                  {3, 1, "2010.09.27 23:59"},
+                  {4, 1, "2010.09.28 00:00"},
+                  {5, 1, ""},
+                  {6, 0, "2010.09.27 10:00"},
                   {7, 1, "2010.09.25 23:59"}};
     for (const auto& o : orders)
         cn_->execute(QStringLiteral("INSERT INTO TBL_APPS(IND, IND_STT, CR_DT) VALUES(%1, %2, '%3')")
-                         .arg(o.ind).arg(o.state).arg(QLatin1String(o.created)));
+                         .arg(o.ind)
+                         .arg(o.state)
+                         .arg(QLatin1String(o.created)));
     const QDate d26(2010, 9, 26), d27(2010, 9, 27);
     const struct {
         int state;  // 0: every state
