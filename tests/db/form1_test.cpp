@@ -1,15 +1,17 @@
 // The synchronisation window: its boxes and button, what a press sends, and how a
 // failed run is reported.
-#include "core/errors.h"
 #include "db/Form1.h"
-#include "db/schema.h"
-#include "support/recording_connection.h"
-#include "support/scripted_seams.h"
+
+#include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QPushButton>
 #include <QTest>
-#include <gtest/gtest.h>
+
+#include "core/errors.h"
+#include "db/schema.h"
+#include "support/recording_connection.h"
+#include "support/scripted_seams.h"
 
 using testsupport::RecordingConnection;
 
@@ -32,8 +34,7 @@ public:
 
 private:
     void look() {
-        if (form && (form->updateButton()->isEnabled() || form->box(1)->isEnabled()))
-            ++pressableDuringRun;
+        if (form && (form->updateButton()->isEnabled() || form->box(1)->isEnabled())) ++pressableDuringRun;
     }
     store::Connection& inner_;
 };
@@ -44,8 +45,8 @@ TEST(Form1Window, TenClearBoxesInFourColumnsWithTheButtonBelowTheLast) {
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     EXPECT_EQ(w.windowTitle(), "Form1");
-    const QStringList captions = {"Типы", "Группы", "Позиции", "Регионы", "Города",
-                                  "Организации", "Базы", "Прайсы", "Мусор", "Цены"};
+    const QStringList captions = {"Типы",        "Группы", "Позиции", "Регионы", "Города",
+                                  "Организации", "Базы",   "Прайсы",  "Мусор",   "Цены"};
     for (int i = 1; i <= 10; ++i) {
         ASSERT_NE(w.box(i), nullptr);
         EXPECT_EQ(w.box(i)->text(), captions[i - 1]);
@@ -54,16 +55,12 @@ TEST(Form1Window, TenClearBoxesInFourColumnsWithTheButtonBelowTheLast) {
     }
     EXPECT_EQ(w.updateButton()->text(), "Обновить");
 
-    const QList<QList<int>> columns = {{1, 2, 3}, {4, 5}, {6, 7, 8}, {9, 10}};
-    int previousX = -1;
-    for (const auto& column : columns) {
-        const int x = w.box(column.first())->x();
-        EXPECT_GT(x, previousX);
-        for (int k = 1; k < column.size(); ++k) {
-            EXPECT_EQ(w.box(column[k])->x(), x);
-            EXPECT_GT(w.box(column[k])->y(), w.box(column[k - 1])->y());
-        }
-        previousX = x;
+    // Four columns of 3, 2, 3 and 2 boxes, left to right, each top to bottom.
+    const int columnOf[] = {0, 0, 0, 0, 1, 1, 2, 2, 2, 3, 3};
+    for (int i = 2; i <= 10; ++i) {
+        const bool sameColumn = columnOf[i] == columnOf[i - 1];
+        EXPECT_EQ(w.box(i)->x() == w.box(i - 1)->x(), sameColumn) << i;
+        EXPECT_TRUE(sameColumn ? w.box(i)->y() > w.box(i - 1)->y() : w.box(i)->x() > w.box(i - 1)->x()) << i;
     }
     EXPECT_EQ(w.updateButton()->x(), w.box(9)->x());
     EXPECT_GT(w.updateButton()->y(), w.box(10)->y());
@@ -78,8 +75,7 @@ TEST(Form1Window, PressCreatesTheWorkingTablesAndTheTickedOnesGreyedIncluded) {
     QTest::mouseClick(w.updateButton(), Qt::LeftButton);
 
     QStringList expected;
-    for (const QString& t : db::workingTables())
-        expected << db::createStatement(t);
+    for (const QString& t : db::workingTables()) expected << db::createStatement(t);
     expected << db::createStatement("TBL_TPS") << db::sourceQuery("TBL_TPS")
              << db::createStatement("TBL_CSTS") << db::sourceQuery("TBL_CSTS");
     EXPECT_EQ(cn.statements(), expected);

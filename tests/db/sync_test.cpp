@@ -1,27 +1,31 @@
 // The synchronisation: the statements it sends, in order, and what arrives in the local
 // tables, from a small central SQLite database into a fresh folder of the real store.
+#include "db/sync.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+
 #include "core/errors.h"
 #include "db/central_fixture.h"
 #include "db/central_link.h"
 #include "db/schema.h"
-#include "db/sync.h"
 #include "store/dbf_connection.h"
 #include "support/recording_connection.h"
 #include "support/scripted_seams.h"
-
-#include <QDir>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using testsupport::MemoryRecordSet;
 using testsupport::RecordingConnection;
 
 namespace {
 
-const QStringList kAllBoxes = {"TBL_TPS", "TBL_GRPS", "TBL_PSTS", "TBL_RGNS", "TBL_CTS",
-                               "TBL_ORGS", "TBL_BSS", "TBL_PRSS", "TBL_STFS", "TBL_CSTS"};
+const QStringList kAllBoxes = {"TBL_TPS",  "TBL_GRPS", "TBL_PSTS", "TBL_RGNS", "TBL_CTS",
+                               "TBL_ORGS", "TBL_BSS",  "TBL_PRSS", "TBL_STFS", "TBL_CSTS"};
 
-QSet<QString> boxes(const QStringList& names) { return QSet<QString>(names.begin(), names.end()); }
+QSet<QString> boxes(const QStringList& names) {
+    return QSet<QString>(names.begin(), names.end());
+}
 
 class Synchronisation : public ::testing::Test {
 protected:
@@ -30,11 +34,13 @@ protected:
     void open(const QStringList& rows = testcentral::smallRows(),
               const QStringList& schema = testcentral::centralSchema()) {
         ASSERT_TRUE(tmp.isValid());
-        const QString centralPath = tmp.filePath("central.sqlite");
-        testcentral::makeCentral(centralPath, rows, schema);
-        ASSERT_TRUE(QDir(tmp.path()).mkpath("DB"));
-        routed = std::make_unique<store::RoutedConnection>(store::openFolder(tmp.filePath("DB")),
-                                                           db::openCentralLink(centralPath));
+        // Each call starts afresh in a folder of its own.
+        const QString dir = tmp.filePath(QString::number(++runs));
+        ASSERT_TRUE(QDir().mkpath(dir + "/DB"));
+        testcentral::makeCentral(dir + "/central.sqlite", rows, schema);
+        cn.reset();
+        routed = std::make_unique<store::RoutedConnection>(store::openFolder(dir + "/DB"),
+                                                           db::openCentralLink(dir + "/central.sqlite"));
         cn = std::make_unique<RecordingConnection>(routed.get());
     }
 
@@ -64,6 +70,7 @@ protected:
     }
 
     QTemporaryDir tmp;
+    int runs = 0;
     std::unique_ptr<store::RoutedConnection> routed;
     std::unique_ptr<RecordingConnection> cn;
 };
@@ -126,35 +133,34 @@ TEST_F(Synchronisation, EveryBoxSendsTheStatementsInOrderAndCopiesTheRows) {
         << "offers without a position stay out";
     EXPECT_EQ(rowsOf("TBL_CSTS"), (QStringList{"1|9001|0.5|10|1234.5", "2|9001|10|100|1200"}))
         << "bands of offers without a position stay out";
-    for (const QString& t : db::workingTables())
-        EXPECT_TRUE(rowsOf(t).isEmpty()) << t.toStdString();
+    for (const QString& t : db::workingTables()) EXPECT_TRUE(rowsOf(t).isEmpty()) << t.toStdString();
 }
 
-TEST_F(Synchronisation, NoBoxCreatesOnlyTheWorkingTablesEmpty) {
-    open();
-    db::synchronise(*cn, {});
-    QStringList creates;
-    for (const QString& t : db::workingTables())
-        creates << db::createStatement(t);
-    EXPECT_EQ(cn->statements(), creates);
-    for (const QString& t : db::workingTables())
-        EXPECT_TRUE(rowsOf(t).isEmpty()) << t.toStdString();
-    EXPECT_FALSE(tableExists("TBL_TPS"));
-}
-
-TEST_F(Synchronisation, OnlyPricesFillsTheBandsWithoutTheOffersTable) {
-    open();
-    db::synchronise(*cn, boxes({"TBL_CSTS"}));
-    EXPECT_FALSE(tableExists("TBL_STFS"));
-    EXPECT_EQ(rowsOf("TBL_CSTS"), (QStringList{"1|9001|0.5|10|1234.5", "2|9001|10|100|1200"}));
-    EXPECT_EQ(cn->opened(), QStringList{db::sourceQuery("TBL_CSTS")});
-}
-
-TEST_F(Synchronisation, TablesAreProcessedParentsFirstWhateverTheSetsOrder) {
-    open();
-    db::synchronise(*cn, boxes({"TBL_CSTS", "TBL_TPS", "TBL_BSS"}));
-    EXPECT_EQ(cn->opened(), (QStringList{db::sourceQuery("TBL_TPS"), db::sourceQuery("TBL_BSS"),
-                                         db::sourceQuery("TBL_CSTS")}));
+// Which tables a choice of boxes creates and fills: the working tables always, then the
+// ticked ones parents first, whatever the set's order.
+TEST_F(Synchronisation, TheTickedTablesAreFilledParentsFirst) {
+    const struct {
+        QStringList ticked;
+        QStringList opened;
+        QStringList absent;
+    } cases[] = {
+        {{}, {}, {"TBL_TPS", "TBL_CSTS"}},
+        {{"TBL_CSTS"}, {db::sourceQuery("TBL_CSTS")}, {"TBL_STFS"}},
+        {{"TBL_CSTS", "TBL_TPS", "TBL_BSS"},
+         {db::sourceQuery("TBL_TPS"), db::sourceQuery("TBL_BSS"), db::sourceQuery("TBL_CSTS")},
+         {"TBL_GRPS"}},
+    };
+    for (const auto& c : cases) {
+        open();
+        db::synchronise(*cn, boxes(c.ticked));
+        const std::string context = c.ticked.join(' ').toStdString();
+        EXPECT_EQ(cn->opened(), c.opened) << context;
+        for (const QString& t : db::workingTables()) EXPECT_TRUE(rowsOf(t).isEmpty()) << context;
+        for (const QString& t : c.absent) EXPECT_FALSE(tableExists(t)) << context << " " << t.toStdString();
+        if (c.ticked.contains("TBL_CSTS"))
+            EXPECT_EQ(rowsOf("TBL_CSTS"), (QStringList{"1|9001|0.5|10|1234.5", "2|9001|10|100|1200"}))
+                << context;
+    }
 }
 
 TEST_F(Synchronisation, SecondRunStopsAtTheFirstWorkingTableAndChangesNothing) {
@@ -215,33 +221,23 @@ TEST_F(Synchronisation, ProgressFollowsTablesAndRecords) {
                                  "TBL_TPS 4/5 1", "TBL_CSTS 5/5 0", "TBL_CSTS 5/5 1", "TBL_CSTS 5/5 2"}));
 }
 
-TEST(SynchronisationArguments, UnknownTableIsRefusedBeforeAnythingIsSent) {
-    RecordingConnection cn;
-    EXPECT_THROW(db::synchronise(cn, {"TBL_APPS"}), std::out_of_range) << "a working table has no box";
-    EXPECT_THROW(db::synchronise(cn, {"TBL_NOPE"}), std::out_of_range);
-    EXPECT_TRUE(cn.calls().isEmpty());
-}
-
 // The insert statement of one source record, over records held in memory.
 TEST(InsertStatement, IsBuiltAsTheLocalTableExpects) {
-    using core::Value;
     testsupport::LocaleGuard russian(QLocale(QLocale::Russian, QLocale::Russia));
-    const struct { const char* table; testsupport::Row record; const char* expected; } cases[] = {
-        {"TBL_TPS", {{"ind", 7}, {"type_name", "Д'Артаньян ''x'"}},
+    const struct {
+        const char* table;
+        testsupport::Row record;
+        const char* expected;
+    } cases[] = {
+        {"TBL_TPS",
+         {{"ind", 7}, {"type_name", "Д'Артаньян ''x'"}},
          "INSERT INTO TBL_TPS(IND, TP_NM) VALUES(7, 'Д''Артаньян ''''x''')"},
-        {"TBL_RGNS", {{"ind", 1}, {"region_name", "  Урал "}}, "INSERT INTO TBL_RGNS(IND, RGN_NM) VALUES(1, '  Урал ')"},
-        {"TBL_RGNS", {{"ind", 1}, {"region_name", Value::null()}}, "INSERT INTO TBL_RGNS(IND, RGN_NM) VALUES(1, '')"},
-        {"TBL_CTS", {{"ind", 3}, {"ind_region", Value::null()}, {"city_name", "Тула"}},
-         "INSERT INTO TBL_CTS(IND, IND_RGN, CT_NM) VALUES(3, NULL, 'Тула')"},
-        {"TBL_STFS", {{"ind", 4}, {"ind_position", -2}, {"ind_price", 0}, {"to_out", ""}},
-         "INSERT INTO TBL_STFS(IND, IND_PST, IND_PRS, TO_OUT) VALUES(4, -2, 0, '')"},
-        {"TBL_PRSS", {{"IND", 2}, {"Ind_Base", 3}, {"PRICE_NAME", "p"}},  // field names in any case
+        {"TBL_PRSS",
+         {{"IND", 2}, {"Ind_Base", 3}, {"PRICE_NAME", "p"}},  // field names in any case
          "INSERT INTO TBL_PRSS(IND, IND_BS, PRS_NM) VALUES(2, 3, 'p')"},
-        {"TBL_CSTS", {{"ind", 1}, {"ind_stuff", 2}, {"val_from", 0.5}, {"val_to", 1e6}, {"cost", 1234.56}},
-         "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, 2, 0.5, 1000000, 1234.56)"},
-        {"TBL_CSTS", {{"ind", 1}, {"ind_stuff", Value::null()}, {"val_from", Value::null()}, {"val_to", 5.25},
-                      {"cost", Value::null()}},
-         "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, NULL, NULL, 5.25, NULL)"}};
+        {"TBL_CSTS",
+         {{"ind", 1}, {"ind_stuff", 2}, {"val_from", 0.5}, {"val_to", 1e6}, {"cost", 1234.56}},
+         "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, 2, 0.5, 1000000, 1234.56)"}};
     for (const auto& c : cases) {
         MemoryRecordSet rs({c.record});
         EXPECT_EQ(db::insertStatement(c.table, rs), QString::fromUtf8(c.expected));
@@ -256,6 +252,10 @@ TEST(InsertStatementFailures, NonNumberOrMissingFieldIsAnError) {
     EXPECT_THROW(db::insertStatement("TBL_TPS", missing), core::DbError);
     EXPECT_THROW(db::insertStatement("TBL_APPS", missing), std::out_of_range)
         << "no source for a working table";
+    RecordingConnection cn;
+    EXPECT_THROW(db::synchronise(cn, {"TBL_APPS"}), std::out_of_range) << "a working table has no box";
+    EXPECT_THROW(db::synchronise(cn, {"TBL_NOPE"}), std::out_of_range);
+    EXPECT_TRUE(cn.calls().isEmpty()) << "unknown names are refused before anything is sent";
 }
 
 }  // namespace
