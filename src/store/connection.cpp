@@ -1,48 +1,72 @@
 #include "store/connection.h"
 
-#include "core/errors.h"
-
 #include <QRegularExpression>
+
+#include "core/errors.h"
 
 namespace store {
 
 bool isCentralStatement(const QString& sql) {
-    static const QRegularExpression re(
-        QStringLiteral(R"(^\s*(exec\s+nom_command\b|nom_command1\b)|\(\s*nolock\s*\))"),
-        QRegularExpression::CaseInsensitiveOption);
-    return re.match(sql).hasMatch();
+    // The order-exchange commands, by their first word.
+    static const QRegularExpression command(QStringLiteral(R"(^\s*(exec|nom_command1)\s)"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    // The synchronisation's source queries: a select whose first FROM (outside any quoted
+    // text) names one of the central tables, which alone are spelled in lower case.
+    static const QRegularExpression sourceQuery(
+        QStringLiteral(R"(^\s*select\s[^']*?\sfrom\s+tbl_[a-z_]+\b)"));
+    return command.match(sql).hasMatch() || sourceQuery.match(sql).hasMatch();
 }
 
 RoutedConnection::RoutedConnection(std::unique_ptr<Connection> local, std::unique_ptr<Connection> central)
     : local_(std::move(local)), central_(std::move(central)) {}
 
 Connection& RoutedConnection::route(const QString& sql) {
-    if (!isCentralStatement(sql))
-        return *local_;
+    if (!isCentralStatement(sql)) return *local_;
     if (!central_)
-        throw core::DbError(QStringLiteral("The statement is addressed to the central server, and no central "
-                                           "database is configured: %1")
+        throw core::DbError(QStringLiteral("Запрос адресован центральному серверу, а центральная база не "
+                                           "задана: %1")
                                 .arg(sql));
     return *central_;
 }
 
-void RoutedConnection::execute(const QString& sql) { route(sql).execute(sql); }
+void RoutedConnection::execute(const QString& sql) {
+    route(sql).execute(sql);
+}
 
-std::unique_ptr<RecordSet> RoutedConnection::open(const QString& sql) { return route(sql).open(sql); }
+std::unique_ptr<RecordSet> RoutedConnection::open(const QString& sql) {
+    return route(sql).open(sql);
+}
+
+namespace {
+
+// The keys a connection string of the local store may hold besides Data Source; a ";"
+// inside the folder's name is only a separator when one of these follows it.
+bool startsWithKey(const QString& rest) {
+    static const QRegularExpression key(
+        QStringLiteral(
+            R"(^\s*(provider|data source|extended properties|persist security info|user id|password|)"
+            R"(mode|initial catalog|jet oledb:[^=;]*)\s*=)"),
+        QRegularExpression::CaseInsensitiveOption);
+    return key.match(rest).hasMatch() || rest.trimmed().isEmpty();
+}
+
+}  // namespace
 
 QString dataSourceFolder(const QString& connectionString) {
-    const QStringList parts = connectionString.split(QLatin1Char(';'));
-    for (const QString& part : parts) {
-        const int eq = part.indexOf(QLatin1Char('='));
-        if (eq < 0)
-            continue;
-        if (part.left(eq).trimmed().compare(QLatin1String("Data Source"), Qt::CaseInsensitive) == 0) {
-            QString v = part.mid(eq + 1).trimmed();
-            v.replace(QLatin1Char('\\'), QLatin1Char('/'));
-            return v;
-        }
+    // The last "Data Source=" at the start or after a separator counts.
+    static const QRegularExpression dataSource(QStringLiteral(R"((^|;)\s*data source\s*=)"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    qsizetype from = -1;
+    for (auto it = dataSource.globalMatch(connectionString); it.hasNext();) from = it.next().capturedEnd();
+    if (from < 0) return QString();
+    qsizetype end = from;
+    for (;; ++end) {
+        end = connectionString.indexOf(QLatin1Char(';'), end);
+        if (end < 0 || startsWithKey(connectionString.mid(end + 1))) break;
     }
-    return QString();
+    QString v = connectionString.mid(from, end < 0 ? -1 : end - from).trimmed();
+    v.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return v;
 }
 
 }  // namespace store

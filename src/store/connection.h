@@ -2,11 +2,11 @@
 // The program's data access: a connection that runs one SQL statement per call, and
 // the forward-only, read-only result set a query returns. `Cn` is one of these.
 
-#include "core/value.h"
-
 #include <QString>
 #include <QStringList>
 #include <memory>
+
+#include "core/value.h"
 
 namespace store {
 
@@ -34,8 +34,10 @@ public:
     virtual std::unique_ptr<RecordSet> open(const QString& sql) = 0;
 };
 
-// True for statements addressed to the central server (the order-exchange commands
-// and the synchronisation's source queries), which the local store does not serve.
+// True for statements addressed to the central server, which the local store does not
+// serve, recognised by what they are: the order-exchange commands (starting with "exec "
+// or "nom_command1 ") and the synchronisation's source queries (a select from the central
+// lower-case tbl_ tables). What a statement's texts hold never sends it there.
 bool isCentralStatement(const QString& sql);
 
 // Sends the central server's statements to the central link and every other
@@ -57,7 +59,8 @@ private:
 };
 
 // Parses "Data Source=" out of a connection string ("Provider=...;Data Source=C:\x\DB;
-// Extended Properties=dBASE IV"); a backslash is a path separator.
+// Extended Properties=dBASE IV"): the last one counts, and its value runs to the next
+// key the string knows, so a folder's name may hold ";". A backslash is a path separator.
 QString dataSourceFolder(const QString& connectionString);
 
 }  // namespace store

@@ -31,7 +31,7 @@ public:
         if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
             ::close(fd_);
             fd_ = -1;
-            throw core::DbError(QStringLiteral("The database folder %1 is in use by another program.")
+            throw core::DbError(QStringLiteral("Папка базы данных %1 занята другой программой.")
                                     .arg(QDir::toNativeSeparators(folder)));
         }
     }
@@ -55,8 +55,8 @@ public:
 private:
     static const QString& checked(const QString& folder) {
         if (folder.isEmpty() || !QDir(folder).exists())
-            throw core::DbError(QStringLiteral("The database folder %1 does not exist.")
-                                    .arg(QDir::toNativeSeparators(folder)));
+            throw core::DbError(
+                QStringLiteral("Папка базы данных %1 не существует.").arg(QDir::toNativeSeparators(folder)));
         return folder;
     }
 
@@ -74,7 +74,7 @@ std::unique_ptr<Connection> openConnectionString(const QString& connectionString
     const QString folder = dataSourceFolder(connectionString);
     if (folder.isEmpty())
         throw core::DbError(
-            QStringLiteral("The connection string names no folder (Data Source=): %1").arg(connectionString));
+            QStringLiteral("В строке подключения не указана папка (Data Source=): %1").arg(connectionString));
     return openFolder(folder);
 }
 

@@ -3,9 +3,9 @@
 // Every .dbf file of the folder is a table of the SQL engine; statements write
 // through to the files.
 
-#include "store/connection.h"
-
 #include <memory>
+
+#include "store/connection.h"
 
 namespace store {
 

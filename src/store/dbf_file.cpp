@@ -105,7 +105,7 @@ void trim(const char*& p, size_t& n) {
     trimBlanks(p, n);
 }
 
-NumberRead readNumber(const char* p, size_t n, int64_t& i, double& d) {
+NumberRead readNumber(const char* p, size_t n, int64_t& i, double& d, bool exponent) {
     trimBlanks(p, n);
     if (n == 0) return NumberRead::Null;
     const char* s = p;
@@ -164,7 +164,27 @@ NumberRead readNumber(const char* p, size_t n, int64_t& i, double& d) {
             return NumberRead::Real;
         }
     }
-    // General path: exponents, long mantissas, a decimal comma.
+    // General path: exponents, long mantissas, a decimal comma. Only a number is read
+    // as one: digits with one optional point, then, where allowed, an exponent.
+    const char* r = s;
+    auto digitsAt = [&](const char*& at) {
+        const char* from = at;
+        while (at < end && unsigned(*at - '0') < 10) ++at;
+        return at > from;
+    };
+    bool mantissa = digitsAt(r);
+    if (r < end && (*r == '.' || *r == ',')) {
+        ++r;
+        mantissa = digitsAt(r) || mantissa;
+    }
+    if (!mantissa) return NumberRead::Null;
+    if (r < end && (*r == 'e' || *r == 'E')) {
+        if (!exponent) return NumberRead::Null;
+        ++r;
+        if (r < end && (*r == '+' || *r == '-')) ++r;
+        if (!digitsAt(r)) return NumberRead::Null;
+    }
+    if (r != end) return NumberRead::Null;
     std::string buf(s, end);
     for (char& c : buf)
         if (c == ',') c = '.';
@@ -243,7 +263,7 @@ bool readDate(const char* p, size_t n, std::string& out) {
 
 void DbfFile::fail(const QString& what) const {
     throw core::DbError(
-        QStringLiteral("The table file %1 cannot be read: %2.").arg(QDir::toNativeSeparators(path_), what));
+        QStringLiteral("Файл таблицы %1 не читается: %2.").arg(QDir::toNativeSeparators(path_), what));
 }
 
 DbfFile::~DbfFile() {
@@ -260,23 +280,23 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
     if (f->fd_ < 0) f->fail(errnoText());
     struct stat st {};
     if (::fstat(f->fd_, &st) != 0) f->fail(errnoText());
-    if (!S_ISREG(st.st_mode)) f->fail(QStringLiteral("it is not a regular file"));
+    if (!S_ISREG(st.st_mode)) f->fail(QStringLiteral("это не обычный файл"));
     const int64_t fileSize = st.st_size;
-    if (fileSize < 32)
-        f->fail(QStringLiteral("the file is %1 bytes long, shorter than a table header").arg(fileSize));
+    if (fileSize < 32) f->fail(QStringLiteral("длина файла %1 байт, меньше заголовка таблицы").arg(fileSize));
 
     unsigned char head[32];
-    if (::pread(f->fd_, head, 32, 0) != 32) f->fail(QStringLiteral("the header cannot be read"));
+    if (::pread(f->fd_, head, 32, 0) != 32) f->fail(QStringLiteral("заголовок не читается"));
     f->version_ = head[0];
     if (!knownVersion(f->version_))
-        f->fail(QStringLiteral("unknown version byte 0x%1").arg(f->version_, 2, 16, QLatin1Char('0')));
+        f->fail(QStringLiteral("неизвестный байт версии 0x%1").arg(f->version_, 2, 16, QLatin1Char('0')));
     f->recordCount_ = le32(head + 4);
     f->headerLength_ = le16(head + 8);
     f->recordLength_ = le16(head + 10);
     f->languageDriver_ = head[29];
-    if (f->headerLength_ < 32 + 32 + 1) f->fail(QStringLiteral("bad header length %1").arg(f->headerLength_));
+    if (f->headerLength_ < 32 + 32 + 1)
+        f->fail(QStringLiteral("неверная длина заголовка %1").arg(f->headerLength_));
     if (f->headerLength_ > fileSize)
-        f->fail(QStringLiteral("bad header length %1: the file is only %2 bytes long")
+        f->fail(QStringLiteral("неверная длина заголовка %1: длина файла всего %2 байт")
                     .arg(f->headerLength_)
                     .arg(fileSize));
 
@@ -299,7 +319,7 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
 
     std::vector<unsigned char> header(size_t(f->headerLength_));
     if (::pread(f->fd_, header.data(), header.size(), 0) != ssize_t(header.size()))
-        f->fail(QStringLiteral("the header cannot be read"));
+        f->fail(QStringLiteral("заголовок не читается"));
 
     int pos = 32;
     bool terminated = false;
@@ -323,12 +343,12 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
         fld.decimals = d[17];
         rawLengths.push_back(d[16]);
         extLengths.push_back(fld.type == 'C' ? d[16] + 256 * d[17] : d[16]);
-        if (fld.name.isEmpty()) f->fail(QStringLiteral("field %1 has no name").arg(f->fields_.size() + 1));
+        if (fld.name.isEmpty()) f->fail(QStringLiteral("у поля %1 нет имени").arg(f->fields_.size() + 1));
         f->fields_.push_back(fld);
         pos += 32;
     }
-    if (!terminated) f->fail(QStringLiteral("the field descriptors lack the 0x0D terminator"));
-    if (f->fields_.empty()) f->fail(QStringLiteral("the table has no fields"));
+    if (!terminated) f->fail(QStringLiteral("описания полей не завершены байтом 0x0D"));
+    if (f->fields_.empty()) f->fail(QStringLiteral("в таблице нет полей"));
 
     // Some writers keep long text fields' high length byte in the decimals byte.
     int64_t sum = 1;
@@ -340,7 +360,7 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
         if (ext == f->recordLength_ && ext != sum)
             extended = true;
         else
-            f->fail(QStringLiteral("the record length %1 does not match the fields (%2 bytes)")
+            f->fail(QStringLiteral("длина записи %1 не совпадает с полями (%2 байт)")
                         .arg(f->recordLength_)
                         .arg(sum));
     }
@@ -356,15 +376,15 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
         fld.offset = offset;
         offset += fld.length;
         const QString upper = fld.name.toUpper();
-        if (names.contains(upper)) f->fail(QStringLiteral("the field name %1 occurs twice").arg(fld.name));
+        if (names.contains(upper)) f->fail(QStringLiteral("имя поля %1 встречается дважды").arg(fld.name));
         names.insert(upper);
         auto badWidth = [&](const char* expected) {
-            f->fail(QStringLiteral("field %1 of type %2 is %3 bytes wide, expected %4")
+            f->fail(QStringLiteral("поле %1 типа %2 шириной %3 байт, ожидалось %4")
                         .arg(fld.name, QString(QLatin1Char(fld.type)))
                         .arg(fld.length)
                         .arg(QLatin1String(expected)));
         };
-        if (fld.length <= 0) f->fail(QStringLiteral("field %1 has no width").arg(fld.name));
+        if (fld.length <= 0) f->fail(QStringLiteral("у поля %1 нет ширины").arg(fld.name));
         switch (fld.type) {
             case 'C':
                 fld.kind = FieldKind::Text;
@@ -413,7 +433,7 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
                 fld.kind = FieldKind::NullFlags;
                 break;
             default:
-                f->fail(QStringLiteral("field %1 has the unknown type %2")
+                f->fail(QStringLiteral("у поля %1 неизвестный тип %2")
                             .arg(fld.name, fld.type > 32 && fld.type < 127
                                                ? QStringLiteral("'%1'").arg(QLatin1Char(fld.type))
                                                : QStringLiteral("0x%1").arg(uint(uint8_t(fld.type)), 2, 16,
@@ -424,9 +444,7 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
     const int64_t needed = int64_t(f->headerLength_) + int64_t(f->recordCount_) * f->recordLength_;
     if (needed > fileSize) {
         const int64_t held = (fileSize - f->headerLength_) / f->recordLength_;
-        f->fail(QStringLiteral("the header counts %1 records, but the file holds only %2")
-                    .arg(f->recordCount_)
-                    .arg(held));
+        f->fail(QStringLiteral("в заголовке %1 записей, а в файле только %2").arg(f->recordCount_).arg(held));
     }
     return f;
 }
@@ -441,7 +459,7 @@ void DbfFile::read(uint32_t first, uint32_t count, char* buf) const {
     while (done < want) {
         const ssize_t r = ::pread(fd_, buf + done, want - done, off_t(offset + int64_t(done)));
         if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) fail(r < 0 ? errnoText() : QStringLiteral("the file ends early"));
+        if (r <= 0) fail(r < 0 ? errnoText() : QStringLiteral("файл обрывается раньше срока"));
         done += size_t(r);
     }
 }
@@ -468,16 +486,17 @@ std::string DbfFile::blankRecord() const {
 
 void DbfFile::writeAt(int64_t offset, const char* data, size_t len) {
     auto cannot = [&](const QString& why) {
-        throw core::DbError(QStringLiteral("The table file %1 cannot be written: %2.")
-                                .arg(QDir::toNativeSeparators(path_), why));
+        throw core::DbError(
+            QStringLiteral("Файл таблицы %1 не записывается: %2.").arg(QDir::toNativeSeparators(path_), why));
     };
-    if (!writable_) cannot(QStringLiteral("it is read-only"));
-    if (writeHook() && !writeHook()(path_, offset, len)) cannot(QStringLiteral("simulated I/O error"));
+    if (!writable_) cannot(QStringLiteral("он открыт только для чтения"));
+    if (writeHook() && !writeHook()(path_, offset, len))
+        cannot(QStringLiteral("имитированная ошибка ввода-вывода"));
     size_t done = 0;
     while (done < len) {
         const ssize_t r = ::pwrite(fd_, data + done, len - done, off_t(offset + int64_t(done)));
         if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) cannot(r < 0 ? errnoText() : QStringLiteral("nothing was written"));
+        if (r <= 0) cannot(r < 0 ? errnoText() : QStringLiteral("ничего не записано"));
         done += size_t(r);
     }
 }
@@ -485,7 +504,7 @@ void DbfFile::writeAt(int64_t offset, const char* data, size_t len) {
 void DbfFile::append(const char* records, uint32_t n) {
     if (n == 0) return;
     if (uint64_t(recordCount_) + n > UINT32_MAX)
-        throw core::DbError(QStringLiteral("The table file %1 cannot hold more records.").arg(path_));
+        throw core::DbError(QStringLiteral("В файл таблицы %1 больше записей не поместить.").arg(path_));
     const size_t bytes = size_t(n) * size_t(recordLength_);
     std::string buf;
     buf.reserve(bytes + 1);
@@ -523,10 +542,11 @@ void DbfFile::touch() {
 
 void DbfFile::create(const QString& path, const std::vector<NewField>& fields, uint8_t languageDriver) {
     auto cannot = [&](const QString& why) {
-        throw core::DbError(QStringLiteral("The table file %1 cannot be created: %2.")
-                                .arg(QDir::toNativeSeparators(path), why));
+        throw core::DbError(
+            QStringLiteral("Файл таблицы %1 не создаётся: %2.").arg(QDir::toNativeSeparators(path), why));
     };
-    if (fields.empty() || fields.size() > 255) cannot(QStringLiteral("a table has 1 to 255 fields"));
+    if (fields.empty() || fields.size() > 255)
+        cannot(QStringLiteral("в таблице должно быть от 1 до 255 полей"));
     const int headerLength = 32 + 32 * int(fields.size()) + 1;
     int recordLength = 1;
     std::string header(size_t(headerLength), '\0');
@@ -542,18 +562,18 @@ void DbfFile::create(const QString& path, const std::vector<NewField>& fields, u
         const NewField& f = fields[k];
         const QByteArray name = f.name.toLatin1();
         if (name.isEmpty() || name.size() > 10)
-            cannot(QStringLiteral("the field name %1 is not 1 to 10 characters long").arg(f.name));
+            cannot(QStringLiteral("имя поля %1 — не от 1 до 10 знаков").arg(f.name));
         unsigned char* d = h + 32 + 32 * k;
         std::memcpy(d, name.constData(), size_t(name.size()));
         d[11] = uint8_t(f.type);
         if (f.length < 1 || f.length > 254)
             cannot(
-                QStringLiteral("the field %1 is %2 bytes wide (1 to 254 allowed)").arg(f.name).arg(f.length));
+                QStringLiteral("поле %1 шириной %2 байт (допустимо от 1 до 254)").arg(f.name).arg(f.length));
         d[16] = uint8_t(f.length);
         d[17] = uint8_t(f.decimals);
         recordLength += f.length;
     }
-    if (recordLength > 65535) cannot(QStringLiteral("the record is longer than 65535 bytes"));
+    if (recordLength > 65535) cannot(QStringLiteral("запись длиннее 65535 байт"));
     putLe16(h + 10, uint16_t(recordLength));
     h[headerLength - 1] = 0x0D;
     header.push_back('\x1A');
@@ -586,13 +606,13 @@ void DbfFile::create(const QString& path, const std::vector<NewField>& fields, u
         const int err = errno;
         if (err == EEXIST) {
             ::unlink(temp.constData());
-            cannot(QStringLiteral("the file exists"));
+            cannot(QStringLiteral("файл уже есть"));
         }
         // File systems without hard links: check, then rename.
         struct stat st {};
         if (::stat(target.constData(), &st) == 0) {
             ::unlink(temp.constData());
-            cannot(QStringLiteral("the file exists"));
+            cannot(QStringLiteral("файл уже есть"));
         }
         if (::rename(temp.constData(), target.constData()) != 0) {
             const QString why = errnoText();

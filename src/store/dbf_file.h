@@ -111,9 +111,11 @@ namespace dbf {
 void trim(const char*& p, size_t& n);
 
 enum class NumberRead { Null, Integer, Real };
-// Reads an N/F field: blank or unreadable is Null; a whole number that fits 64 bits
-// without a fraction is Integer; anything else Real.
-NumberRead readNumber(const char* p, size_t n, int64_t& i, double& d);
+// Reads an N/F field: blanks, one optional sign, digits with one optional point (or
+// comma), and with `exponent` an exponent as float fields may hold ("1.5E+03"). Blank or
+// anything else is Null; a whole number that fits 64 bits without a fraction is Integer;
+// any other number Real.
+NumberRead readNumber(const char* p, size_t n, int64_t& i, double& d, bool exponent = true);
 
 // The shortest text of v that reads back as v, without an exponent, in at most width
 // characters; when it cannot fit, the most digits that fit. Returns false when even the

@@ -41,22 +41,26 @@ public:
     struct Table;
     sqlite3* db() const { return db_; }
     void release(sqlite3_stmt* stmt, const QString& sql);
+    // A failure's text: what went wrong, then the statement.
+    static QString failureText(const QString& message, const QString& sql);
     void forget(SqlRecordSet* rs) { recordSets_.erase(rs); }
 
 private:
     sqlite3_stmt* prepare(const QString& sql);
     [[noreturn]] void fail(const QString& message, const QString& sql) const;
+    // SQLite's own message of the last failure, after a Russian lead.
+    QString engineError() const;
     bool createTable(const QString& sql);
     void registerTable(std::unique_ptr<TableData> data);
 
-    QString folder_;
-    sqlite3* db_ = nullptr;
+    QString folder_;                                    // the database folder
+    sqlite3* db_ = nullptr;                             // the in-memory SQLite connection
     std::map<QString, std::unique_ptr<Table>> tables_;  // by upper-case name
     // Prepared statements waiting for the same text again, most recently used first.
     std::list<std::pair<QString, sqlite3_stmt*>> idle_;
     QHash<QString, std::list<std::pair<QString, sqlite3_stmt*>>::iterator> idleByText_;
-    std::set<SqlRecordSet*> recordSets_;
-    QString denied_;  // why the authorizer refused the last statement
+    std::set<SqlRecordSet*> recordSets_;  // open result sets, detached when the engine goes
+    QString denied_;                      // why the authorizer refused the last statement
     friend int authorize(void*, int, const char*, const char*, const char*, const char*);
 };
 

@@ -1,6 +1,7 @@
 #include "store/table_data.h"
 
 #include <QDate>
+#include <QDir>
 #include <QTime>
 #include <bit>
 #include <cmath>
@@ -166,6 +167,14 @@ void TableData::decodeInto(uint32_t row, const char* record) {
         deleted_.push_back(0);
         ++live_;
     }
+    // Every record starts with its deletion flag; any other byte there means that the
+    // header places the records where they are not.
+    if (record[0] != ' ' && record[0] != '*')
+        throw core::DbError(
+            QStringLiteral("Файл таблицы %1 повреждён: запись %2 начинается не с пробела и не "
+                           "с «*», заголовок не совпадает с записями.")
+                .arg(QDir::toNativeSeparators(file_->path()))
+                .arg(row + 1));
     const bool del = record[0] == '*';
     if (bool(deleted_[row]) != del) {
         deleted_[row] = del;
@@ -193,7 +202,7 @@ void TableData::decodeInto(uint32_t row, const char* record) {
             }
             case FieldKind::Number:
             case FieldKind::Decimal: {
-                const dbf::NumberRead r = dbf::readNumber(p, n, i, d);
+                const dbf::NumberRead r = dbf::readNumber(p, n, i, d, f.type == 'F');
                 if (r == dbf::NumberRead::Integer) {
                     what = Whole;
                     d = double(i);

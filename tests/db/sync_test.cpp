@@ -157,9 +157,10 @@ TEST_F(Synchronisation, TheTickedTablesAreFilledParentsFirst) {
         EXPECT_EQ(cn->opened(), c.opened) << context;
         for (const QString& t : db::workingTables()) EXPECT_TRUE(rowsOf(t).isEmpty()) << context;
         for (const QString& t : c.absent) EXPECT_FALSE(tableExists(t)) << context << " " << t.toStdString();
-        if (c.ticked.contains("TBL_CSTS"))
+        if (c.ticked.contains("TBL_CSTS")) {
             EXPECT_EQ(rowsOf("TBL_CSTS"), (QStringList{"1|9001|0.5|10|1234.5", "2|9001|10|100|1200"}))
                 << context;
+        }
     }
 }
 

@@ -14,6 +14,7 @@
 #include <set>
 
 #include "core/errors.h"
+#include "store/create_table.h"
 #include "store/dbf_connection.h"
 #include "store/dbf_file.h"
 
@@ -63,66 +64,60 @@ protected:
 
 // ---------------------------------------------------------------- CREATE TABLE
 
-TEST_F(Engine, TheProgramsThirteenTablesAreCreated) {
-    const char* statements[] = {
-        "CREATE TABLE TBL_APPS (IND int,IND_STT int,CGT_NM varchar(250),CNT_NM varchar(250),TLP varchar(250),"
-        "ML varchar(250),CMT varchar(250),ADVT varchar(250),CR_DT varchar(25))",
-        "CREATE TABLE TBL_APTS (IND int,IND_APP int,IND_PST int,VL double)",
-        "CREATE TABLE TBL_CORD (IND int,IND_PST int,VL double)",
-        "CREATE TABLE TBL_TPS (IND int,TP_NM varchar (250))",
-        "CREATE TABLE TBL_GRPS (IND int,IND_TP int,GRP_NM varchar (250))",
-        "CREATE TABLE TBL_PSTS (IND int,IND_GRP int,PST_NM varchar (250))",
-        "CREATE TABLE TBL_RGNS (IND int,RGN_NM varchar (250))",
-        "CREATE TABLE TBL_CTS (IND int,IND_RGN int,CT_NM varchar (250))",
-        "CREATE TABLE TBL_ORGS (IND int,ORG_NM varchar (250))",
-        "CREATE TABLE TBL_BSS (IND int,IND_CT int,IND_ORG int,BS_NM varchar (250))",
-        "CREATE TABLE TBL_PRSS (IND int,IND_BS int,PRS_NM varchar (250))",
-        "CREATE TABLE TBL_STFS (IND int,IND_PST int,IND_PRS int,TO_OUT varchar (250))",
-        "CREATE TABLE TBL_CSTS (IND int,IND_STF int,VL_FRM double,VL_TO double,CST double)",
+TEST(CreateTableParser, ReadsTheFieldsOrSaysWhatIsWrong) {
+    const auto fields = [](const char* sql) {
+        QStringList out;
+        const auto table = store::parseCreateTable(sql);
+        for (const store::NewField& f : table->fields)
+            out << QStringLiteral("%1 %2%3.%4")
+                       .arg(f.name)
+                       .arg(QLatin1Char(f.type))
+                       .arg(f.length)
+                       .arg(f.decimals);
+        return out;
     };
-    for (const char* s : statements) ASSERT_NO_THROW(cn_->execute(s)) << s;
-    reopen();
-    const QStringList files = QDir(dir_.path()).entryList({"*.dbf"}, QDir::Files, QDir::Name);
-    EXPECT_EQ(files.size(), 13);
-    auto rs = cn_->open("SELECT * FROM TBL_APPS");
-    EXPECT_TRUE(rs->eof());
-    EXPECT_EQ(rs->fieldNames(),
-              QStringList({"IND", "IND_STT", "CGT_NM", "CNT_NM", "TLP", "ML", "CMT", "ADVT", "CR_DT"}));
-    cn_->execute("UPDATE TBL_ORGS SET IND=0 WHERE IND=0");
-}
-
-TEST_F(Engine, CreatingAnExistingTableFails) {
-    cn_->execute("CREATE TABLE TBL_APPS (IND int)");
-    EXPECT_TRUE(errorOf("CREATE TABLE TBL_APPS (IND int)").startsWith("table TBL_APPS already exists"));
-    EXPECT_TRUE(errorOf("create table tbl_apps (IND int)").startsWith("table tbl_apps already exists"));
-    // A file put there by someone else counts too, whatever the case of its name.
-    QFile::copy(dir_.filePath("TBL_APPS.dbf"), dir_.filePath("other.DBF"));
-    EXPECT_TRUE(errorOf("CREATE TABLE OTHER (IND int)").startsWith("table OTHER already exists"));
-}
-
-TEST_F(Engine, CreateTableRefusesWhatTheFileCannotHold) {
-    struct Case {
+    EXPECT_EQ(fields("CREATE TABLE TBL_CSTS (IND int,VL_FRM double,NM varchar (250))"),
+              (QStringList{"IND N11.0", "VL_FRM N20.6", "NM C250.0"}));
+    EXPECT_EQ(fields("create table [T] ( A integer , B double precision, C char(1) ) ;"),
+              (QStringList{"A N11.0", "B N20.6", "C C1.0"}));
+    EXPECT_TRUE(store::parseCreateTable("CREATE TABLE IF NOT EXISTS T (A int)")->ifNotExists);
+    EXPECT_FALSE(store::parseCreateTable("INSERT INTO T(A) VALUES(1)").has_value());
+    const struct {
         const char* sql;
         const char* fault;
+    } cases[] = {
+        {"CREATE TABLE ../escape (IND int)", "не простое имя"},
+        {"CREATE TABLE \"a/b\" (IND int)", "не простое имя"},
+        {"CREATE TABLE T (ELEVENCHARS int)", "длиннее 10 знаков"},
+        {"CREATE TABLE T (A blob)", "не int"},
+        {"CREATE TABLE T (A varchar(255))", "от 1 до 254"},
+        {"CREATE TABLE T (A varchar)", "нужна длина"},
+        {"CREATE TABLE T (A int, a int)", "названо дважды"},
+        {"CREATE TABLE T (A int) CREATE TABLE U (B int)", "один запрос"},
+        {"CREATE TABLE T AS SELECT 1", "нет списка полей"},
     };
-    const Case cases[] = {
-        {"CREATE TABLE ../escape (IND int)", "not a plain name"},
-        {"CREATE TABLE \"a/b\" (IND int)", "not a plain name"},
-        {"CREATE TABLE T (ELEVENCHARS int)", "longer than 10 characters"},
-        {"CREATE TABLE T (A blob)", "type other than"},
-        {"CREATE TABLE T (A varchar(255))", "1 to 254"},
-        {"CREATE TABLE T (A varchar)", "needs a length"},
-        {"CREATE TABLE T (A int, a int)", "named twice"},
-        {"CREATE TABLE T (A int) CREATE TABLE U (B int)", "Only one statement"},
-        {"CREATE TABLE T AS SELECT 1", "column list"},
-        {"CREATE TEMP TABLE T (A int)", "only as files"},
-        {"CREATE VIEW V AS SELECT 1", "only as files"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.sql);
-        EXPECT_TRUE(errorOf(c.sql).contains(c.fault)) << errorOf(c.sql).toStdString();
+    for (const auto& c : cases) {
+        try {
+            store::parseCreateTable(c.sql);
+            ADD_FAILURE() << c.sql;
+        } catch (const core::DbError& e) {
+            EXPECT_TRUE(e.message().contains(QString::fromUtf8(c.fault))) << c.sql << ": " << e.what();
+        }
     }
-    EXPECT_EQ(QDir(dir_.path()).entryList({"*.dbf", "*.DBF"}, QDir::Files).size(), 0);
+}
+
+TEST_F(Engine, CreateTableMakesAFileOrSaysWhyNot) {
+    cn_->execute("CREATE TABLE TBL_APPS (IND int)");
+    EXPECT_TRUE(errorOf("create table tbl_apps (IND int)").startsWith("Таблица tbl_apps уже существует."));
+    EXPECT_NO_THROW(cn_->execute("CREATE TABLE IF NOT EXISTS TBL_APPS (IND int)"));
+    // A file put there by someone else counts too, whatever the case of its name.
+    QFile::copy(dir_.filePath("TBL_APPS.dbf"), dir_.filePath("other.DBF"));
+    EXPECT_TRUE(errorOf("CREATE TABLE OTHER (IND int)").startsWith("Таблица OTHER уже существует."));
+    for (const char* sql :
+         {"CREATE TEMP TABLE T (A int)", "CREATE VIEW V AS SELECT 1", "CREATE TABLE T (A blob)"})
+        EXPECT_TRUE(errorOf(sql).contains("Запрос: " + QString::fromUtf8(sql))) << sql;
+    EXPECT_TRUE(errorOf("CREATE VIEW V AS SELECT 1").contains("только файлами"));
+    EXPECT_EQ(QDir(dir_.path()).entryList({"*.dbf", "*.DBF"}, QDir::Files).size(), 2);
 }
 
 // ---------------------------------------------------------------- values
@@ -181,9 +176,10 @@ TEST_F(Engine, NumbersRoundTripThroughTheFile) {
     }
     cn_->execute("INSERT INTO T(IND, D) VALUES(100, 123456789012345)");
     EXPECT_EQ(one("SELECT D FROM T WHERE IND=100", "D"), Value::dbl(123456789012345.0));
-    EXPECT_TRUE(errorOf("INSERT INTO T(I) VALUES('abc')").contains("'abc' is not a number"));
-    EXPECT_TRUE(errorOf("INSERT INTO T(I) VALUES(123456789012)").contains("does not fit"));
-    EXPECT_TRUE(errorOf("INSERT INTO T(D) VALUES(1e300)").contains("does not fit"));
+    EXPECT_TRUE(errorOf("INSERT INTO T(I) VALUES('abc')").contains("«abc» — не число"));
+    EXPECT_TRUE(errorOf("INSERT INTO T(I) VALUES('--5')").contains("«--5» — не число"));
+    EXPECT_TRUE(errorOf("INSERT INTO T(I) VALUES(123456789012)").contains("не помещается"));
+    EXPECT_TRUE(errorOf("INSERT INTO T(D) VALUES(1e300)").contains("не помещается"));
 }
 
 TEST_F(Engine, TextsKeepLeadingBlanksAndEmptyIsNull) {
@@ -207,8 +203,8 @@ TEST_F(Engine, TextsThatDoNotFitFailTheStatement) {
     cn_->execute("INSERT INTO T(IND, S) VALUES(1, 'abc')");
     const QByteArray before = fileBytes("T");
     const QString tooLong = errorOf("INSERT INTO T(IND, S) VALUES(2, 'abcdef')");
-    EXPECT_TRUE(tooLong.contains("Table T, column S")) << tooLong.toStdString();
-    EXPECT_TRUE(tooLong.contains("6 characters long; the column holds 5")) << tooLong.toStdString();
+    EXPECT_TRUE(tooLong.contains("Таблица T, поле S: текст длиной 6 знаков, а поле вмещает 5"))
+        << tooLong.toStdString();
     const QString foreign = errorOf("INSERT INTO T(IND, S) VALUES(2, 'a中b')");
     EXPECT_TRUE(foreign.contains("'中' (U+4E2D)")) << foreign.toStdString();
     EXPECT_TRUE(foreign.contains("windows-1251")) << foreign.toStdString();
@@ -244,26 +240,28 @@ TEST_F(Engine, AStatementAppliesCompletelyOrNotAtAll) {
     EXPECT_EQ(column("SELECT IND FROM T ORDER BY IND", "IND"), QStringList({"1", "2", "11", "12"}));
 }
 
-TEST_F(Engine, OnlyOneStatementPerCall) {
+TEST_F(Engine, OneStatementPerCallAndFailuresSayWhatAndWhere) {
     cn_->execute("CREATE TABLE T (IND int)");
     cn_->execute("INSERT INTO T(IND) VALUES(1)");
-    EXPECT_TRUE(errorOf("DELETE FROM T; DELETE FROM T").contains("Only one statement"));
-    EXPECT_TRUE(errorOf("INSERT INTO T(IND) VALUES(2); SELECT 1").contains("Only one statement"));
     EXPECT_THROW(cn_->open("SELECT 1; SELECT 2"), core::DbError);
-    EXPECT_EQ(one("SELECT COUNT(*) AS N FROM T", "N"), Value::int32(1));
     EXPECT_NO_THROW(cn_->execute("INSERT INTO T(IND) VALUES(2);  ; -- the second\n"));
     EXPECT_EQ(one("SELECT COUNT(*) AS N FROM T;", "N"), Value::int32(2));
-    EXPECT_TRUE(errorOf("   ").contains("empty"));
-    EXPECT_TRUE(errorOf("BEGIN").contains("no transactions"));
-    EXPECT_TRUE(errorOf("ATTACH DATABASE 'x.db' AS x").contains("attach"));
-}
-
-TEST_F(Engine, ErrorsCarryTheEnginesMessageAndTheStatement) {
-    const QString central = errorOf("exec nom_command 'unlockApp', 5");
-    EXPECT_TRUE(central.contains("syntax error")) << central.toStdString();
-    EXPECT_TRUE(central.contains("exec nom_command 'unlockApp', 5"));
-    const QString missing = errorOf("SELECT * FROM TBL_NONE");
-    EXPECT_TRUE(missing.contains("no such table: TBL_NONE")) << missing.toStdString();
+    const struct {
+        const char* sql;
+        const char* fault;
+    } cases[] = {
+        {"DELETE FROM T; DELETE FROM T", "За один раз выполняется один запрос"},
+        {"INSERT INTO T(IND) VALUES(2); SELECT 1", "За один раз выполняется один запрос"},
+        {"   ", "Запрос пуст."},
+        {"BEGIN", "не ведёт транзакций"},
+        {"ATTACH DATABASE 'x.db' AS x", "не подключает"},
+        // The engine's own detail follows a Russian lead.
+        {"SELECT * FROM TBL_NONE", "Ошибка SQL: no such table: TBL_NONE\nЗапрос: SELECT * FROM TBL_NONE"},
+        {"exec nom_command 'unlockApp', 5", "Ошибка SQL: near \"exec\": syntax error"},
+    };
+    for (const auto& c : cases)
+        EXPECT_TRUE(errorOf(c.sql).contains(QString::fromUtf8(c.fault))) << errorOf(c.sql).toStdString();
+    EXPECT_EQ(one("SELECT COUNT(*) AS N FROM T", "N"), Value::int32(2));
 }
 
 // ---------------------------------------------------------------- result sets
@@ -309,18 +307,6 @@ TEST_F(Engine, WritesWhileAResultSetIsOpenAreSafe) {
     EXPECT_EQ(one("SELECT NM FROM T WHERE IND=1001", "NM"), Value::text("x1"));
 }
 
-TEST_F(Engine, AResultSetStaysUsableAcrossANewTable) {
-    cn_->execute("CREATE TABLE T (IND int)");
-    for (int i = 1; i <= 3; ++i) cn_->execute(QStringLiteral("INSERT INTO T(IND) VALUES(%1)").arg(i));
-    auto rs = cn_->open("SELECT IND FROM T ORDER BY IND");
-    cn_->execute("CREATE TABLE U (IND int)");
-    cn_->execute("INSERT INTO U(IND) SELECT IND FROM T");
-    QStringList seen;
-    for (; !rs->eof(); rs->moveNext()) seen << rs->field("IND").toText();
-    EXPECT_EQ(seen, QStringList({"1", "2", "3"}));
-    EXPECT_EQ(one("SELECT COUNT(*) AS N FROM U", "N"), Value::int32(3));
-}
-
 TEST_F(Engine, AResultSetOutlivingItsConnectionIsClosed) {
     cn_->execute("CREATE TABLE T (IND int)");
     cn_->execute("INSERT INTO T(IND) VALUES(1)");
@@ -352,17 +338,19 @@ TEST_F(Engine, TextsCompareWithoutRegardToCase) {
               Value::int32(7));
 }
 
-TEST_F(Engine, CreationMomentsCompareAsText) {
-    cn_->execute("CREATE TABLE TBL_APPS (IND int,IND_STT int,CR_DT varchar(25))");
-    cn_->execute("INSERT INTO TBL_APPS(IND, IND_STT, CR_DT) VALUES(1, 1, '2010.09.26 10:00')");
-    cn_->execute("INSERT INTO TBL_APPS(IND, IND_STT, CR_DT) VALUES(2, 1, '2010.09.26 09:59')");
-    cn_->execute("INSERT INTO TBL_APPS(IND, IND_STT, CR_DT) VALUES(3, 1, '2010.09.28 00:00')");
-    cn_->execute("INSERT INTO TBL_APPS(IND, IND_STT, CR_DT) VALUES(4, 2, '2010.09.27 12:00')");
-    EXPECT_EQ(column("SELECT * FROM TBL_APPS WHERE IND_STT=1 AND  CR_DT>'2010.09.26' AND  CR_DT<'2010.09.28' "
-                     "ORDER BY IND",
-                     "IND"),
-              QStringList({"1", "2"}));
-    EXPECT_EQ(column("SELECT IND FROM TBL_APPS ORDER BY CR_DT", "IND"), QStringList({"2", "1", "4", "3"}));
+// Texts live back to back in 1 MiB chunks: 8192 texts of 128 bytes fill one exactly, so
+// the last one ends at the chunk's last byte. Comparing it with a longer text that it
+// begins must not read past its end (AddressSanitizer reports any such read).
+TEST_F(Engine, ATextEndingAtItsChunksEndComparesWithinIt) {
+    cn_->execute("CREATE TABLE T (IND int,NM varchar(128))");
+    cn_->execute(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 8192) "
+        "INSERT INTO T(IND, NM) SELECT i, printf('%0128d', i) FROM n");
+    reopen();
+    const QString last = QStringLiteral("%1").arg(8192, 128, 10, QLatin1Char('0'));
+    EXPECT_EQ(one("SELECT COUNT(*) AS N FROM T WHERE NM < '" + last + "5'", "N"), Value::int32(8192));
+    EXPECT_EQ(one("SELECT COUNT(*) AS N FROM T WHERE NM >= '" + last + "'", "N"), Value::int32(1));
+    EXPECT_EQ(one("SELECT MAX(NM) AS M FROM T", "M"), Value::text(last));
 }
 
 // ---------------------------------------------------------------- look-ups and joins
@@ -443,63 +431,11 @@ TEST_P(EngineLookups, AgreeWithTheRowsThroughChanges) {
 
 INSTANTIATE_TEST_SUITE_P(KeySpacing, EngineLookups, ::testing::Values(1, 1000003));
 
-TEST_F(Engine, TheCataloguesStatementsRun) {
-    const char* setup[] = {
-        "CREATE TABLE TBL_PSTS (IND int,IND_GRP int,PST_NM varchar (250))",
-        "CREATE TABLE TBL_STFS (IND int,IND_PST int,IND_PRS int,TO_OUT varchar (250))",
-        "CREATE TABLE TBL_CSTS (IND int,IND_STF int,VL_FRM double,VL_TO double,CST double)",
-        "CREATE TABLE TBL_PRSS (IND int,IND_BS int,PRS_NM varchar (250))",
-        "CREATE TABLE TBL_CORD (IND int,IND_PST int,VL double)",
-        "INSERT INTO TBL_PSTS(IND, IND_GRP, PST_NM) VALUES(1, 5, 'Арматура 12')",
-        "INSERT INTO TBL_PSTS(IND, IND_GRP, PST_NM) VALUES(2, 5, 'арматура 10')",
-        "INSERT INTO TBL_STFS(IND, IND_PST, IND_PRS, TO_OUT) VALUES(10, 1, 100, 'A12')",
-        "INSERT INTO TBL_STFS(IND, IND_PST, IND_PRS, TO_OUT) VALUES(11, 2, 101, 'A10')",
-        "INSERT INTO TBL_PRSS(IND, IND_BS, PRS_NM) VALUES(100, 7, 'p')",
-        "INSERT INTO TBL_PRSS(IND, IND_BS, PRS_NM) VALUES(101, 8, 'p')",
-        "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, 10, 0, 5, 30000)",
-        "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(2, 10, 5, 0, 29500.5)",
-        "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(3, 11, 0.5, 0, 31000)",
-        "INSERT INTO TBL_CORD(IND_PST,VL) VALUES(1,7.5)",
-    };
-    for (const char* s : setup) cn_->execute(s);
-    auto rs = cn_->open(
-        "SELECT a.IND, a.PST_NM, MAX(c.CST) as MAX_CST, MIN(c.CST) as MIN_CST FROM ((TBL_PSTS a INNER JOIN "
-        "TBL_STFS b "
-        "ON a.IND=b.IND_PST) INNER JOIN TBL_CSTS c ON b.IND=c.IND_STF) INNER JOIN TBL_PRSS d ON "
-        "b.IND_PRS=d.IND WHERE "
-        "a.IND_GRP=5 AND d.IND_BS IN (7,8) GROUP BY a.IND, a.PST_NM ORDER BY PST_NM");
-    ASSERT_FALSE(rs->eof());
-    EXPECT_EQ(rs->field("PST_NM"), Value::text("арматура 10"));
-    EXPECT_EQ(rs->field("MIN_CST"), Value::dbl(31000));
-    rs->moveNext();
-    EXPECT_EQ(rs->field("IND"), Value::int32(1));
-    EXPECT_EQ(rs->field("MAX_CST"), Value::dbl(30000));
-    EXPECT_EQ(rs->field("MIN_CST"), Value::dbl(29500.5));
-    rs->moveNext();
-    EXPECT_TRUE(rs->eof());
-    EXPECT_EQ(
-        column("SELECT DISTINCT VL FROM (SELECT c.VL_FRM AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d ON "
-               "a.IND_PRS=d.IND) INNER JOIN TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=1\r\nUNION ALL\r\n"
-               "SELECT c.VL_TO AS VL FROM (TBL_STFS a INNER JOIN TBL_PRSS d ON a.IND_PRS=d.IND) INNER JOIN "
-               "TBL_CSTS c ON a.IND=c.IND_STF WHERE a.IND_PST=1) ORDER BY VL",
-               "VL"),
-        QStringList({"0", "5"}));
-    auto prices = cn_->open(
-        "SELECT a.IND_PST, c.IND_BS, MIN(d.CST) as MIN_CST FROM ((TBL_CORD a INNER JOIN TBL_STFS b on "
-        "a.IND_PST=b.IND_PST) INNER JOIN TBL_PRSS c ON b.IND_PRS=c.IND) INNER JOIN TBL_CSTS d ON "
-        "b.IND=d.IND_STF "
-        "WHERE d.VL_FRM<=a.VL GROUP BY a.IND_PST, c.IND_BS");
-    ASSERT_FALSE(prices->eof());
-    EXPECT_EQ(prices->field("IND_BS"), Value::int32(7));
-    EXPECT_EQ(prices->field("MIN_CST"), Value::dbl(29500.5));
-    EXPECT_TRUE(one("SELECT IND FROM TBL_CORD", "IND").isNull());
-}
-
 // ---------------------------------------------------------------- the folder
 
 TEST(EngineFolder, OneProgramAtATimeOwnsTheFolder) {
     QTemporaryDir dir;
-    const QString busy = QStringLiteral("The database folder %1 is in use by another program.")
+    const QString busy = QStringLiteral("Папка базы данных %1 занята другой программой.")
                              .arg(QDir::toNativeSeparators(dir.path()));
     {
         auto first = store::openFolder(dir.path());
@@ -528,33 +464,67 @@ TEST(EngineFolder, OneProgramAtATimeOwnsTheFolder) {
     EXPECT_NO_THROW(store::openFolder(dir.path()));  // released with the connection
 }
 
-TEST(EngineFolder, MissingFolderIsNamed) {
-    const QString missing = QDir::temp().filePath("zelvorin-no-such-folder-4711");
+// The folder of a connection string is the last Data Source, up to the next key the
+// string knows: a ";" inside the folder's name is part of it.
+TEST(EngineFolder, TheConnectionStringNamesTheWholeFolder) {
+    const struct {
+        const char* text;
+        const char* folder;
+    } cases[] = {
+        {"Provider=x;Data Source=C:\\x\\DB;Extended Properties=dBASE IV;User ID=;Password=;", "C:/x/DB"},
+        {"Provider=x;Data Source=/srv/a;b;Extended Properties=dBASE IV", "/srv/a;b"},
+        {"Data Source=/srv/a;b", "/srv/a;b"},
+        {"Data Source=/old;Data Source=/new;Mode=Share Deny None", "/new"},
+        {"Provider=x;Jet OLEDB:Engine Type=3;data source = /x ;", "/x"},
+        {"Provider=x", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(store::dataSourceFolder(c.text), QString::fromUtf8(c.folder)) << c.text;
+
+    QTemporaryDir dir;
+    const QString semicolon = dir.filePath("a;b");
+    ASSERT_TRUE(QDir().mkpath(semicolon));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("a")));
+    store::openConnectionString("Provider=x;Data Source=" + semicolon + ";Extended Properties=dBASE IV")
+        ->execute("CREATE TABLE T (IND int)");
+    EXPECT_TRUE(QFile::exists(semicolon + "/T.dbf"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("a/T.dbf")));
+    const QString missing = dir.filePath("no;such");
     try {
-        store::openFolder(missing);
-        FAIL() << "opened";
+        store::openConnectionString("Provider=x;Data Source=" + missing);
+        ADD_FAILURE() << "opened";
     } catch (const core::DbError& e) {
-        EXPECT_TRUE(e.message().contains(QDir::toNativeSeparators(missing))) << e.what();
+        EXPECT_EQ(
+            e.message(),
+            QStringLiteral("Папка базы данных %1 не существует.").arg(QDir::toNativeSeparators(missing)));
     }
-    EXPECT_THROW(store::openConnectionString("Provider=x;Data Source=" + missing), core::DbError);
 }
 
-TEST(EngineFolder, ConnectionStringNamesTheFolderWithBackslashes) {
-    QTemporaryDir dir;
-    {
-        auto cn = store::openConnectionString("Provider=x;Data Source=" + dir.path() +
-                                              ";Extended Properties=dBASE IV;User ID=;Password=;");
-        cn->execute("CREATE TABLE T (IND int)");
-    }
-    EXPECT_TRUE(QFile::exists(dir.filePath("T.dbf")));
+// Only what the central server serves goes there; a text typed by the operator never
+// sends a statement away from the local tables.
+TEST(EngineFolder, StatementsAreRoutedByWhatTheyAre) {
+    const struct {
+        const char* sql;
+        bool central;
+    } cases[] = {
+        {"exec nom_command 'unlockApp', 5", true},
+        {"  EXEC nom_command 'delApp', 5, 'x'", true},
+        {"nom_command1 'sngApp', '2010.09.26'", true},
+        {"select * from tbl_types (nolock)", true},
+        {"select a.* from tbl_costs a (nolock) inner join tbl_stuffs b (nolock) on a.ind_stuff=b.ind", true},
+        {"UPDATE TBL_APPS SET CGT_NM = 'ООО Склад (nolock)' WHERE IND=1", false},
+        {"UPDATE TBL_APPS SET CMT = 'select * from tbl_types (nolock)' WHERE IND=1", false},
+        {"INSERT INTO TBL_APTN(IND, NT) VALUES(1, 'exec nom_command')", false},
+        {"SELECT * FROM TBL_APPS WHERE CGT_NM = 'x from tbl_y'", false},
+        {"SELECT * FROM TBL_TPS ORDER BY TP_NM", false},
+        {"executive", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(store::isCentralStatement(c.sql), c.central) << c.sql;
 }
 
 TEST(EngineFolder, TwoFilesWhoseNamesDifferInCaseAreRefused) {
     QTemporaryDir dir;
-    {
-        auto cn = store::openFolder(dir.path());
-        cn->execute("CREATE TABLE T (IND int)");
-    }
+    store::openFolder(dir.path())->execute("CREATE TABLE T (IND int)");
     QFile::copy(dir.filePath("T.dbf"), dir.filePath("t.DBF"));
     EXPECT_THROW(store::openFolder(dir.path()), core::DbError);
 }
