@@ -1,16 +1,17 @@
 // Saving and loading the order: the exact statements sent, how the object follows a
 // failure part-way through, and the round trip through real .dbf tables, notes included.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
 #include "core/errors.h"
 #include "db/schema.h"
 #include "order/clsZak.h"
 #include "store/dbf_connection.h"
 #include "support/recording_connection.h"
 #include "support/scripted_seams.h"
-
-#include <QFile>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using core::Value;
 using testsupport::RecordingConnection;
@@ -21,22 +22,28 @@ namespace {
 const QString kMaxApps = QStringLiteral("SELECT MAX(IND) AS MAX_IND FROM TBL_APPS");
 const QString kMaxApts = QStringLiteral("SELECT MAX(IND) as MAX_IND FROM TBL_APTS");
 
-Rows maxInd(const Value& v) { return Rows{{{QStringLiteral("MAX_IND"), v}}}; }
+Rows maxInd(const Value& v) {
+    return Rows{{{QStringLiteral("MAX_IND"), v}}};
+}
 
 QString headerUpdate(int norder, int state = 0, const QString& contr = {}) {
-    return QStringLiteral("UPDATE TBL_APPS SET IND_STT = %1,CGT_NM = '%2',CNT_NM = '',TLP = '',ML = '',CMT = '',"
-                          "ADVT = '' WHERE IND=%3")
+    return QStringLiteral(
+               "UPDATE TBL_APPS SET IND_STT = %1,CGT_NM = '%2',CNT_NM = '',TLP = '',ML = '',CMT = '',"
+               "ADVT = '' WHERE IND=%3")
         .arg(state)
         .arg(contr)
         .arg(norder);
 }
 QString notesCleanup(int norder) {
-    return QStringLiteral("DELETE FROM TBL_APTN WHERE IND IN (SELECT IND FROM TBL_APTS WHERE IND_APP=%1) OR NOT IND "
-                          "IN (SELECT IND FROM TBL_APTS WHERE NOT IND IS NULL)")
+    return QStringLiteral(
+               "DELETE FROM TBL_APTN WHERE IND IN (SELECT IND FROM TBL_APTS WHERE IND_APP=%1) OR NOT IND "
+               "IN (SELECT IND FROM TBL_APTS WHERE NOT IND IS NULL)")
         .arg(norder);
 }
 QString newLine(int ind, int norder) {
-    return QStringLiteral("INSERT INTO TBL_APTS(IND, IND_APP, IND_PST, VL) VALUES(%1, %2,0,0)").arg(ind).arg(norder);
+    return QStringLiteral("INSERT INTO TBL_APTS(IND, IND_APP, IND_PST, VL) VALUES(%1, %2,0,0)")
+        .arg(ind)
+        .arg(norder);
 }
 
 void addLine(clsZak& order, int32_t idn, const Value& qty, const char* note = "", int32_t indTbl = 0) {
@@ -50,8 +57,8 @@ void addLine(clsZak& order, int32_t idn, const Value& qty, const char* note = ""
 QStringList linesOf(clsZak& order) {
     QStringList out;
     for (order.MoveFirst(); order.Field("pos").toInt32() >= 0; order.MoveNext())
-        out << QStringList({order.Field("ind_tbl").toText(), order.Field("idn").toText(), order.FieldSql("qty"),
-                            order.Field("prim").toText()})
+        out << QStringList({order.Field("ind_tbl").toText(), order.Field("idn").toText(),
+                            order.FieldSql("qty"), order.Field("prim").toText()})
                    .join(':');
     return out;
 }
@@ -83,10 +90,11 @@ TEST_F(OrderPersistence, FirstSaveIntoEmptyTablesTakesNumberOne) {
         R"(^INSERT INTO TBL_APPS\(IND, IND_STT, CGT_NM, CNT_NM, TLP, ML, CMT, ADVT, CR_DT\) VALUES\(1,0,'','', '', '','','', '(\d{4})\.(\d{2})\.(\d{2}) \d{2}:\d{2}'\)$)"));
     const auto m = insert.match(sent[1]);
     ASSERT_TRUE(m.hasMatch()) << sent[1].toStdString();
-    EXPECT_EQ(sent.mid(2), (QStringList{headerUpdate(1, 1, QStringLiteral("ООО \"Сталь\" д''Арк (nolock)")),
-                                        "DELETE FROM TBL_APTS WHERE IND_APP=1", kMaxApts, newLine(1, 1),
-                                        "UPDATE TBL_APTS SET IND_PST=501, VL=2.5 WHERE IND=1", notesCleanup(1),
-                                        "INSERT INTO TBL_APTN(IND, PRIM) VALUES(1, 'резка')"}));
+    EXPECT_EQ(sent.mid(2),
+              (QStringList{headerUpdate(1, 1, QStringLiteral("ООО \"Сталь\" д''Арк (nolock)")),
+                           "DELETE FROM TBL_APTS WHERE IND_APP=1", kMaxApts, newLine(1, 1),
+                           "UPDATE TBL_APTS SET IND_PST=501, VL=2.5 WHERE IND=1", notesCleanup(1),
+                           "INSERT INTO TBL_APTN(IND, PRIM) VALUES(1, 'резка')"}));
     EXPECT_EQ(QList<int>({order.norder, order.order_is_locked}), QList<int>({1, 1}));
     EXPECT_EQ(order.create_date, m.captured(3) + "." + m.captured(2) + "." + m.captured(1));
     EXPECT_EQ(order.Field("pos"), Value::int16(-1)) << "the walk leaves no current line";
@@ -117,8 +125,13 @@ TEST_F(OrderPersistence, ResaveKeepsStoredLinesAndNumbersEachNewOne) {
 // Only a record that exists gives the order its number, and only a stored line keeps its own:
 // the next save must insert what a failed one did not, and update what it did.
 TEST_F(OrderPersistence, FailedSaveKeepsOnlyTheNumbersOfWhatWasStored) {
-    const struct { const char* failing; int before, after, line; } cases[] = {{"INSERT INTO TBL_APPS(", 0, 0, 0},
-        {"UPDATE TBL_APPS", 0, 7, 0}, {"INSERT INTO TBL_APTS", 2, 2, 0}, {"UPDATE TBL_APTS", 2, 2, 5}};
+    const struct {
+        const char* failing;
+        int before, after, line;
+    } cases[] = {{"INSERT INTO TBL_APPS(", 0, 0, 0},
+                 {"UPDATE TBL_APPS", 0, 7, 0},
+                 {"INSERT INTO TBL_APTS", 2, 2, 0},
+                 {"UPDATE TBL_APTS", 2, 2, 5}};
     for (const auto& c : cases) {
         RecordingConnection rec;
         order.Clear();
@@ -132,7 +145,8 @@ TEST_F(OrderPersistence, FailedSaveKeepsOnlyTheNumbersOfWhatWasStored) {
         EXPECT_THROW(order.SaveOrder(), core::DbError);
         const bool inserted = c.before == 0 && c.after > 0;
         EXPECT_EQ(QList<int>({order.norder, order.order_is_locked, order.create_date.isEmpty()}),
-                  QList<int>({c.after, inserted, !inserted})) << c.failing;
+                  QList<int>({c.after, inserted, !inserted}))
+            << c.failing;
         EXPECT_EQ(linesOf(order), QStringList{QStringLiteral("%1:1:1:").arg(c.line)}) << c.failing;
         rec.clearCalls();
         order.SaveOrder();
@@ -143,21 +157,29 @@ TEST_F(OrderPersistence, FailedSaveKeepsOnlyTheNumbersOfWhatWasStored) {
 
 TEST_F(OrderPersistence, LoadReadsHeaderLinesAndNotes) {
     addLine(order, 99, 9);
-    cn.answer("SELECT * FROM TBL_APPS WHERE IND=12",
-              Rows{{{"IND", 12}, {"IND_STT", 2}, {"CGT_NM", "Клиент"}, {"CNT_NM", Value::null()}, {"TLP", "+7 900"},
-                    {"ML", ""}, {"CMT", Value::null()}, {"ADVT", "  газета  "}, {"CR_DT", "2024.03.05 17:45"}}});
+    cn.answer("SELECT * FROM TBL_APPS WHERE IND=12", Rows{{{"IND", 12},
+                                                           {"IND_STT", 2},
+                                                           {"CGT_NM", "Клиент"},
+                                                           {"CNT_NM", Value::null()},
+                                                           {"TLP", "+7 900"},
+                                                           {"ML", ""},
+                                                           {"CMT", Value::null()},
+                                                           {"ADVT", "  газета  "},
+                                                           {"CR_DT", "2024.03.05 17:45"}}});
     cn.answer("SELECT * FROM TBL_APTS WHERE IND_APP = 12",
               Rows{{{"IND", 30}, {"IND_APP", 12}, {"IND_PST", 501}, {"VL", 2.5}},
                    {{"IND", 28}, {"IND_APP", 12}, {"IND_PST", 502}, {"VL", Value::null()}}});
-    const QString notes = "SELECT IND, PRIM FROM TBL_APTN WHERE IND IN (SELECT IND FROM TBL_APTS WHERE IND_APP=12)";
+    const QString notes =
+        "SELECT IND, PRIM FROM TBL_APTN WHERE IND IN (SELECT IND FROM TBL_APTS WHERE IND_APP=12)";
     cn.answer(notes, Rows{{{"IND", 28}, {"PRIM", "кромка"}}});
 
     order.LoadOrder(12);
 
-    EXPECT_EQ(cn.statements(),
-              (QStringList{"SELECT * FROM TBL_APPS WHERE IND=12", "SELECT * FROM TBL_APTS WHERE IND_APP = 12", notes}));
+    EXPECT_EQ(cn.statements(), (QStringList{"SELECT * FROM TBL_APPS WHERE IND=12",
+                                            "SELECT * FROM TBL_APTS WHERE IND_APP = 12", notes}));
     EXPECT_EQ(QStringList({QString::number(order.norder), QString::number(order.state), order.contr,
-                           order.contact_face, order.contact_face_tel, order.Comment, order.rekl, order.create_date}),
+                           order.contact_face, order.contact_face_tel, order.Comment, order.rekl,
+                           order.create_date}),
               (QStringList{"12", "2", "Клиент", "", "+7 900", "", "газета", "05.03.2024"}));
     EXPECT_EQ(linesOf(order), (QStringList{"30:501:2.5:", "28:502:0:кромка"}));
 }
@@ -173,13 +195,18 @@ TEST(OrderRelease, GoesToTheCentralLinkOnlyForALockedExchangeOrder) {
     clsZak order;
     order.Init();
     order.setConnection(&cn);
-    const struct { bool locked; int32_t ind; bool sends; } cases[] = {{true, 15, true}, {true, 0, false}, {false, 15, false}, {true, -3, false}};
+    const struct {
+        bool locked;
+        int32_t ind;
+        bool sends;
+    } cases[] = {{true, 15, true}, {true, 0, false}, {false, 15, false}, {true, -3, false}};
     for (const auto& c : cases) {
         centralLog->clearCalls();
         order.order_is_locked = c.locked;
         order.order_ind = c.ind;
         order.Clear();
-        EXPECT_EQ(centralLog->statements(), c.sends ? QStringList{"exec nom_command 'unlockApp', 15"} : QStringList{});
+        EXPECT_EQ(centralLog->statements(),
+                  c.sends ? QStringList{"exec nom_command 'unlockApp', 15"} : QStringList{});
         EXPECT_EQ(order.order_ind, 0);
     }
     centralLog->failPrefix("exec nom_command", "no exchange service");
@@ -220,9 +247,10 @@ protected:
         return out;
     }
     void storeOrder(int norder, int lines) {
-        db->execute(QStringLiteral("INSERT INTO TBL_APPS(IND, IND_STT, CGT_NM, CNT_NM, TLP, ML, CMT, ADVT, CR_DT) "
-                                   "VALUES(%1,1,'x','', '', '','','', '2024.01.02 03:04')")
-                        .arg(norder));
+        db->execute(
+            QStringLiteral("INSERT INTO TBL_APPS(IND, IND_STT, CGT_NM, CNT_NM, TLP, ML, CMT, ADVT, CR_DT) "
+                           "VALUES(%1,1,'x','', '', '','','', '2024.01.02 03:04')")
+                .arg(norder));
         for (int i = 1; i <= lines; ++i)
             db->execute(QStringLiteral("INSERT INTO TBL_APTS(IND, IND_APP, IND_PST, VL) VALUES(%1, %2, 7, 1)")
                             .arg(norder * 1000 + i)
@@ -284,6 +312,32 @@ TEST_F(OrderTables, StoredOrdersLoadWithoutNotesAndAFailedLoadLosesNothing) {
     order.SaveOrder();
     EXPECT_EQ(order.norder, 42);
     EXPECT_EQ(column("SELECT COUNT(*) AS N FROM TBL_APTS WHERE IND_APP=1"), QStringList{"102"});
+}
+
+// A text the operator typed is data, whatever it holds: a client named "(nolock)" and a
+// comment shaped like a source query are saved in the local tables and load back, with no
+// central link and with one that must receive nothing.
+TEST_F(OrderTables, TextsShapedLikeCentralStatementsAreSavedLocally) {
+    db.reset();
+    for (bool withCentral : {false, true}) {
+        auto central = withCentral ? std::make_unique<RecordingConnection>() : nullptr;
+        RecordingConnection* centralLog = central.get();
+        store::RoutedConnection cn(store::openFolder(dir.path()), std::move(central));
+        clsZak o;
+        o.Init();
+        o.setConnection(&cn);
+        o.contr = "ООО Склад (nolock)";
+        o.Comment = "select * from tbl_types (nolock)";
+        addLine(o, 501, 1, "exec nom_command1 (nolock)");
+        o.SaveOrder();
+        const int32_t saved = o.norder;
+        o.LoadOrder(saved);
+        EXPECT_EQ(QStringList({o.contr, o.Comment}),
+                  QStringList({"ООО Склад (nolock)", "select * from tbl_types (nolock)"}))
+            << withCentral;
+        EXPECT_EQ(linesOf(o).value(0).section(':', 1), "501:1:exec nom_command1 (nolock)") << withCentral;
+        if (centralLog) EXPECT_EQ(centralLog->statements(), QStringList{});
+    }
 }
 
 }  // namespace
