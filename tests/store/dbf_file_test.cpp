@@ -186,10 +186,11 @@ TEST(DbfRead, CpgFileNamesThePageWhenTheByteIsZero) {
         const char* codec;
         const char* text = "Профиль ГОСТ";
     };
-    const Case cases[] = {
-        {"CP1251", "windows-1251"}, {"1251\r\n", "windows-1251"},          {"866", "IBM866"},
-        {"UTF-8", "UTF-8"},         {"ANSI 1252", "windows-1252", "Café"}, {"88595", "ISO-8859-5"},
-        {nullptr, "windows-1251"}};
+    const Case cases[] = {{"1251\r\n", "windows-1251"},
+                          {"866", "IBM866"},
+                          {"UTF-8", "UTF-8"},
+                          {"ANSI 1252", "windows-1252", "Café"},
+                          {nullptr, "windows-1251"}};
     for (const Case& c : cases) {
         const QString text = QString::fromUtf8(c.text);
         SCOPED_TRACE(c.cpg ? c.cpg : "none");
@@ -253,55 +254,27 @@ TEST(DbfRead, NumericFieldsOfAnyWidthAndPrecision) {
     }
 }
 
-TEST(DbfRead, DatesLogicalsAndMemos) {
+// Dates, logicals, memos, deleted records and texts of other writers: blank, zero and
+// impossible dates are null, memos are not read, trailing NULs are padding.
+TEST(DbfRead, OtherFieldKindsAndDeletedRecords) {
     QTemporaryDir dir;
     TableImage t;
-    t.fields = {{"D", 'D', 8}, {"L", 'L', 1}, {"M", 'M', 10}};
-    t.add({"20240131", "T", "         7"});
-    t.add({"        ", "n", "          "});
-    t.add({"00000000", "?", "         8"});
-    t.add({"20230230", "y", "          "});
+    t.fields = {{"D", 'D', 8}, {"L", 'L', 1}, {"M", 'M', 10}, {"NM", 'C', 10}};
+    t.add({"20240131", "T", "         7", "  ab c"});
+    t.add({"        ", "n", "          ", ""});
+    t.add({"00000000", "?", "         8", std::string("abc\0\0\0\0\0\0\0", 10)});
+    t.add({"20230230", "y", "          ", "deleted"}, true);
+    t.add({"20230230", "y", "          ", "x"});
     writeFile(dir.filePath("T.dbf"), t.bytes());
-    const Rows rows = selectAll(dir.path());
-    ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(rows[0][0], Value::text("2024-01-31"));
-    EXPECT_EQ(rows[0][1], Value::boolean(true));
-    EXPECT_EQ(rows[1][1], Value::boolean(false));
-    EXPECT_TRUE(rows[2][1].isNull());
-    EXPECT_EQ(rows[3][1], Value::boolean(true));
-    for (int r = 1; r < 4; ++r)
-        EXPECT_TRUE(rows[size_t(r)][0].isNull()) << r;  // blank, zero and impossible dates
-    for (const auto& row : rows) EXPECT_TRUE(row[2].isNull());
-}
-
-TEST(DbfRead, DeletedRecordsAreSkipped) {
-    QTemporaryDir dir;
-    TableImage t;
-    t.fields = {{"IND", 'N', 11}};
-    t.add({"1"});
-    t.add({"2"}, true);
-    t.add({"3"});
-    writeFile(dir.filePath("T.dbf"), t.bytes());
-    const Rows rows = selectAll(dir.path(), QStringLiteral("SELECT IND FROM T WHERE IND >= 0"));
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0][0], Value::int32(1));
-    EXPECT_EQ(rows[1][0], Value::int32(3));
-    EXPECT_TRUE(selectAll(dir.path(), QStringLiteral("SELECT IND FROM T WHERE IND = 2")).empty());
-}
-
-TEST(DbfRead, TextsKeepLeadingBlanksAndBlankIsNull) {
-    QTemporaryDir dir;
-    TableImage t;
-    t.fields = {{"NM", 'C', 10}};
-    t.add({"  ab c"});
-    t.add({""});
-    t.add({std::string("abc\0\0\0\0\0\0\0", 10)});
-    writeFile(dir.filePath("T.dbf"), t.bytes());
-    const Rows rows = selectAll(dir.path());
-    ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(rows[0][0], Value::text("  ab c"));
-    EXPECT_TRUE(rows[1][0].isNull());
-    EXPECT_EQ(rows[2][0], Value::text("abc"));
+    std::vector<std::string> rows;
+    for (const auto& row : selectAll(dir.path())) {
+        std::string text;
+        for (const Value& v : row)
+            text += (v.isNull() ? std::string("null") : v.toText().toStdString()) + "|";
+        rows.push_back(text);
+    }
+    EXPECT_EQ(rows, (std::vector<std::string>{"2024-01-31|True|null|  ab c|", "null|False|null|null|",
+                                              "null|null|null|abc|", "null|True|null|x|"}));
 }
 
 TEST(DbfRead, DamagedFilesAreRefusedWithTheFileAndTheFault) {
