@@ -546,8 +546,9 @@ void positions::lb2_MouseDown(int index) {
     if (index != curGroup_) lb2_MouseMove(index);
     frm1->hide();
     frm2->hide();
-    const QString type = curType_ >= 0 ? lb1_->caption(curType_) : QString();
-    zag->setText(type + QStringLiteral(" - ") + lb2_->caption(curGroup_));
+    // The group list carries the caption of the type it belongs to, also when the
+    // highlight has left the type list since.
+    zag->setText(frm2->title() + QStringLiteral(" - ") + lb2_->caption(curGroup_));
     chosenGroup_ = lb2_->tag(curGroup_);
     LoadPositions();
 }

@@ -478,6 +478,19 @@ TEST_F(PositionsWindow, ABasesClickBeforeAnyGroupOnlyHidesTheGrids) {
     EXPECT_TRUE(opened().isEmpty());
 }
 
+// Moving back over the title leaves no type highlighted while the group list stays open;
+// a group chosen from it is still named with the type the list belongs to.
+TEST_F(PositionsWindow, AGroupChosenAfterLeavingTheTypeListIsNamedWithItsType) {
+    hoverTitle();
+    hoverType(1);
+    hoverTitle();
+    ASSERT_TRUE(child<QGroupBox>("frm2")->isVisible());
+    hoverGroup(0);
+    QTest::mousePress(w->lb2().label(0), Qt::LeftButton, {}, QPoint(4, 4));
+    EXPECT_EQ(child<QLabel>("zag")->text(), QStringLiteral("Сортовой прокат - Арматура"));
+    EXPECT_EQ(opened().last(), positionsSql(10));
+}
+
 TEST_F(PositionsWindow, ARebuildAfterHoveringAnotherTypeListsTheGroupZagShows) {
     chooseRebar();
     hoverTitle();
