@@ -6,16 +6,16 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "global/global.h"
 #include "basket/basket_layout.h"
 #include "basket/basket_print.h"
 #include "basket/dialogs.h"
 #include "core/guard.h"
 #include "core/helpers.h"
 #include "core/seams.h"
-#include "ui/twips.h"
+#include "global/global.h"
 #include "ui/fit_columns.h"
 #include "ui/flexgrid.h"
+#include "ui/twips.h"
 #include "ui/twips_layout.h"
 
 using namespace basket_cmp;
@@ -109,8 +109,8 @@ basket::basket(QWidget* parent) : QDialog(parent) {
         QLabel** label;
         const char* text;
         const char* name;
-    } captions[] = {{&Label4, "Клиент:", "Label4"},   {&Label6, "Контактное лицо:", "Label6"},
-                    {&Label7, "Телефон:", "Label7"},  {&Label8, "eMail:", "Label8"},
+    } captions[] = {{&Label4, "Клиент:", "Label4"},      {&Label6, "Контактное лицо:", "Label6"},
+                    {&Label7, "Телефон:", "Label7"},     {&Label8, "eMail:", "Label8"},
                     {&Label5, "КомПоЗаявке:", "Label5"}, {&Label15, "Реклама:", "Label15"},
                     {&Label10, "Статус:", "Label10"}};
     for (const auto& c : captions) *c.label = caption(QString::fromUtf8(c.text), c.name, this);
@@ -192,18 +192,15 @@ basket::basket(QWidget* parent) : QDialog(parent) {
         o.contr_id.clear();
     });
 
-    connect(Command2, &QPushButton::clicked, this,
-            [this] { core::guarded([this] { Command2_Click(); }); });
+    connect(Command2, &QPushButton::clicked, this, [this] { core::guarded([this] { Command2_Click(); }); });
     connect(oform, &QPushButton::clicked, this, [this] { core::guarded([this] { oform_Click(); }); });
-    connect(Command3, &QPushButton::clicked, this,
-            [this] { core::guarded([this] { Command3_Click(); }); });
+    connect(Command3, &QPushButton::clicked, this, [this] { core::guarded([this] { Command3_Click(); }); });
     connect(gbasket, &ui::FlexGrid::doubleClicked, this,
             [this] { core::guarded([this] { gbasket_DblClick(); }); });
     connect(gbasket, &ui::FlexGrid::mousePressed, this, [this] { gbasket_MouseDown(); });
     connect(gbasket, &ui::FlexGrid::keyPressed, this,
             [this](int key, Qt::KeyboardModifiers) { gbasket_KeyDown(key); });
-    connect(gbasket, &ui::FlexGrid::scrolled, this,
-            [this] { core::guarded([this] { gbasket_Scroll(); }); });
+    connect(gbasket, &ui::FlexGrid::scrolled, this, [this] { core::guarded([this] { gbasket_Scroll(); }); });
 
     Form_Load();
     Form_Resize();
@@ -237,15 +234,15 @@ void basket::Form_Load() {
         BuildComparison();
     } catch (const std::exception& e) {
         // The header stays editable and savable even when the comparison cannot be built.
-        core::showMessage(
-            QStringLiteral("Не удалось построить сравнение предложений: ") + core::errorText(e),
-            kCaption);
+        core::showMessage(QStringLiteral("Не удалось построить сравнение предложений: ") + core::errorText(e),
+                          kCaption);
     }
     Global::RefreshBasketIndicator();
 }
 
 void basket::BuildComparison() {
     gbasket->setUpdatesEnabled(false);
+    gbasket->model().setHighlightedRow(-1);
     markedRow_ = 0;
     try {
         cmp_ = basket_cmp::BuildComparison(Global::Cn(), Global::CurrentOrder());
@@ -356,14 +353,7 @@ void basket::gbasket_DblClick() {
         m.sort(col, g_sortAscending);
         g_sortAscending = !g_sortAscending;
         // The highlight moved with its row; follow it.
-        if (markedRow_ >= kFixedRows) {
-            for (int r = kFixedRows; r < m.rows(); ++r) {
-                if (m.cellBackColor(r, kMarkCol) == ui::bgr(kMarkColour)) {
-                    markedRow_ = r;
-                    break;
-                }
-            }
-        }
+        if (markedRow_ >= kFixedRows && m.highlightedRow() >= 0) markedRow_ = m.highlightedRow();
         gbasket->refresh();
         return;
     }
@@ -383,13 +373,6 @@ void basket::gbasket_DblClick() {
     BuildComparison();
 }
 
-void basket::paintRow(int row, bool marked) {
-    ui::GridModel& m = gbasket->model();
-    const std::optional<QColor> colour =
-        marked ? std::optional<QColor>(ui::bgr(kMarkColour)) : std::nullopt;
-    for (int c = 1; c < m.cols(); ++c) m.setCellBackColor(row, c, colour);
-}
-
 void basket::gbasket_MouseDown() {
     try {
         ui::GridModel& m = gbasket->model();
@@ -399,8 +382,7 @@ void basket::gbasket_MouseDown() {
         if (gbasket->mouseCol() >= 0) m.setCol(gbasket->mouseCol());
         if (m.rows() <= kFixedRows) return;
         if (row != markedRow_) {
-            if (markedRow_ >= kFixedRows && markedRow_ < m.rows()) paintRow(markedRow_, false);
-            if (row >= kFixedRows) paintRow(row, true);
+            m.setHighlightedRow(row, kMarkCol);
             gbasket->refresh();
         }
         markedRow_ = row;

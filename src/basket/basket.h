@@ -27,8 +27,6 @@ public:
     static bool sortAscending();
     static void setSortAscending(bool ascending);
 
-    static constexpr uint32_t kMarkColour = 0xEBD6C2;  // 0xBBGGRR of a highlighted row
-
     QLabel* Label3;  // the order number
     QLabel* Label4;
     QLineEdit* namek;
@@ -76,7 +74,6 @@ private:
     void StoreHeader();
     void ShowOrderNumber();
     void Form_Resize();
-    void paintRow(int row, bool marked);
 
     basket_cmp::Comparison cmp_;
     int markedRow_ = 0;

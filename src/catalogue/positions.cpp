@@ -17,13 +17,13 @@
 #include <algorithm>
 
 #include "catalogue/catalogue_logic.h"
-#include "core/guard.h"
 #include "core/errors.h"
+#include "core/guard.h"
 #include "core/helpers.h"
-#include "ui/twips.h"
 #include "ui/fit_columns.h"
 #include "ui/flexgrid.h"
 #include "ui/label_array.h"
+#include "ui/twips.h"
 #include "ui/twips_layout.h"
 
 namespace {
@@ -395,7 +395,8 @@ template <class F>
 void positions::guarded(F&& handler) {
     // A failing statement (an unreadable table file, a lost folder) ends the handler
     // with one message; the window stays as usable as the data allows.
-    core::guarded(handler, QStringLiteral("Не удалось прочитать данные каталога.\n"), [this] { closeRsCat(); });
+    core::guarded(handler, QStringLiteral("Не удалось прочитать данные каталога.\n"),
+                  [this] { closeRsCat(); });
 }
 
 void positions::closeRsCat() {
@@ -571,6 +572,7 @@ void positions::LoadPositions() {
     m.setText(0, 2, QStringLiteral("МинЦена"));
     m.setText(0, 3, QStringLiteral("МаксЦена"));
     // A new list has no highlighted row: any of its rows selected next is highlighted.
+    m.setHighlightedRow(-1);
     prevRow_ = 0;
 
     condition_ = catalogue::positionsCondition(chosenGroup_, BasesFilter());
@@ -600,13 +602,10 @@ void positions::ShowPositionRow() {
     }
     if (r != prevRow_) {
         PaintOnceOnExit paintOnce(dg);
-        if (prevRow_ >= 1 && prevRow_ <= m.rows() - 1) {
-            m.setRow(prevRow_);
-            for (int c = 0; c < m.cols(); ++c) m.setCellBackColor(prevRow_, c, std::nullopt);
-        }
+        if (prevRow_ >= 1 && prevRow_ <= m.rows() - 1) m.setRow(prevRow_);
+        m.setHighlightedRow(r);
         if (r > 0) {
             m.setRow(r);
-            for (int c = 0; c < m.cols(); ++c) m.setCellBackColor(r, c, bgr(kRowHighlight));
             // Taken before the offers load, so that a failing load is not retried by
             // the second notification of the same press.
             prevRow_ = r;
@@ -663,13 +662,7 @@ void positions::SortByHeader(ui::FlexGrid& grid, bool& ascending) {
     if (&grid == dg) {
         // The highlight moved with its row; follow it, so that the next selection
         // clears it where it now is.
-        prevRow_ = 0;
-        for (int r = m.fixedRows(); r < m.rows(); ++r) {
-            if (m.cellBackColor(r, 1) == bgr(kRowHighlight)) {
-                prevRow_ = r;
-                break;
-            }
-        }
+        prevRow_ = std::max(m.highlightedRow(), 0);
     }
     grid.refresh();
 }
@@ -853,8 +846,7 @@ void positions::Form_Resize() {
     const catalogue::Layout L = catalogue::computeLayout(in);
     if (L.frBasketLeft) setLeft(Fr_basket, *L.frBasketLeft);
     if (L.correctedSize) {
-        const QSize want(ui::twipsToPx(L.correctedSize->width()),
-                         ui::twipsToPx(L.correctedSize->height()));
+        const QSize want(ui::twipsToPx(L.correctedSize->width()), ui::twipsToPx(L.correctedSize->height()));
         if (sub)
             sub->resize(sub->size() + (want - size()));
         else

@@ -11,8 +11,8 @@
 #include <QWidget>
 #include <memory>
 
-#include "global/global.h"
 #include "core/seams.h"
+#include "global/global.h"
 #include "store/connection.h"
 
 class QCheckBox;
@@ -61,7 +61,6 @@ public:
     static constexpr uint32_t kLabelFore = 0x400040;
     static constexpr uint32_t kLabelHotBack = 0xF8D8D8;
     static constexpr uint32_t kLabelHotFore = 0x000000;
-    static constexpr uint32_t kRowHighlight = 0xEBD6C2;
     static constexpr uint32_t kRegionBack = 0x80FF80;
 
 protected:

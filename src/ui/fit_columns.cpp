@@ -5,8 +5,8 @@
 #include <QSet>
 #include <algorithm>
 
-#include "ui/twips.h"
 #include "ui/flexgrid.h"
+#include "ui/twips.h"
 
 namespace ui {
 namespace {

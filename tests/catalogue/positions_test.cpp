@@ -304,7 +304,7 @@ TEST_F(PositionsWindow, SelectingARowHighlightsItAndShowsItsOffersByBand) {
     const int row = rowOf("100");
     clickCell(dg(), row, 1);
     ui::GridModel& m = dg()->model();
-    for (int c = 0; c < 4; ++c) EXPECT_EQ(m.cellBackColor(row, c), ui::bgr(positions::kRowHighlight)) << c;
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(m.cellBackColor(row, c), ui::kHighlightColour) << c;
     EXPECT_EQ(opened(), (QStringList{catalogue::bandLimitsStatement("100"),
                                      catalogue::offersStatement("100", kAllBases)}));
     EXPECT_TRUE(prices()->isVisible());
@@ -327,7 +327,7 @@ TEST_F(PositionsWindow, SelectingARowHighlightsItAndShowsItsOffersByBand) {
     clickCell(dg(), other, 1);
     for (int c = 0; c < 4; ++c) {
         EXPECT_EQ(m.cellBackColor(row, c), std::nullopt);
-        EXPECT_EQ(m.cellBackColor(other, c), ui::bgr(positions::kRowHighlight));
+        EXPECT_EQ(m.cellBackColor(other, c), ui::kHighlightColour);
     }
     EXPECT_EQ(p.rowTexts(0), (QStringList{"", "Регион", "Город", "Организация", "Продукция", "Цена"}));
     EXPECT_EQ(p.rows(), 2);
@@ -342,7 +342,7 @@ TEST_F(PositionsWindow, AFreshListHighlightsWhicheverRowIsSelectedFirst) {
     EXPECT_FALSE(prices()->isVisible());
     db->cn().clearCalls();
     clickCell(dg(), 2, 1);
-    EXPECT_EQ(dg()->model().cellBackColor(2, 1), ui::bgr(positions::kRowHighlight));
+    EXPECT_EQ(dg()->model().cellBackColor(2, 1), ui::kHighlightColour);
     EXPECT_TRUE(prices()->isVisible());
     EXPECT_EQ(opened().size(), 2);
 }
@@ -568,7 +568,7 @@ TEST_F(PositionsWindow, ARightPressAddsThePositionAndOpensTheLineEditor) {
     EXPECT_EQ(menus.shownItems[0][0].text, QStringLiteral("Добавить в корзину"));
     EXPECT_EQ(menus.positions[0], QCursor::pos());
     // The press selected the row and showed its offers before the menu.
-    EXPECT_EQ(dg()->model().cellBackColor(row, 1), ui::bgr(positions::kRowHighlight));
+    EXPECT_EQ(dg()->model().cellBackColor(row, 1), ui::kHighlightColour);
     EXPECT_TRUE(prices()->isVisible());
 
     clsZak& order = Global::CurrentOrder();
