@@ -11,6 +11,7 @@
 #include "core/guard.h"
 #include "core/seams.h"
 #include "ui/twips.h"
+#include "ui/named.h"
 #include "ui/twips_layout.h"
 
 namespace {
@@ -43,18 +44,12 @@ frmEd::frmEd(QWidget* parent) : QDialog(parent) {
     setModal(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    Label11 = new QLabel(QStringLiteral("Количество:"), this);
-    Label11->setObjectName(QStringLiteral("Label11"));
-    qty = new QLineEdit(this);
-    qty->setObjectName(QStringLiteral("qty"));
-    Label8 = new QLabel(QStringLiteral("Примечание:"), this);
-    Label8->setObjectName(QStringLiteral("Label8"));
-    prim = new QLineEdit(this);
-    prim->setObjectName(QStringLiteral("prim"));
-    Command1 = new QPushButton(QStringLiteral("ОК"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command2 = new QPushButton(QStringLiteral("Отмена"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
+    Label11 = ui::named<QLabel>(this, QStringLiteral("Label11"), QStringLiteral("Количество:"));
+    qty = ui::named<QLineEdit>(this, QStringLiteral("qty"));
+    Label8 = ui::named<QLabel>(this, QStringLiteral("Label8"), QStringLiteral("Примечание:"));
+    prim = ui::named<QLineEdit>(this, QStringLiteral("prim"));
+    Command1 = ui::named<QPushButton>(this, QStringLiteral("Command1"), QStringLiteral("ОК"));
+    Command2 = ui::named<QPushButton>(this, QStringLiteral("Command2"), QStringLiteral("Отмена"));
     Label11->setBuddy(qty);
     Label8->setBuddy(prim);
 

@@ -2,29 +2,29 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QCursor>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
 #include <algorithm>
 
 #include "catalogue/catalogue_logic.h"
+#include "catalogue/positions_design.h"
 #include "core/errors.h"
-#include "core/guard.h"
 #include "core/helpers.h"
 #include "ui/fit_columns.h"
 #include "ui/flexgrid.h"
 #include "ui/label_array.h"
 #include "ui/twips.h"
 #include "ui/twips_layout.h"
+
+using namespace catalogue::design;
 
 namespace {
 
@@ -33,73 +33,10 @@ namespace {
 positions* g_registered = nullptr;
 QSize g_screenForTests;
 
-// Designed places, twips. What the resize handler recomputes starts from here.
-constexpr int kDesignW = 15000;
-constexpr int kDesignH = 10500;
-constexpr int kPanelTop = 480;     // top of the pop-out panels, just under Label10
-constexpr int kListLeft = 75;      // entries inside a pop-out panel
-constexpr int kListTop = 240;      // first entry, under the panel's caption
-constexpr int kListSpacing = 270;  // designed distance between two entries
-constexpr int kListHeight = 255;
-constexpr int kGridTop = 840;
-constexpr int kBasesTop = 300;  // bases inside Frame1, under Label8
-
 const QString kAddToBasket = QStringLiteral("Добавить в корзину");
 
 QColor bgr(uint32_t v) {
     return ui::bgr(v);
-}
-
-// The basket pictures, drawn rather than loaded so that the program carries no image files.
-QPixmap basketPixmap(bool full) {
-    QPixmap pm(32, 32);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QColor wicker(150, 100, 45);
-    const QColor dark(95, 60, 25);
-    p.setPen(QPen(dark, 2.0));
-    p.setBrush(Qt::NoBrush);
-    p.drawArc(QRectF(8, 2, 16, 20), 0, 180 * 16);
-    if (full) {
-        // Rolled metal sticking out over the rim: a bar, a pipe end and a sheet.
-        p.setPen(QPen(QColor(70, 80, 95), 1.0));
-        p.setBrush(QColor(165, 175, 190));
-        p.drawRect(QRectF(7, 5, 5, 9));
-        p.setBrush(QColor(120, 135, 155));
-        p.drawEllipse(QRectF(13, 6, 7, 7));
-        p.setBrush(QColor(205, 125, 50));
-        p.drawRect(QRectF(20, 4, 5, 10));
-    }
-    QPolygonF body;
-    body << QPointF(3, 12) << QPointF(29, 12) << QPointF(25, 29) << QPointF(7, 29);
-    p.setPen(QPen(dark, 1.5));
-    p.setBrush(full ? QColor(215, 170, 100) : QColor(225, 195, 140));
-    p.drawPolygon(body);
-    p.setPen(QPen(wicker, 1.0));
-    for (double x : {10.0, 16.0, 22.0}) p.drawLine(QPointF(x, 13), QPointF(16 + (x - 16) * 0.75, 28));
-    p.drawLine(QPointF(4.5, 18), QPointF(27.5, 18));
-    p.drawLine(QPointF(5.7, 23.5), QPointF(26.3, 23.5));
-    return pm;
-}
-
-QFrame* decoration(QWidget* parent, const QString& name, int index) {
-    auto* f = new QFrame(parent);
-    f->setObjectName(name);
-    f->setProperty("Index", index);
-    f->setAutoFillBackground(true);
-    QPalette pal = f->palette();
-    pal.setColor(QPalette::Window, bgr(0x996633));
-    f->setPalette(pal);
-    // Shapes are painted only: clicks go through to the window behind them.
-    f->setAttribute(Qt::WA_TransparentForMouseEvents);
-    return f;
-}
-
-QLabel* label(QWidget* parent, const QString& name, const QString& caption) {
-    auto* l = new QLabel(caption, parent);
-    l->setObjectName(name);
-    return l;
 }
 
 // Shows a widget again however the scope is left.
@@ -133,271 +70,7 @@ positions::~positions() {
 }
 
 // ---------------------------------------------------------------------------------
-// Controls
-
-void positions::buildControls() {
-    const int W = kDesignW;
-    const int H = kDesignH;
-    resize(ui::twipsToPx(W), ui::twipsToPx(H));
-
-    for (int i = 0; i < 3; ++i) Shape3[i] = decoration(this, QStringLiteral("Shape3"), i);
-    for (int i = 0; i < 2; ++i) Shape2[i] = decoration(this, QStringLiteral("Shape2"), i);
-    place(Shape3[1], 0, 0, W, 45);
-    place(Shape3[2], 0, 720, W, 30);
-    place(Shape3[0], 0, H - 570, W, 45);
-    place(Shape2[0], 0, 0, 45, H);
-    place(Shape2[1], W - 240, 0, 45, H);
-
-    Label10 = label(this, QStringLiteral("Label10"), QStringLiteral("Выбор продукции"));
-    QFont titleFont = Label10->font();
-    titleFont.setBold(true);
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
-    Label10->setFont(titleFont);
-    QPalette tp = Label10->palette();
-    tp.setColor(QPalette::WindowText, bgr(0x800000));
-    Label10->setPalette(tp);
-    Label10->setCursor(Qt::PointingHandCursor);
-    // The type list opens on plain movement over the title, without a button held.
-    Label10->setMouseTracking(true);
-    Label10->installEventFilter(this);
-    place(Label10, 240, 120, 2700, 375);
-
-    zag = label(this, QStringLiteral("zag"), QString());
-    QFont zf = zag->font();
-    zf.setBold(true);
-    zf.setPointSizeF(zf.pointSizeF() * 1.15);
-    zag->setFont(zf);
-    QPalette zp = zag->palette();
-    zp.setColor(QPalette::WindowText, bgr(kLabelFore));
-    zag->setPalette(zp);
-    place(zag, 3050, 150, W - 7800, 330);
-
-    // The filter controls of the design take part in no query; they stay out of sight so
-    // that the operator is not offered filters that filter nothing.
-    Check_r1 = new QCheckBox(QStringLiteral("Размер"), this);
-    Check_r1->setObjectName(QStringLiteral("Check_r1"));
-    Combo_r1 = new QComboBox(this);
-    Combo_r1->setObjectName(QStringLiteral("Combo_r1"));
-    Check_m = new QCheckBox(QStringLiteral("Марка"), this);
-    Check_m->setObjectName(QStringLiteral("Check_m"));
-    Combo_m = new QComboBox(this);
-    Combo_m->setObjectName(QStringLiteral("Combo_m"));
-    chckProf = new QCheckBox(QStringLiteral("Профиль"), this);
-    chckProf->setObjectName(QStringLiteral("chckProf"));
-    cmbProf = new QComboBox(this);
-    cmbProf->setObjectName(QStringLiteral("cmbProf"));
-    Check_con = new QCheckBox(QStringLiteral("Контекстный поиск"), this);
-    Check_con->setObjectName(QStringLiteral("Check_con"));
-    shablon = new QLineEdit(this);
-    shablon->setObjectName(QStringLiteral("shablon"));
-    int filterLeft = 3050;
-    for (QWidget* w : std::initializer_list<QWidget*>{Check_r1, Combo_r1, Check_m, Combo_m, chckProf, cmbProf,
-                                                      Check_con, shablon}) {
-        place(w, filterLeft, 420, 1100, 285);
-        filterLeft += 1150;
-        w->hide();
-    }
-
-    Command3 = new QPushButton(QStringLiteral("Очистить"), this);
-    Command3->setObjectName(QStringLiteral("Command3"));
-    place(Command3, W - 2230, 150, 900, 375);
-    connect(Command3, &QPushButton::clicked, this, [this] { guarded([this] { Command3_Click(); }); });
-
-    Fr_basket = new QFrame(this);
-    Fr_basket->setObjectName(QStringLiteral("Fr_basket"));
-    Fr_basket->setFrameShape(QFrame::StyledPanel);
-    place(Fr_basket, W - 1250, 45, 960, 630);
-    b_emp = label(Fr_basket, QStringLiteral("b_emp"), QString());
-    b_emp->setPixmap(basketPixmap(false));
-    b_full = label(Fr_basket, QStringLiteral("b_full"), QString());
-    b_full->setPixmap(basketPixmap(true));
-    for (QLabel* b : {b_emp, b_full}) {
-        place(b, 60, 75, 480, 480);
-        b->setToolTip(QStringLiteral("Корзина"));
-        b->setCursor(Qt::PointingHandCursor);
-        b->installEventFilter(this);
-    }
-    b_full->hide();
-    c_bas = label(Fr_basket, QStringLiteral("c_bas"), QStringLiteral("0"));
-    QFont cf = c_bas->font();
-    cf.setBold(true);
-    c_bas->setFont(cf);
-    QPalette cp = c_bas->palette();
-    cp.setColor(QPalette::WindowText, bgr(0x0000C0));
-    c_bas->setPalette(cp);
-    place(c_bas, 570, 165, 360, 300);
-    c_bas->hide();
-
-    dg = new ui::FlexGrid(this);
-    dg->setObjectName(QStringLiteral("dg"));
-    {
-        ui::GridModel& m = dg->model();
-        m.setFixedRows(1);
-        m.setFixedCols(0);
-        m.setCols(4);
-        m.setRows(2);
-        const int widths[] = {0, 3000, 1000, 1000};
-        for (int c = 0; c < 4; ++c) m.setColWidth(c, widths[c]);
-        m.setRowHeight(1, 0);
-        m.setText(0, 1, QStringLiteral("Наименование"));
-        m.setText(0, 2, QStringLiteral("МинЦена"));
-        m.setText(0, 3, QStringLiteral("МаксЦена"));
-        m.setColAlignment(1, Qt::AlignLeft | Qt::AlignVCenter);
-        // Prices read best right-aligned, as numbers are.
-        m.setColAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
-        m.setColAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
-    }
-    place(dg, 150, kGridTop, W - (W * 3 / 10) - 550, H - 5300);
-    connect(dg, &ui::FlexGrid::currentCellChanged, this, [this] { guarded([this] { ShowPositionRow(); }); });
-    connect(dg, &ui::FlexGrid::mousePressed, this,
-            [this](Qt::MouseButton b, Qt::KeyboardModifiers, QPoint pos) {
-                guarded([&] { dg_MouseDown(b, pos); });
-            });
-    connect(dg, &ui::FlexGrid::clicked, this, [this] { guarded([this] { SortByHeader(*dg, sortDg_); }); });
-
-    Frame1 = new QFrame(this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    place(Frame1, W - (W * 3 / 10) - 250, kGridTop, W * 3 / 10, H - 5000);
-    Label8 = label(Frame1, QStringLiteral("Label8"), QStringLiteral("Регионы - Города - Организации"));
-    QFont bold = Label8->font();
-    bold.setBold(true);
-    Label8->setFont(bold);
-    place(Label8, 45, 0, 4400, 270);
-    bases = new ui::FlexGrid(Frame1);
-    bases->setObjectName(QStringLiteral("bases"));
-    {
-        ui::GridModel& m = bases->model();
-        m.setFixedRows(0);
-        m.setFixedCols(0);
-        m.setCols(4);
-        m.setRows(0);
-        const int widths[] = {0, 1200, 400, 2800};
-        for (int c = 0; c < 4; ++c) m.setColWidth(c, widths[c]);
-        m.setColAlignment(2, Qt::AlignHCenter | Qt::AlignVCenter);
-    }
-    place(bases, 0, kBasesTop, W * 3 / 10, H - 5000 - kBasesTop);
-    connect(bases, &ui::FlexGrid::clicked, this, [this] { guarded([this] { bases_Click(); }); });
-
-    Line2 = new QFrame(this);
-    Line2->setObjectName(QStringLiteral("Line2"));
-    Line2->setFrameShape(QFrame::HLine);
-    Line2->setFrameShadow(QFrame::Sunken);
-    Line2->setAttribute(Qt::WA_TransparentForMouseEvents);
-    place(Line2, 0, H - 3885, W, 30);
-
-    Label2 = label(this, QStringLiteral("Label2"), QStringLiteral("Предложения поставщиков"));
-    Label2->setFont(bold);
-    place(Label2, 150, H - 3865, 4400, 240);
-
-    descr = label(this, QStringLiteral("descr"), QString());
-    place(descr, 150, H - 3100, W - 350, 300);
-
-    prices = new ui::FlexGrid(this);
-    prices->setObjectName(QStringLiteral("prices"));
-    {
-        ui::GridModel& m = prices->model();
-        m.setFixedRows(1);
-        m.setFixedCols(0);
-        m.setCols(5);
-        m.setRows(2);
-        m.setColWidth(0, 0);
-        m.setRowHeight(1, 0);
-        const QStringList heads = {QStringLiteral("Регион"), QStringLiteral("Город"),
-                                   QStringLiteral("Организация"), QStringLiteral("Продукция")};
-        for (int c = 1; c <= 4; ++c) {
-            m.setText(0, c, heads[c - 1]);
-            m.setColWidth(c, c == 4 ? 4000 : 1800);
-        }
-    }
-    place(prices, 150, H - 3645, W - 400, 3070);
-    connect(prices, &ui::FlexGrid::clicked, this,
-            [this] { guarded([this] { SortByHeader(*prices, sortPrices_); }); });
-    descr->lower();
-
-    frmWaiting = new QFrame(this);
-    frmWaiting->setObjectName(QStringLiteral("frmWaiting"));
-    frmWaiting->setFrameShape(QFrame::Box);
-    Label6 =
-        label(frmWaiting, QStringLiteral("Label6"), QStringLiteral("Ждите. Идёт формирование результата."));
-    Label6->setFont(bold);
-    Label5 = label(frmWaiting, QStringLiteral("Label5"), QStringLiteral("Это может занять несколько минут"));
-    place(frmWaiting, (W - 4800) / 2, (H - 1100) / 2, 4800, 1100);
-    place(Label6, 150, 200, 4500, 300);
-    place(Label5, 150, 600, 4500, 300);
-    frmWaiting->hide();
-
-    frm1 = new QGroupBox(QStringLiteral("Тип продукции"), this);
-    frm1->setObjectName(QStringLiteral("frm1"));
-    frm1->setAutoFillBackground(true);
-    place(frm1, 240, kPanelTop, 2000, 1000);
-    frm1->hide();
-    frm2 = new QGroupBox(QStringLiteral("Тип продукции"), this);
-    frm2->setObjectName(QStringLiteral("frm2"));
-    frm2->setAutoFillBackground(true);
-    place(frm2, 2400, kPanelTop, 2000, 1000);
-    frm2->hide();
-    lb1_ = new ui::LabelArray(frm1, QStringLiteral("lb1"), kListLeft, kListTop, kListSpacing, kListHeight);
-    lb2_ = new ui::LabelArray(frm2, QStringLiteral("lb2"), kListLeft, kListTop, kListSpacing, kListHeight);
-    connect(lb1_, &ui::LabelArray::mouseMoved, this, [this](int i) { guarded([&] { lb1_MouseMove(i); }); });
-    connect(lb2_, &ui::LabelArray::mouseMoved, this, [this](int i) { guarded([&] { lb2_MouseMove(i); }); });
-    connect(lb2_, &ui::LabelArray::mousePressed, this,
-            [this](int i, Qt::MouseButton) { guarded([&] { lb2_MouseDown(i); }); });
-
-    width_label = label(this, QStringLiteral("width_label"), QString());
-    width_label->hide();
-}
-
-// ---------------------------------------------------------------------------------
-// Twips bookkeeping
-
-void positions::place(QWidget* w, int left, int top, int width, int height) {
-    ui::setGeometryTwips(*w, left, top, width, height);
-    twips_.insert(w, QRect(left, top, width, height));
-}
-
-QRect positions::twips(const QWidget* w) const {
-    const auto it = twips_.constFind(w);
-    if (it != twips_.constEnd()) {
-        const QRect& r = *it;
-        const int x0 = ui::twipsToPx(r.x());
-        const int y0 = ui::twipsToPx(r.y());
-        const QRect expected(x0, y0, std::max(ui::twipsToPx(r.x() + r.width()) - x0, 0),
-                             std::max(ui::twipsToPx(r.y() + r.height()) - y0, 0));
-        if (expected == w->geometry()) return r;
-    }
-    return ui::geometryTwips(*w);
-}
-
-void positions::setLeft(QWidget* w, int v) {
-    const QRect r = twips(w);
-    place(w, v, r.y(), r.width(), r.height());
-}
-
-void positions::setTop(QWidget* w, int v) {
-    const QRect r = twips(w);
-    place(w, r.x(), v, r.width(), r.height());
-}
-
-void positions::setWidth(QWidget* w, int v) {
-    const QRect r = twips(w);
-    place(w, r.x(), r.y(), v, r.height());
-}
-
-void positions::setHeight(QWidget* w, int v) {
-    const QRect r = twips(w);
-    place(w, r.x(), r.y(), r.width(), v);
-}
-
-// ---------------------------------------------------------------------------------
 // Life cycle
-
-template <class F>
-void positions::guarded(F&& handler) {
-    // A failing statement (an unreadable table file, a lost folder) ends the handler
-    // with one message; the window stays as usable as the data allows.
-    core::guarded(handler, QStringLiteral("Не удалось прочитать данные каталога.\n"),
-                  [this] { closeRsCat(); });
-}
 
 void positions::closeRsCat() {
     if (!rsCat) return;
@@ -506,13 +179,19 @@ void positions::Label10_MouseMove() {
 // ---------------------------------------------------------------------------------
 // Type and group lists
 
-void positions::lb1_MouseMove(int index) {
+// Moves the hot entry of a list to `index`; false when it was there already.
+bool positions::moveHot(ui::LabelArray& list, int& current, int index) {
     Check_con->setChecked(false);
     shablon->hide();
-    if (index == curType_) return;
-    if (curType_ >= 0) lb1_->setColors(curType_, kLabelBack, kLabelFore);
-    curType_ = index;
-    lb1_->setColors(index, kLabelHotBack, kLabelHotFore);
+    if (index == current) return false;
+    if (current >= 0) list.setColors(current, kLabelBack, kLabelFore);
+    current = index;
+    list.setColors(index, kLabelHotBack, kLabelHotFore);
+    return true;
+}
+
+void positions::lb1_MouseMove(int index) {
+    if (!moveHot(*lb1_, curType_, index)) return;
     frm2->setTitle(lb1_->caption(index));
     curGroup_ = -1;
     int16_t typeId = core::Value(lb1_->tag(index)).toInt16();
@@ -533,12 +212,7 @@ void positions::lb1_MouseMove(int index) {
 }
 
 void positions::lb2_MouseMove(int index) {
-    Check_con->setChecked(false);
-    shablon->hide();
-    if (index == curGroup_) return;
-    if (curGroup_ >= 0) lb2_->setColors(curGroup_, kLabelBack, kLabelFore);
-    curGroup_ = index;
-    lb2_->setColors(index, kLabelHotBack, kLabelHotFore);
+    moveHot(*lb2_, curGroup_, index);
 }
 
 void positions::lb2_MouseDown(int index) {

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "core/guard.h"
 #include "core/seams.h"
 #include "global/global.h"
 #include "store/connection.h"
@@ -88,9 +89,15 @@ private:
 
     // Runs an event handler so that no exception reaches the event loop: a failure
     // closes the result set and tells the operator once.
+    // A failing statement (an unreadable table file, a lost folder) ends the handler with
+    // one message; the window stays as usable as the data allows.
     template <class F>
-    void guarded(F&& handler);
+    void guarded(F&& handler) {
+        core::guarded(handler, QStringLiteral("Не удалось прочитать данные каталога.\n"),
+                      [this] { closeRsCat(); });
+    }
     void closeRsCat();
+    bool moveHot(ui::LabelArray& list, int& current, int index);
     bool isFreeArea(const QPoint& pos) const;
 
     // Layout bookkeeping in twips: what was set is read back exactly, as long as the
