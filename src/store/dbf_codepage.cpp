@@ -5,6 +5,9 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <cstring>
+#include <initializer_list>
+#include <map>
+#include <set>
 
 namespace store {
 
@@ -163,102 +166,43 @@ bool CodePage::encode(const char* utf8, size_t len, std::string& out, QString* b
 }
 
 QString codecForLanguageDriver(uint8_t id) {
-    switch (id) {
-        case 0x01:
-        case 0x09:
-        case 0x0B:
-        case 0x0D:
-        case 0x0F:
-        case 0x11:
-        case 0x15:
-        case 0x18:
-        case 0x19:
-        case 0x1B:
-            return QStringLiteral("IBM437");
-        case 0x02:
-        case 0x0A:
-        case 0x0E:
-        case 0x10:
-        case 0x12:
-        case 0x14:
-        case 0x16:
-        case 0x1A:
-        case 0x1D:
-        case 0x25:
-        case 0x37:
-            return QStringLiteral("IBM850");
-        case 0x03:
-        case 0x57:
-        case 0x58:
-        case 0x59:
-            return QStringLiteral("windows-1252");
-        case 0x04:
-            return QStringLiteral("macintosh");
-        case 0x08:
-        case 0x17:
-        case 0x66:
-            return QStringLiteral("IBM865");
-        case 0x13:
-        case 0x7B:
-            return QStringLiteral("Shift_JIS");
-        case 0x1C:
-        case 0x6C:
-            return QStringLiteral("IBM863");
-        case 0x1F:
-        case 0x22:
-        case 0x23:
-        case 0x40:
-        case 0x64:
-        case 0x87:
-            return QStringLiteral("IBM852");
-        case 0x24:
-            return QStringLiteral("IBM860");
-        case 0x26:
-        case 0x65:
-            return QStringLiteral("IBM866");
-        case 0x4D:
-        case 0x7A:
-            return QStringLiteral("GBK");
-        case 0x4E:
-        case 0x79:
-            return QStringLiteral("windows-949");
-        case 0x4F:
-        case 0x78:
-            return QStringLiteral("Big5");
-        case 0x50:
-        case 0x7C:
-            return QStringLiteral("windows-874");
-        case 0x67:
-            return QStringLiteral("IBM861");
-        case 0x6A:
-        case 0x86:
-            return QStringLiteral("IBM737");
-        case 0x6B:
-        case 0x88:
-            return QStringLiteral("IBM857");
-        case 0x7D:
-            return QStringLiteral("windows-1255");
-        case 0x7E:
-            return QStringLiteral("windows-1256");
-        case 0x96:
-            return QStringLiteral("x-mac-cyrillic");
-        case 0x97:
-            return QStringLiteral("x-mac-centraleurroman");
-        case 0x98:
-            return QStringLiteral("x-mac-greek");
-        case 0xC8:
-            return QStringLiteral("windows-1250");
-        case 0xC9:
-            return QStringLiteral("windows-1251");
-        case 0xCA:
-            return QStringLiteral("windows-1254");
-        case 0xCB:
-            return QStringLiteral("windows-1253");
-        case 0xCC:
-            return QStringLiteral("windows-1257");
-        default:
-            return QString();
-    }
+    // Each codec with the language driver bytes that name it.
+    static const struct {
+        const char* codec;
+        std::initializer_list<uint8_t> ids;
+    } kDrivers[] = {
+        {"IBM437", {0x01, 0x09, 0x0B, 0x0D, 0x0F, 0x11, 0x15, 0x18, 0x19, 0x1B}},
+        {"IBM850", {0x02, 0x0A, 0x0E, 0x10, 0x12, 0x14, 0x16, 0x1A, 0x1D, 0x25, 0x37}},
+        {"windows-1252", {0x03, 0x57, 0x58, 0x59}},
+        {"macintosh", {0x04}},
+        {"IBM865", {0x08, 0x17, 0x66}},
+        {"Shift_JIS", {0x13, 0x7B}},
+        {"IBM863", {0x1C, 0x6C}},
+        {"IBM852", {0x1F, 0x22, 0x23, 0x40, 0x64, 0x87}},
+        {"IBM860", {0x24}},
+        {"IBM866", {0x26, 0x65}},
+        {"GBK", {0x4D, 0x7A}},
+        {"windows-949", {0x4E, 0x79}},
+        {"Big5", {0x4F, 0x78}},
+        {"windows-874", {0x50, 0x7C}},
+        {"IBM861", {0x67}},
+        {"IBM737", {0x6A, 0x86}},
+        {"IBM857", {0x6B, 0x88}},
+        {"windows-1255", {0x7D}},
+        {"windows-1256", {0x7E}},
+        {"x-mac-cyrillic", {0x96}},
+        {"x-mac-centraleurroman", {0x97}},
+        {"x-mac-greek", {0x98}},
+        {"windows-1250", {0xC8}},
+        {"windows-1251", {0xC9}},
+        {"windows-1254", {0xCA}},
+        {"windows-1253", {0xCB}},
+        {"windows-1257", {0xCC}},
+    };
+    for (const auto& d : kDrivers)
+        for (uint8_t known : d.ids)
+            if (known == id) return QString::fromLatin1(d.codec);
+    return QString();
 }
 
 QString codecForCpg(const QByteArray& contents) {
@@ -273,38 +217,13 @@ QString codecForCpg(const QByteArray& contents) {
             return QStringLiteral("ISO-8859-") + n.mid(4);
         const int cp = n.toInt();
         if (cp >= 1250 && cp <= 1258) return QStringLiteral("windows-%1").arg(cp);
-        switch (cp) {
-            case 437:
-            case 737:
-            case 775:
-            case 850:
-            case 852:
-            case 855:
-            case 857:
-            case 860:
-            case 861:
-            case 862:
-            case 863:
-            case 864:
-            case 865:
-            case 866:
-            case 869:
-                return QStringLiteral("IBM%1").arg(cp);
-            case 874:
-                return QStringLiteral("windows-874");
-            case 932:
-                return QStringLiteral("Shift_JIS");
-            case 936:
-                return QStringLiteral("GBK");
-            case 949:
-                return QStringLiteral("windows-949");
-            case 950:
-                return QStringLiteral("Big5");
-            case 65001:
-                return QStringLiteral("UTF-8");
-            default:
-                break;
-        }
+        static const std::map<int, const char*> kPages = {{874, "windows-874"}, {932, "Shift_JIS"},
+                                                          {936, "GBK"},         {949, "windows-949"},
+                                                          {950, "Big5"},        {65001, "UTF-8"}};
+        static const std::set<int> kIbm = {437, 737, 775, 850, 852, 855, 857, 860,
+                                           861, 862, 863, 864, 865, 866, 869};
+        if (kIbm.count(cp)) return QStringLiteral("IBM%1").arg(cp);
+        if (const auto it = kPages.find(cp); it != kPages.end()) return QString::fromLatin1(it->second);
     }
     // Otherwise the file may name the codec itself ("KOI8-R", "ISO-8859-5").
     if (QStringDecoder(t.toLatin1().constData()).isValid()) return t;

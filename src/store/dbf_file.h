@@ -90,7 +90,7 @@ public:
 private:
     DbfFile() = default;
     void writeAt(int64_t offset, const char* data, size_t len);
-    void fail(const QString& what) const;
+    [[noreturn]] void fail(const QString& what) const;
 
     QString path_;
     int fd_ = -1;
