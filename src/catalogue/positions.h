@@ -65,15 +65,17 @@ public:
     static constexpr uint32_t kRegionBack = 0x80FF80;
 
 protected:
-    void resizeEvent(QResizeEvent* e) override;
-    void showEvent(QShowEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;  // lays the controls out again
+    void showEvent(QShowEvent* e) override;      // a window shown again loads afresh
     void closeEvent(QCloseEvent* e) override;
+    // A press and release on free space close the pop-out panels.
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    // Movement over the title, presses on the basket pictures.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildControls();
+    void buildControls();  // in positions_controls.cpp
     void Form_Load();
     void Form_Unload();
     void Form_Resize();

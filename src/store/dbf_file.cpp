@@ -52,6 +52,23 @@ QString errnoText() {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
+// Reads or writes len bytes at offset, however many calls it takes: empty on success,
+// else why not.
+QString transfer(bool write, int fd, char* buf, size_t len, int64_t offset) {
+    for (size_t done = 0; done < len;) {
+        const off_t at = off_t(offset + int64_t(done));
+        const ssize_t r =
+            write ? ::pwrite(fd, buf + done, len - done, at) : ::pread(fd, buf + done, len - done, at);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return errnoText();
+        if (r == 0)
+            return write ? QStringLiteral("ничего не записано")
+                         : QStringLiteral("файл обрывается раньше срока");
+        done += size_t(r);
+    }
+    return QString();
+}
+
 // The dBASE III family and the later writers that keep its record layout, with or without
 // memo (0x30-0x32 add a 263-byte backlink area, which the header length already covers).
 // Version 7 files (0x04, 0x8C) have other field descriptors.
@@ -253,14 +270,8 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
 void DbfFile::read(uint32_t first, uint32_t count, char* buf) const {
     if (count == 0) return;
     const int64_t offset = int64_t(headerLength_) + int64_t(first) * recordLength_;
-    size_t want = size_t(count) * size_t(recordLength_);
-    size_t done = 0;
-    while (done < want) {
-        const ssize_t r = ::pread(fd_, buf + done, want - done, off_t(offset + int64_t(done)));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) fail(r < 0 ? errnoText() : QStringLiteral("файл обрывается раньше срока"));
-        done += size_t(r);
-    }
+    const QString why = transfer(false, fd_, buf, size_t(count) * size_t(recordLength_), offset);
+    if (!why.isEmpty()) fail(why);
 }
 
 std::string DbfFile::blankRecord() const {
@@ -291,13 +302,8 @@ void DbfFile::writeAt(int64_t offset, const char* data, size_t len) {
     if (!writable_) cannot(QStringLiteral("он открыт только для чтения"));
     if (writeHook() && !writeHook()(path_, offset, len))
         cannot(QStringLiteral("имитированная ошибка ввода-вывода"));
-    size_t done = 0;
-    while (done < len) {
-        const ssize_t r = ::pwrite(fd_, data + done, len - done, off_t(offset + int64_t(done)));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) cannot(r < 0 ? errnoText() : QStringLiteral("ничего не записано"));
-        done += size_t(r);
-    }
+    const QString why = transfer(true, fd_, const_cast<char*>(data), len, offset);
+    if (!why.isEmpty()) cannot(why);
 }
 
 void DbfFile::append(const char* records, uint32_t n) {

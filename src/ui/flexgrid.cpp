@@ -409,38 +409,28 @@ void FlexGrid::keyPressEvent(QKeyEvent* e) {
         ensureLayout();
         const int row = model_.row(), col = model_.col();
         const int big = std::max(model_.rows(), model_.cols()) + 1;
-        int r = row, c = col;
-        switch (key) {
-            case Qt::Key_Up:
-                r = stepRow(row, -1);
-                break;
-            case Qt::Key_Down:
-                r = stepRow(row, 1);
-                break;
-            case Qt::Key_Left:
-                c = stepCol(col, -1);
-                break;
-            case Qt::Key_Right:
-                c = stepCol(col, 1);
-                break;
-            case Qt::Key_PageUp:
-                r = stepRow(row, -pageRows());
-                break;
-            case Qt::Key_PageDown:
-                r = stepRow(row, pageRows());
-                break;
-            case Qt::Key_Home:
-                c = stepCol(col, -big);
-                if (mods & Qt::ControlModifier) r = stepRow(row, -big);
-                break;
-            case Qt::Key_End:
-                c = stepCol(col, big);
-                if (mods & Qt::ControlModifier) r = stepRow(row, big);
-                break;
-            default:
-                e->ignore();
-                return;
+        // Each key's step in rows and columns; Home and End with Ctrl go to the corner.
+        const bool ctrl = mods & Qt::ControlModifier;
+        const struct {
+            int key, rows, cols;
+        } steps[] = {
+            {Qt::Key_Up, -1, 0},
+            {Qt::Key_Down, 1, 0},
+            {Qt::Key_Left, 0, -1},
+            {Qt::Key_Right, 0, 1},
+            {Qt::Key_PageUp, -pageRows(), 0},
+            {Qt::Key_PageDown, pageRows(), 0},
+            {Qt::Key_Home, ctrl ? -big : 0, -big},
+            {Qt::Key_End, ctrl ? big : 0, big},
+        };
+        const auto step =
+            std::find_if(std::begin(steps), std::end(steps), [&](const auto& s) { return s.key == key; });
+        if (step == std::end(steps)) {
+            e->ignore();
+            return;
         }
+        int r = step->rows ? stepRow(row, step->rows) : row;
+        int c = step->cols ? stepCol(col, step->cols) : col;
         // Moving along one axis keeps the other where it is, even on a fixed or hidden item.
         if (r < 0) r = row;
         if (c < 0) c = col;
