@@ -9,7 +9,6 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <cstring>
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -148,62 +147,37 @@ TEST(DbfRead, ReadsEveryCommonVersion) {
     }
 }
 
-TEST(DbfRead, DecodesTextsByLanguageDriver) {
-    struct Case {
+// The code page comes from the language driver byte, or when that is 0 from a .cpg file
+// beside the table (windows-1251 without either); a text written back goes into the
+// same page.
+TEST(DbfRead, TextsAreDecodedAndWrittenInTheTablesCodePage) {
+    const struct {
         uint8_t id;
+        const char* cpg;  // nullptr: no .cpg file
         const char* codec;
         const char* text;
+    } cases[] = {
+        {0x26, nullptr, "IBM866", "Арматура ёЁ"},   {0xC9, nullptr, "windows-1251", "Уголок №5"},
+        {0x57, nullptr, "windows-1252", "Café €"},  {0x64, nullptr, "IBM852", "Łódź"},
+        {0, "1251\r\n", "windows-1251", "Профиль"}, {0, "866", "IBM866", "Профиль"},
+        {0, "UTF-8", "UTF-8", "Профиль ГОСТ"},      {0, "ANSI 1252", "windows-1252", "Café"},
+        {0, nullptr, "windows-1251", "Профиль"},
     };
-    const Case cases[] = {
-        {0x26, "IBM866", "Арматура ёЁ"},      {0xC9, "windows-1251", "Уголок №5"},
-        {0x57, "windows-1252", "Café €"},     {0x64, "IBM852", "Łódź"},
-        {0xC8, "windows-1250", "Plzeň Łódź"},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.codec);
+        const QString text = QString::fromUtf8(c.text);
         QTemporaryDir dir;
         TableImage t;
         t.languageDriver = c.id;
         t.fields = {{"NM", 'C', 30}};
-        t.add({enc(c.codec, QString::fromUtf8(c.text))});
-        writeFile(dir.filePath("T.dbf"), t.bytes());
-        auto cn = store::openFolder(dir.path());
-        auto rs = cn->open("SELECT NM FROM T");
-        ASSERT_FALSE(rs->eof());
-        EXPECT_EQ(rs->field("NM"), Value::text(QString::fromUtf8(c.text)));
-        rs->close();
-        // A text written back goes into the same page.
-        cn->execute(QStringLiteral("UPDATE T SET NM='%1!'").arg(QString::fromUtf8(c.text)));
-        EXPECT_EQ(cn->open("SELECT NM FROM T")->field("NM"), Value::text(QString::fromUtf8(c.text) + "!"));
-        EXPECT_TRUE(readFile(dir.filePath("T.dbf"))
-                        .contains(QByteArray::fromStdString(enc(c.codec, QString::fromUtf8(c.text)))));
-    }
-}
-
-TEST(DbfRead, CpgFileNamesThePageWhenTheByteIsZero) {
-    struct Case {
-        const char* cpg;  // nullptr: no .cpg file
-        const char* codec;
-        const char* text = "Профиль ГОСТ";
-    };
-    const Case cases[] = {{"1251\r\n", "windows-1251"},
-                          {"866", "IBM866"},
-                          {"UTF-8", "UTF-8"},
-                          {"ANSI 1252", "windows-1252", "Café"},
-                          {nullptr, "windows-1251"}};
-    for (const Case& c : cases) {
-        const QString text = QString::fromUtf8(c.text);
-        SCOPED_TRACE(c.cpg ? c.cpg : "none");
-        QTemporaryDir dir;
-        TableImage t;
-        t.languageDriver = 0;
-        t.fields = {{"NM", 'C', 40}};
         t.add({enc(c.codec, text)});
         writeFile(dir.filePath("T.dbf"), t.bytes());
         if (c.cpg) writeFile(dir.filePath("T.cpg"), QByteArray(c.cpg));
-        const Rows rows = selectAll(dir.path());
-        ASSERT_EQ(rows.size(), 1u);
-        EXPECT_EQ(rows[0][0], Value::text(text));
+        auto cn = store::openFolder(dir.path());
+        EXPECT_EQ(cn->open("SELECT NM FROM T")->field("NM"), Value::text(text));
+        cn->execute(QStringLiteral("UPDATE T SET NM='%1!'").arg(text));
+        EXPECT_TRUE(
+            readFile(dir.filePath("T.dbf")).contains(QByteArray::fromStdString(enc(c.codec, text + "!"))));
     }
 }
 
@@ -278,40 +252,33 @@ TEST(DbfRead, OtherFieldKindsAndDeletedRecords) {
 }
 
 TEST(DbfRead, DamagedFilesAreRefusedWithTheFileAndTheFault) {
-    struct Case {
+    const struct {
         const char* name;
-        std::function<void(QByteArray&)> damage;
+        int at;             // where the bytes go; -1: the file is cut to `size` bytes instead
+        const char* bytes;  // written at `at`
+        int size;
         const char* fault;
+    } cases[] = {
+        {"truncated header", -1, "", 20, "меньше заголовка таблицы"},
+        {"empty file", -1, "", 0, "меньше заголовка таблицы"},
+        {"tiny header length", 8, "\x28\x00", 2, "неверная длина заголовка"},
+        {"header beyond file", 8, "\xFF\x7F", 2, "неверная длина заголовка"},
+        {"record length", 10, "\x37", 1, "длина записи"},
+        {"count beyond end", 4, "\x07", 1, "в заголовке 7 записей"},
+        {"huge count", 7, "\x7F", 1, "в заголовке"},
+        {"unknown type", 32 + 11, "X", 1, "неизвестный тип 'X'"},
+        {"bad date width", 32 + 11, "D", 1, "ожидалось 8"},
+        {"no terminator", 32 + 32 * 3, " ", 1, "0x0D"},
+        {"unknown version", 0, "\x04", 1, "неизвестный байт версии 0x04"},
     };
-    const int terminator = 32 + 32 * 3;
-    const Case cases[] = {
-        {"truncated header", [](QByteArray& b) { b.truncate(20); }, "меньше заголовка таблицы"},
-        {"tiny header length",
-         [](QByteArray& b) {
-             b[8] = 40;
-             b[9] = 0;
-         },
-         "неверная длина заголовка"},
-        {"header beyond file",
-         [](QByteArray& b) {
-             b[8] = char(0xFF);
-             b[9] = char(0x7F);
-         },
-         "неверная длина заголовка"},
-        {"record length", [](QByteArray& b) { b[10] = char(b[10] + 1); }, "длина записи"},
-        {"count beyond end", [](QByteArray& b) { b[4] = char(b[4] + 5); }, "в заголовке 7 записей"},
-        {"huge count", [](QByteArray& b) { b[7] = char(0x7F); }, "в заголовке"},
-        {"unknown type", [](QByteArray& b) { b[32 + 11] = 'X'; }, "неизвестный тип 'X'"},
-        {"no terminator", [terminator](QByteArray& b) { b[terminator] = ' '; }, "0x0D"},
-        {"unknown version", [](QByteArray& b) { b[0] = 0x04; }, "неизвестный байт версии 0x04"},
-        {"bad date width", [](QByteArray& b) { b[32 + 11] = 'D'; }, "ожидалось 8"},
-        {"empty file", [](QByteArray& b) { b.clear(); }, "меньше заголовка таблицы"},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         QByteArray bytes = sampleTable().bytes();
-        c.damage(bytes);
+        if (c.at < 0)
+            bytes.truncate(c.size);
+        else
+            bytes.replace(c.at, c.size, QByteArray(c.bytes, c.size));
         writeFile(dir.filePath("T.dbf"), bytes);
         try {
             store::openFolder(dir.path());
@@ -512,19 +479,15 @@ TEST(DbfNumbers, ShortestTextThatFitsTheWidth) {
     };
     const Case cases[] = {
         {2.5, 20, "2.5"},
-        {1234.5, 20, "1234.5"},
         {0.000123, 20, "0.000123"},
         {0.1 + 0.2, 20, "0.30000000000000004"},
-        {-0.1 - 0.2, 20, "-0.30000000000000004"},
-        {1.0 / 3.0, 20, "0.3333333333333333"},
         {1.0 / 3.0, 8, "0.333333"},
         {2.0 / 3.0, 6, "0.6667"},
         {1e-7, 20, "0.0000001"},
         {1e-30, 20, "0"},
-        {100000, 20, "100000"},
         {-0.0, 20, "0"},
         {1e15, 20, "1000000000000000"},
-        {123456789012345678901.0, 20, nullptr},
+        {1.2345678901234568e20, 20, nullptr},
         {12345.678, 4, nullptr},
     };
     for (const Case& c : cases) {
