@@ -18,6 +18,7 @@
 #include "db/sync.h"
 #include "orderlist/basket_list_logic.h"
 #include "store/dbf_connection.h"
+#include "support/show_value.h"
 #include "support/recording_connection.h"
 
 namespace {
@@ -25,26 +26,7 @@ namespace {
 using core::Value;
 using Strings = std::vector<std::string>;
 
-// A value with its kind, so one comparison checks both: "i:7", "d:0.5", "t:[ text]".
-std::string show(const Value& v) {
-    switch (v.kind()) {
-        case Value::Kind::Empty:
-            return "empty";
-        case Value::Kind::Null:
-            return "null";
-        case Value::Kind::Int16:
-            return "i16:" + std::to_string(v.rawInt());
-        case Value::Kind::Int32:
-            return "i:" + std::to_string(v.rawInt());
-        case Value::Kind::Double:
-            return "d:" + core::doubleToText(v.rawDouble()).toStdString();
-        case Value::Kind::Bool:
-            return v.rawInt() ? "b:true" : "b:false";
-        case Value::Kind::Text:
-            return "t:[" + v.rawText().toStdString() + "]";
-    }
-    return "?";
-}
+using testsupport::show;
 
 // The central rows, in the order of each table's columns.
 const std::map<QString, std::vector<std::vector<Value>>>& centralRows() {

@@ -21,6 +21,7 @@
 #include "core/errors.h"
 #include "core/value.h"
 #include "store/dbf_connection.h"
+#include "support/show_value.h"
 
 namespace {
 
@@ -101,20 +102,7 @@ std::vector<OgrFeature> parseOgrinfo(const QString& text) {
     return features;
 }
 
-std::string show(const core::Value& v) {
-    switch (v.kind()) {
-        case core::Value::Kind::Null:
-            return "null";
-        case core::Value::Kind::Int32:
-            return "i:" + std::to_string(v.rawInt());
-        case core::Value::Kind::Double:
-            return "d:" + core::doubleToText(v.rawDouble()).toStdString();
-        case core::Value::Kind::Text:
-            return "t:[" + v.rawText().toStdString() + "]";
-        default:
-            return "other kind: " + v.toText().toStdString();
-    }
-}
+using testsupport::show;
 
 // A folder written by the store: texts with Cyrillic letters, quotes and blanks, an
 // empty text, doubles with fractions, a null number, updated and deleted records.
