@@ -1,7 +1,7 @@
 #pragma once
 // A small real table folder for the basket's tests, installed as Cn behind a
 // RecordingConnection (so that tests read what was sent or script failures) for the
-// lifetime of the object. CurrentOrder and the previous Cn come back afterwards.
+// lifetime of the object. The shared state comes back afterwards (GlobalGuard).
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,7 @@
 
 #include "global/global.h"
 #include "store/dbf_connection.h"
+#include "support/global_guard.h"
 #include "support/recording_connection.h"
 
 namespace basket_test {
@@ -29,22 +30,15 @@ void whenModal(std::function<void(D*)> f) {
 
 class BasketDb {
 public:
-    BasketDb() : savedOrder_(Global::CurrentOrder()) {
-        EXPECT_TRUE(dir_.isValid());
+    BasketDb() {
         real_ = store::openFolder(dir_.path());
         for (const char* sql : kCreate) exec(QString::fromUtf8(sql));
         Global::CurrentOrder().Clear();
         Global::CurrentOrder().Init();
         auto rec = std::make_unique<testsupport::RecordingConnection>(real_.get());
         recorder_ = rec.get();
-        previousCn_ = Global::setCn(std::move(rec));
+        Global::setCn(std::move(rec));
     }
-    ~BasketDb() {
-        Global::CurrentOrder() = savedOrder_;
-        Global::setCn(std::move(previousCn_));
-    }
-    BasketDb(const BasketDb&) = delete;
-    BasketDb& operator=(const BasketDb&) = delete;
 
     store::Connection& store() { return *real_; }
     testsupport::RecordingConnection& recorder() { return *recorder_; }
@@ -99,11 +93,10 @@ private:
         "CREATE TABLE TBL_CSTS (IND int,IND_STF int,VL_FRM double,VL_TO double,CST double)",
     };
 
-    clsZak savedOrder_;
     QTemporaryDir dir_;
     std::unique_ptr<store::Connection> real_;
+    testsupport::GlobalGuard guard_;  // gives Cn back before real_ goes
     testsupport::RecordingConnection* recorder_ = nullptr;
-    std::unique_ptr<store::Connection> previousCn_;
 };
 
 }  // namespace basket_test

@@ -2,7 +2,6 @@
 // refuses, and what "Отмена", Esc and the close box do to a new or an existing line.
 #include "basket/frmEd.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -10,96 +9,88 @@
 #include "basket_db.h"
 #include "support/scripted_seams.h"
 
-using testsupport::LocaleGuard;
+using basket_test::BasketDb;
 
 namespace {
 
-class FrmEdTest : public ::testing::Test {
-protected:
-    // Adds a line of position 100 and leaves the cursor on it.
-    static int addLine(double qty, const QString& note) {
-        const int slot = basket_test::BasketDb::addLine(100, qty);
-        Global::CurrentOrder().setField("prim", note);
-        return slot;
-    }
-    // The stored quantity and note of a line.
-    static std::pair<double, QString> stored(int slot) {
-        Global::CurrentOrder().MoveTo(slot);
-        return {Global::CurrentOrder().Field("qty").toDouble(),
-                Global::CurrentOrder().Field("prim").toText()};
-    }
-    basket_test::BasketDb db_;
-    testsupport::ScriptedMessages messages_;
-};
+// The stored quantity and note of a line.
+std::pair<double, QString> stored(int slot) {
+    Global::CurrentOrder().MoveTo(slot);
+    return {Global::CurrentOrder().Field("qty").toDouble(), Global::CurrentOrder().Field("prim").toText()};
+}
 
 // The same figures typed with a point or a comma, padded or blank, under the locales an
-// operator may have, confirmed by the button or by Enter: stored alike, the box keeps
-// the trimmed text, the note is stored untrimmed. What is no quantity keeps the editor
-// open and the line as it was, until corrected.
-TEST_F(FrmEdTest, OkReadsPointAndCommaAlikeInEveryLocaleAndRefusesTheRest) {
-    const QString nan = QStringLiteral("Количество должно быть числом.");
-    const QString negative = QStringLiteral("Количество не может быть отрицательным.");
-    const struct {
-        const char* typed;
-        double stored;  // -1: refused with the message
-        QString message = {};
-    } cases[] = {{"2.5", 2.5},       {"2,5", 2.5},       {"  2.5  ", 2.5},     {"", 0},
-                 {"   ", 0},         {"-0", 0},          {"1e3", 1000},        {"0,125", 0.125},
-                 {"abc", -1, nan},   {"2.5.1", -1, nan}, {"1 000", -1, nan},   {"1,000.5", -1, nan},
-                 {"2,5 т", -1, nan}, {"inf", -1, nan},   {"-1", -1, negative}, {" -0,5 ", -1, negative}};
+// operator may have, confirmed by Enter: stored alike, the box keeps the trimmed text, the
+// note is stored untrimmed. What is no quantity keeps the editor open with the line as it
+// was, until corrected and confirmed by the button.
+TEST(FrmEd, OkReadsPointAndCommaAlikeInEveryLocaleAndRefusesTheRest) {
+    BasketDb db;
+    const char* nan = "Количество должно быть числом.";
+    const char* negative = "Количество не может быть отрицательным.";
+    // typed, shown, stored, message ("" for none: the line takes the quantity)
+    const std::tuple<const char*, const char*, double, const char*> cases[] = {
+        {"2.5", "2.5", 2.5, ""},     {"2,5", "2,5", 2.5, ""},
+        {"  2.5  ", "2.5", 2.5, ""}, {"", "0", 0, ""},
+        {"   ", "0", 0, ""},         {"-0", "-0", 0, ""},
+        {"1e3", "1e3", 1000, ""},    {"0,125", "0,125", 0.125, ""},
+        {"abc", "abc", 0, nan},      {"2.5.1", "2.5.1", 0, nan},
+        {"1 000", "1 000", 0, nan},  {"1,000.5", "1,000.5", 0, nan},
+        {"2,5 т", "2,5 т", 0, nan},  {"inf", "inf", 0, nan},
+        {"-1", "-1", 0, negative},   {" -0,5 ", "-0,5", 0, negative}};
     for (const QLocale& loc : {QLocale::c(), QLocale(QLocale::Russian, QLocale::Russia),
                                QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::German)}) {
-        LocaleGuard locale(loc);
-        for (const auto& c : cases) {
-            const std::string what = loc.name().toStdString() + " '" + c.typed + "'";
+        testsupport::LocaleGuard locale(loc);
+        for (const auto& [typed, shown, qty, message] : cases) {
+            const std::string what = loc.name().toStdString() + " '" + typed + "'";
             testsupport::ScriptedMessages messages;
-            const int slot = addLine(9, QStringLiteral("старое"));
+            const int slot = BasketDb::addLine(100, 9, "старое");
             frmEd ed;
             ed.onAdd = true;
             ed.show();
-            ed.qty->setText(QString::fromUtf8(c.typed));
-            ed.prim->setText(QStringLiteral("  резать пополам "));
+            ed.qty->setText(QString::fromUtf8(typed));
+            ed.prim->setText("  резать пополам ");
             QTest::keyClick(ed.qty, Qt::Key_Return);
-            const QString trimmed = QString::fromUtf8(c.typed).trimmed();
-            EXPECT_EQ(ed.qty->text(), trimmed.isEmpty() ? QStringLiteral("0") : trimmed) << what;
-            EXPECT_EQ(messages.texts(), c.stored < 0 ? QStringList{c.message} : QStringList{}) << what;
-            EXPECT_EQ(ed.isVisible(), c.stored < 0) << what;
-            if (c.stored < 0) {
+            EXPECT_EQ(ed.qty->text(), QString::fromUtf8(shown)) << what;
+            EXPECT_EQ(messages.texts(), *message ? QStringList{message} : QStringList{}) << what;
+            if (*message) {
                 EXPECT_EQ(stored(slot), std::make_pair(9.0, QStringLiteral("старое"))) << what;
-                ed.qty->setText(QStringLiteral("4"));
+                ed.qty->setText("4");
                 QTest::mouseClick(ed.Command1, Qt::LeftButton);
             }
             EXPECT_FALSE(ed.isVisible()) << what;
-            const auto [qty, note] = stored(slot);
-            EXPECT_DOUBLE_EQ(qty, c.stored < 0 ? 4 : c.stored) << what;
-            EXPECT_FALSE(std::signbit(qty)) << what;  // no negative zero in the order
-            EXPECT_EQ(note, "  резать пополам ");
+            const auto [storedQty, note] = stored(slot);
+            EXPECT_DOUBLE_EQ(storedQty, *message ? 4 : qty) << what;
+            EXPECT_FALSE(std::signbit(storedQty)) << what;  // no negative zero in the order
+            EXPECT_EQ(note, "  резать пополам ") << what;
         }
     }
 }
 
-// "Отмена" and Esc take out only a line just added; the close box runs neither button.
-TEST_F(FrmEdTest, CancelRemovesOnlyALineJustAddedAndTheCloseBoxNothing) {
-    const struct {
-        int how;  // 0 the button, 1 Esc, 2 the close box
-        bool onAdd;
-        int lines;
-    } cases[] = {{0, true, 1}, {0, false, 2}, {1, true, 1}, {1, false, 2}, {2, true, 2}};
-    for (const auto& c : cases) {
-        addLine(1, {});
-        const int slot = addLine(2, QStringLiteral("как было"));
+// "Отмена" and Esc take out only a line just added; the close box runs neither button. The
+// editor opens on the line's own quantity and note.
+TEST(FrmEd, CancelRemovesOnlyALineJustAddedAndTheCloseBoxNothing) {
+    BasketDb db;
+    testsupport::ScriptedMessages messages;
+    const std::tuple<int, bool, int> cases[] = {
+        {0, true, 1}, {0, false, 2}, {1, true, 1}, {1, false, 2}, {2, true, 2}};
+    for (const auto& [how, onAdd, lines] : cases) {  // how: 0 the button, 1 Esc, 2 the close box
+        BasketDb::addLine(100, 1);
+        const int slot = BasketDb::addLine(100, 2, "как было");
         frmEd ed;
-        ed.onAdd = c.onAdd;
+        EXPECT_EQ(QStringList({ed.windowTitle(), ed.qty->text(), ed.prim->text()}),
+                  QStringList({"Заказ позиции", "2", "как было"}));
+        ed.onAdd = onAdd;
         ed.show();
-        ed.qty->setText(QStringLiteral("5"));
-        if (c.how == 0) QTest::mouseClick(ed.Command2, Qt::LeftButton);
-        if (c.how == 1) QTest::keyClick(ed.qty, Qt::Key_Escape);
-        if (c.how == 2) ed.close();
+        ed.qty->setText("5");
+        if (how == 0) QTest::mouseClick(ed.Command2, Qt::LeftButton);
+        if (how == 1) QTest::keyClick(ed.qty, Qt::Key_Escape);
+        if (how == 2) ed.close();
         EXPECT_FALSE(ed.isVisible());
-        EXPECT_EQ(Global::CurrentOrder().RecordCount(), c.lines) << c.how << c.onAdd;
-        EXPECT_TRUE(c.lines == 1 || stored(slot) == std::make_pair(2.0, QStringLiteral("как было")));
+        EXPECT_EQ(Global::CurrentOrder().RecordCount(), lines) << how << onAdd;
+        if (lines == 2) EXPECT_EQ(stored(slot), std::make_pair(2.0, QStringLiteral("как было"))) << how;
         Global::CurrentOrder().Clear();
     }
+    EXPECT_TRUE(messages.shown.isEmpty());
 }
 
 }  // namespace
