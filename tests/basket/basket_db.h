@@ -5,10 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QTemporaryDir>
-#include <QTimer>
-#include <functional>
 #include <memory>
 
 #include "global/global.h"
@@ -18,16 +15,6 @@
 
 namespace basket_test {
 
-// Runs f on the modal dialog of type D that the caller's next action opens.
-template <typename D>
-void whenModal(std::function<void(D*)> f) {
-    QTimer::singleShot(0, [f] {
-        auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
-        ASSERT_NE(d, nullptr);
-        f(d);
-    });
-}
-
 class BasketDb {
 public:
     BasketDb() {
@@ -35,12 +22,10 @@ public:
         for (const char* sql : kCreate) exec(QString::fromUtf8(sql));
         Global::CurrentOrder().Clear();
         Global::CurrentOrder().Init();
-        auto rec = std::make_unique<testsupport::RecordingConnection>(real_.get());
-        recorder_ = rec.get();
-        Global::setCn(std::move(rec));
+        recorder_ = new testsupport::RecordingConnection(real_.get());
+        Global::setCn(std::unique_ptr<store::Connection>(recorder_));
     }
 
-    store::Connection& store() { return *real_; }
     testsupport::RecordingConnection& recorder() { return *recorder_; }
     void exec(const QString& sql) { real_->execute(sql); }
     // The first field of the first record of a query on the real store.

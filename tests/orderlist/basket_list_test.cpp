@@ -224,7 +224,7 @@ TEST_F(BasketListTest, DeletionAsksThenTakesNotesLinesAndHeaderAndStopsAtTheFirs
         EXPECT_EQ(shown(), messages) << nb;
         EXPECT_EQ(column(), (nb > 0 ? QStringList{"1"} : QStringList{"1", "2"})) << nb;
     }
-    load();  // the service's deletion leaves the stored order to the next synchronisation
+    load();  // the row the service hid comes back with the next load
     click(1, Qt::RightButton, 2);
     EXPECT_EQ(local_->executed(),
               (QStringList{"DELETE FROM TBL_APTN WHERE IND IN (SELECT IND FROM TBL_APTS WHERE IND_APP=1)",
