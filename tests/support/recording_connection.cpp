@@ -53,10 +53,4 @@ QStringList RecordingConnection::sqlOf(bool executes, bool opens) const {
     return out;
 }
 
-int RecordingConnection::unusedAnswers() const {
-    const auto pending = [](const Script& s) { return s.times > 0; };
-    return int(std::count_if(answers_.begin(), answers_.end(), pending) +
-               std::count_if(failures_.begin(), failures_.end(), pending));
-}
-
 }  // namespace testsupport

@@ -5,7 +5,6 @@
 //
 //   testsupport::RecordingConnection cn;
 //   cn.answer("SELECT MAX(IND) AS MAX_IND FROM TBL_APPS", {{{"MAX_IND", 41}}});
-//   cn.answerPrefix("SELECT * FROM TBL_APTS", {{{"IND", 7}, {"VL", 2.5}}, {{"IND", 8}, {"VL", 1.0}}});
 //   cn.failPrefix("UPDATE TBL_APTS", "disk full");
 //   ... code under test ...
 //   EXPECT_EQ(cn.statements(), QStringList{...});
@@ -56,7 +55,6 @@ public:
     // given. A query that no answer matches goes to the forward connection, and otherwise
     // gets an empty result.
     void answer(const QString& sql, Rows rows, int times = 1) { add(answers_, sql, false, times, rows); }
-    void answerPrefix(const QString& sql, Rows rows, int times = 1) { add(answers_, sql, true, times, rows); }
     // Makes matching statements (execute or open) throw core::DbError(message) after
     // being recorded, `times` times.
     void fail(const QString& sql, const QString& msg = {}, int times = 1) {
@@ -76,8 +74,6 @@ public:
     QStringList executed() const { return sqlOf(true, false); }
     QStringList opened() const { return sqlOf(false, true); }
     void clearCalls() { calls_.clear(); }
-    // Scripted answers and failures that were never used (to assert a script ran out).
-    int unusedAnswers() const;
 
 private:
     // A scripted answer or failure: it serves the statements equal to its key, or starting
