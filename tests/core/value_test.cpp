@@ -1,26 +1,35 @@
 // The field value: its kinds and the conversions the order object and the windows rely on.
-#include "core/errors.h"
 #include "core/value.h"
-#include "support/scripted_seams.h"
 
 #include <gtest/gtest.h>
+
 #include <limits>
+
+#include "core/errors.h"
+#include "support/scripted_seams.h"
 
 using core::Value;
 
 namespace {
+
+QString messageOf(void (*step)()) {
+    try {
+        step();
+    } catch (const core::Error& e) {
+        return e.message();
+    }
+    return {};
+}
 
 TEST(Value, TextIsReadWithTheOperatorsSeparatorOrAPoint) {
     struct Case {
         QLocale locale;
         const char* text;
         double expected;
-    } cases[] = {
-        {QLocale(QLocale::Russian), "2,5", 2.5},      {QLocale(QLocale::Russian), "2.5", 2.5},
-        {QLocale(QLocale::Russian), " 7 ", 7.0},      {QLocale(QLocale::Russian), "-0,25", -0.25},
-        {QLocale(QLocale::English), "2.5", 2.5},      {QLocale::c(), "1e3", 1000.0},
-        {QLocale(QLocale::German), "2,5", 2.5},
-    };
+    } cases[] = {{QLocale(QLocale::Russian), "2,5", 2.5}, {QLocale(QLocale::Russian), "2.5", 2.5},
+                 {QLocale(QLocale::Russian), " 7 ", 7.0}, {QLocale(QLocale::Russian), "-0,25", -0.25},
+                 {QLocale(QLocale::English), "2.5", 2.5}, {QLocale::c(), "1e3", 1000.0},
+                 {QLocale(QLocale::German), "2,5", 2.5}};
     for (const Case& c : cases) {
         testsupport::LocaleGuard g(c.locale);
         EXPECT_DOUBLE_EQ(Value(c.text).toDouble(), c.expected) << c.text;
@@ -34,11 +43,7 @@ TEST(Value, TextThatIsNoNumberFailsToConvert) {
         EXPECT_THROW(Value(text).toDouble(), core::ConversionError) << text;
         EXPECT_THROW(Value(text).toInt32(), core::ConversionError) << text;
     }
-    try {
-        Value("12x").toInt32();
-    } catch (const core::ConversionError& e) {
-        EXPECT_EQ(e.message(), "«12x» — не число.");
-    }
+    EXPECT_EQ(messageOf([] { Value("12x").toInt32(); }), "«12x» — не число.");
     testsupport::LocaleGuard en(QLocale(QLocale::English));
     EXPECT_THROW(Value("1,234").toDouble(), core::ConversionError);
 }
@@ -47,11 +52,11 @@ TEST(Value, WholeNumberConversionsRoundHalfToEvenAndCheckTheRange) {
     struct Case {
         Value v;
         int32_t expected;
-    } cases[] = {{Value(2.5), 2}, {Value(3.5), 4}, {Value(-2.5), -2}, {Value(2.6), 3},
-                 {Value("41,5"), 42}, {Value::boolean(true), -1}, {Value(), 0}};
+    } cases[] = {{Value(2.5), 2}, {Value(3.5), 4},     {Value(-2.5), -2},
+                 {Value(2.6), 3}, {Value("41,5"), 42}, {Value::boolean(true), -1},
+                 {Value(), 0}};
     testsupport::LocaleGuard ru(QLocale(QLocale::Russian));
-    for (const Case& c : cases)
-        EXPECT_EQ(c.v.toInt32(), c.expected) << c.v.toText().toStdString();
+    for (const Case& c : cases) EXPECT_EQ(c.v.toInt32(), c.expected) << c.v.toText().toStdString();
 
     EXPECT_EQ(Value(32767).toInt16(), 32767);
     EXPECT_THROW(Value(32768).toInt16(), core::ConversionError);
@@ -62,12 +67,8 @@ TEST(Value, WholeNumberConversionsRoundHalfToEvenAndCheckTheRange) {
 }
 
 TEST(Value, NullConvertsOnlyToTextAndTheOperatorReadsWhy) {
-    try {
-        Value::null().toInt16();
-        ADD_FAILURE();
-    } catch (const core::ConversionError& e) {
-        EXPECT_EQ(e.message(), "Пустое значение (NULL) нельзя преобразовать в целое из 16 бит.");
-    }
+    EXPECT_EQ(messageOf([] { Value::null().toInt16(); }),
+              "Пустое значение (NULL) нельзя преобразовать в целое из 16 бит.");
     EXPECT_THROW(Value::null().toDouble(), core::ConversionError);
     EXPECT_THROW(Value::null().toBool(), core::ConversionError);
     EXPECT_EQ(Value::null().toText(), "");
@@ -77,23 +78,21 @@ TEST(Value, NullConvertsOnlyToTextAndTheOperatorReadsWhy) {
 }
 
 TEST(Value, TextFormUsesTheOperatorsSeparatorWithoutGrouping) {
-    struct Case {
+    const struct {
         Value v;
         const char* c;
         const char* ru;
-    } cases[] = {
-        {Value(2.5), "2.5", "2,5"},
-        {Value(1234567.0), "1234567", "1234567"},
-        {Value(123456789012.3456), "123456789012.3456", "123456789012,3456"},
-        {Value(0.00001), "0.00001", "0,00001"},
-        {Value(1.2345678901234e-7), "0.00000012345678901234", "0,00000012345678901234"},
-        {Value(-0.5), "-0.5", "-0,5"},
-        {Value(0.0), "0", "0"},
-        {Value(1e20), "1e+20", "1e+20"},
-        {Value::int32(-12345), "-12345", "-12345"},
-        {Value::boolean(false), "False", "False"},
-    };
-    for (const Case& c : cases) {
+    } cases[] = {{Value(2.5), "2.5", "2,5"},
+                 {Value(1234567.0), "1234567", "1234567"},
+                 {Value(123456789012.3456), "123456789012.3456", "123456789012,3456"},
+                 {Value(0.00001), "0.00001", "0,00001"},
+                 {Value(1.2345678901234e-7), "0.00000012345678901234", "0,00000012345678901234"},
+                 {Value(-0.5), "-0.5", "-0,5"},
+                 {Value(0.0), "0", "0"},
+                 {Value(1e20), "1e+20", "1e+20"},
+                 {Value::int32(-12345), "-12345", "-12345"},
+                 {Value::boolean(false), "False", "False"}};
+    for (const auto& c : cases) {
         EXPECT_EQ(c.v.toText(), QString::fromLatin1(c.c));
         testsupport::LocaleGuard ru(QLocale(QLocale::Russian));
         EXPECT_EQ(c.v.toText(), QString::fromLatin1(c.ru));
@@ -102,9 +101,8 @@ TEST(Value, TextFormUsesTheOperatorsSeparatorWithoutGrouping) {
 
 TEST(Value, TextFormReadsBackToTheSameDouble) {
     testsupport::LocaleGuard ru(QLocale(QLocale::Russian));
-    for (double d : {0.1, 1.0 / 3.0, 2.675, 1e-8, 98765.4321, 1e14 + 0.5}) {
+    for (double d : {0.1, 1.0 / 3.0, 2.675, 1e-8, 98765.4321, 1e14 + 0.5})
         EXPECT_EQ(Value(Value(d).toText()).toDouble(), d) << d;
-    }
 }
 
 }  // namespace

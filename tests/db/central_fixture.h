@@ -57,17 +57,13 @@ inline void makeCentral(const QString& path, const QStringList& rows = smallRows
     {
         QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         d.setDatabaseName(path);
-        if (!d.open())
-            throw std::runtime_error(d.lastError().text().toStdString());
-        QSqlQuery q(d);
         // One transaction: a commit per statement would wait for the disk each time.
-        d.transaction();
+        if (!d.open() || !d.transaction()) throw std::runtime_error(d.lastError().text().toStdString());
+        QSqlQuery q(d);
         for (const QString& s : schema + rows)
-            if (!q.exec(s))
-                throw std::runtime_error((s + ": " + q.lastError().text()).toStdString());
+            if (!q.exec(s)) throw std::runtime_error((s + ": " + q.lastError().text()).toStdString());
         q.finish();
         d.commit();
-        d.close();
     }
     QSqlDatabase::removeDatabase(name);
 }

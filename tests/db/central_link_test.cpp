@@ -6,12 +6,16 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 
 #include "core/errors.h"
 #include "db/central_fixture.h"
 #include "db/schema.h"
+#include "support/show_value.h"
 
 namespace {
+
+using testsupport::show;
 
 TEST(CentralDialect, TheLockHintIsRemovedAndNothingElse) {
     const struct {
@@ -43,58 +47,50 @@ protected:
     QString path;
 };
 
-TEST_F(CentralLink, RunsEverySourceQueryReadOnlyAndItsRowsOutliveTheLink) {
-    const QList<std::pair<QString, int>> expectedRows = {
-        {"TBL_TPS", 1},  {"TBL_GRPS", 1}, {"TBL_PSTS", 1}, {"TBL_RGNS", 1}, {"TBL_CTS", 1},
-        {"TBL_ORGS", 1}, {"TBL_BSS", 1},  {"TBL_PRSS", 1}, {"TBL_STFS", 1}, {"TBL_CSTS", 2}};
-    std::vector<std::pair<QString, std::unique_ptr<store::RecordSet>>> results;
+// Every source query runs through the link (the synchronisation's tests check the rows).
+TEST_F(CentralLink, IsReadOnlyAndItsRowsOutliveTheLink) {
+    std::unique_ptr<store::RecordSet> costs;
     {
         auto link = db::openCentralLink(path);
         EXPECT_THROW(link->execute("DELETE FROM tbl_types"), core::DbError);
-        for (const auto& [table, count] : expectedRows)
-            results.emplace_back(table, link->open(db::sourceQuery(table)));
+        costs = link->open(db::sourceQuery("TBL_CSTS"));
     }
-    for (int i = 0; i < expectedRows.size(); ++i) {
-        int n = 0;
-        for (auto& rs = results[i].second; !rs->eof(); rs->moveNext()) ++n;
-        EXPECT_EQ(n, expectedRows[i].second) << expectedRows[i].first.toStdString();
-    }
+    int n = 0;
+    for (; !costs->eof(); costs->moveNext()) ++n;
+    EXPECT_EQ(n, 2);
 }
 
 TEST_F(CentralLink, FieldsByNameInAnyCaseWithTheirKinds) {
     testcentral::makeCentral(tmp.filePath("nulls.sqlite"),
                              {"INSERT INTO tbl_costs VALUES(9, NULL, 0.5, NULL, 7)"});
-    auto link = db::openCentralLink(tmp.filePath("nulls.sqlite"));
-    auto rs = link->open("select * from tbl_costs (nolock)");
+    auto rs = db::openCentralLink(tmp.filePath("nulls.sqlite"))->open("select * from tbl_costs (nolock)");
     ASSERT_FALSE(rs->eof());
-    EXPECT_EQ(rs->field("IND"), core::Value::int32(9));
-    EXPECT_EQ(rs->field("Val_From"), core::Value::dbl(0.5));
-    EXPECT_EQ(rs->field("cost"), core::Value::dbl(7.0)) << "a REAL column keeps its kind for whole values";
-    EXPECT_TRUE(rs->field("ind_stuff").isNull());
     EXPECT_EQ(rs->fieldNames(), (QStringList{"ind", "ind_stuff", "val_from", "val_to", "cost"}));
+    // A REAL column keeps its kind for whole values.
+    EXPECT_EQ(show(rs->field("IND")) + show(rs->field("Val_From")) + show(rs->field("cost")) +
+                  show(rs->field("ind_stuff")),
+              "i:9d:0.5d:7null");
     EXPECT_THROW(rs->field("no_such"), core::DbError);
     rs->moveNext();
     EXPECT_TRUE(rs->eof());
     EXPECT_THROW(rs->field("ind"), core::DbError);
-    EXPECT_EQ(db::openCentralLink(path)->open("select * from tbl_types (nolock)")->field("TYPE_NAME"),
-              core::Value::text("Арматура"));
 }
 
 TEST_F(CentralLink, FailuresNameTheStatementOrTheFileAndCreateNothing) {
-    try {
-        db::openCentralLink(path)->open("select * from tbl_nothing (nolock)");
-        FAIL();
-    } catch (const core::DbError& e) {
-        EXPECT_TRUE(e.message().contains("select * from tbl_nothing (nolock)")) << e.message().toStdString();
-        EXPECT_TRUE(e.message().contains("no such table")) << e.message().toStdString();
-    }
+    const auto failure = [](const std::function<void()>& step) {
+        try {
+            step();
+        } catch (const core::DbError& e) {
+            return e.message();
+        }
+        return QStringLiteral("no error");
+    };
+    const QString bad =
+        failure([&] { db::openCentralLink(path)->open("select * from tbl_nothing (nolock)"); });
+    EXPECT_TRUE(bad.contains("select * from tbl_nothing (nolock)") && bad.contains("no such table"))
+        << bad.toStdString();
     const QString missing = tmp.filePath("absent.sqlite");
-    try {
-        db::openCentralLink(missing);
-        FAIL();
-    } catch (const core::DbError& e) {
-        EXPECT_TRUE(e.message().contains(missing)) << e.message().toStdString();
-    }
+    EXPECT_TRUE(failure([&] { db::openCentralLink(missing); }).contains(missing));
     EXPECT_FALSE(QFile::exists(missing));
     QFile junk(tmp.filePath("junk.sqlite"));
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));

@@ -45,16 +45,17 @@ TEST(Form1Window, TenClearBoxesInFourColumnsWithTheButtonBelowTheLast) {
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     EXPECT_EQ(w.windowTitle(), "Form1");
-    const QStringList captions = {"Типы",        "Группы", "Позиции", "Регионы", "Города",
-                                  "Организации", "Базы",   "Прайсы",  "Мусор",   "Цены"};
-    for (int i = 1; i <= 10; ++i) {
-        ASSERT_NE(w.box(i), nullptr);
-        EXPECT_EQ(w.box(i)->text(), captions[i - 1]);
-        EXPECT_EQ(w.box(i)->objectName(), QString("Check%1").arg(i));
-        EXPECT_EQ(w.box(i)->checkState(), Qt::Unchecked);
-    }
+    QStringList captions = {"Типы",        "Группы", "Позиции", "Регионы", "Города",
+                            "Организации", "Базы",   "Прайсы",  "Мусор",   "Цены"};
+    QStringList boxes;
+    for (int i = 1; i <= 10; ++i)
+        boxes << QStringLiteral("%1 %2 %3")
+                     .arg(w.box(i)->objectName(), w.box(i)->text())
+                     .arg(w.box(i)->checkState());
+    for (int i = 1; i <= 10; ++i)
+        captions[i - 1] = QStringLiteral("Check%1 %2 0").arg(i).arg(captions[i - 1]);
+    EXPECT_EQ(boxes, captions);
     EXPECT_EQ(w.updateButton()->text(), "Обновить");
-
     // Four columns of 3, 2, 3 and 2 boxes, left to right, each top to bottom.
     const int columnOf[] = {0, 0, 0, 0, 1, 1, 2, 2, 2, 3, 3};
     for (int i = 2; i <= 10; ++i) {
@@ -95,8 +96,7 @@ TEST(Form1Window, NothingCanBePressedWhileTheRunGoesOn) {
     w.Command1_Click();
     EXPECT_EQ(recording.executed().size(), 6);
     EXPECT_EQ(cn.pressableDuringRun, 0);
-    EXPECT_TRUE(w.updateButton()->isEnabled());
-    EXPECT_TRUE(w.box(1)->isEnabled());
+    EXPECT_TRUE(w.updateButton()->isEnabled() && w.box(1)->isEnabled());
 }
 
 TEST(Form1Window, FailedRunShowsTheStatementAndTheDatabasesMessage) {
@@ -108,9 +108,10 @@ TEST(Form1Window, FailedRunShowsTheStatementAndTheDatabasesMessage) {
     QTest::mouseClick(w.updateButton(), Qt::LeftButton);
 
     ASSERT_EQ(boxes.shown.size(), 1);
-    EXPECT_TRUE(boxes.shown[0].text.contains(db::createStatement("TBL_APPS")))
-        << boxes.shown[0].text.toStdString();
-    EXPECT_TRUE(boxes.shown[0].text.contains("Table TBL_APPS already exists"));
+    const QString text = boxes.shown[0].text;
+    EXPECT_TRUE(text.contains(db::createStatement("TBL_APPS")) &&
+                text.contains("Table TBL_APPS already exists"))
+        << text.toStdString();
     EXPECT_EQ(cn.statements().size(), 1) << "the run ends at the failing statement";
     EXPECT_TRUE(w.updateButton()->isEnabled()) << "the operator can press again after a failure";
 }

@@ -5,80 +5,58 @@
 #include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
 namespace {
 
 struct ToolRun {
     int exitCode = -1;
-    QString out;
-    QString err;
+    QString out, err;
 };
+
+ToolRun run(const QStringList& args,
+            const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(ZELVORIN_BINARY_DIR "/zelvorin-sql"), args);
+    const bool ran = p.waitForStarted(30000) && p.waitForFinished(60000);
+    if (!ran) p.kill();
+    return {ran && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
 
 class SqlToolTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
-
-    static QString tool() { return QStringLiteral(ZELVORIN_BINARY_DIR "/zelvorin-sql"); }
-
-    static ToolRun run(const QStringList& args,
-                       const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.start(tool(), args);
-        ToolRun r;
-        if (!p.waitForStarted(30000)) {
-            ADD_FAILURE() << "cannot start " << tool().toStdString();
-            return r;
+    // Two bands of costs and a type, made by statements that succeed quietly.
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        for (const char* sql :
+             {"CREATE TABLE TBL_CSTS (IND int,IND_STF int,VL_FRM double,VL_TO double,CST double)",
+              "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(2, 10, 0.5, 0, 48000.25)",
+              "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, 10, 0, 5, 50000)",
+              "CREATE TABLE TBL_TPS (IND int,TP_NM varchar (250))",
+              "INSERT INTO TBL_TPS(TP_NM) VALUES(' Арматура ''А500С''')",
+              "  update TBL_CSTS SET CST=1 WHERE IND=1"}) {
+            const ToolRun r = run({dir_.path(), QString::fromUtf8(sql)});
+            EXPECT_EQ(r.exitCode, 0) << sql << "\n" << r.err.toStdString();
+            EXPECT_EQ(r.out, "") << sql;
         }
-        if (!p.waitForFinished(60000)) {
-            p.kill();
-            ADD_FAILURE() << "zelvorin-sql did not finish";
-            return r;
-        }
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
-    }
-
-    ToolRun sql(const QString& statement) { return run({dir_.path(), statement}); }
-
-    // Runs a statement that must succeed quietly.
-    void exec(const QString& statement) {
-        const ToolRun r = sql(statement);
-        EXPECT_EQ(r.exitCode, 0) << statement.toStdString() << "\n" << r.err.toStdString();
-        EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
-    }
-
-    void makeBands() {
-        exec("CREATE TABLE TBL_CSTS (IND int,IND_STF int,VL_FRM double,VL_TO double,CST double)");
-        exec("INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(2, 10, 0.5, 0, 48000.25)");
-        exec("INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, 10, 0, 5, 50000)");
     }
 
     QTemporaryDir dir_;
 };
 
 TEST_F(SqlToolTest, WrongUsagePrintsUsageAndExitsWithTwo) {
-    const QStringList cases[] = {{}, {dir_.path()}, {dir_.path(), "SELECT 1", "extra"}};
-    for (const QStringList& args : cases) {
+    for (const QStringList& args : {QStringList{}, {dir_.path()}, {dir_.path(), "SELECT 1", "extra"}}) {
         const ToolRun r = run(args);
         EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
-        EXPECT_TRUE(r.err.contains("usage")) << r.err.toStdString();
-        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_TRUE(r.err.contains("usage") && r.out.isEmpty()) << r.err.toStdString();
     }
 }
 
 // A query prints a header and tab-separated rows, numbers with a point whatever the
-// locale, null as an empty cell, texts in UTF-8; anything else prints nothing.
-TEST_F(SqlToolTest, QueriesPrintTabSeparatedRowsAndOtherStatementsNothing) {
-    makeBands();
-    exec("CREATE TABLE TBL_TPS (IND int,TP_NM varchar (250))");
-    exec("INSERT INTO TBL_TPS(TP_NM) VALUES(' Арматура ''А500С''')");
-    exec("  update TBL_CSTS SET CST=1 WHERE IND=1");
+// locale, null as an empty cell, texts in UTF-8.
+TEST_F(SqlToolTest, QueriesPrintTabSeparatedRows) {
     QProcessEnvironment russian = QProcessEnvironment::systemEnvironment();
     russian.insert("LC_ALL", "ru_RU.UTF-8");
     russian.insert("LANG", "ru_RU.UTF-8");
@@ -100,23 +78,20 @@ TEST_F(SqlToolTest, QueriesPrintTabSeparatedRowsAndOtherStatementsNothing) {
 }
 
 TEST_F(SqlToolTest, FailuresGoToStderrWithExitOne) {
-    makeBands();
-    const QString missing = QDir(dir_.path()).filePath("no-such-folder");
     const QStringList cases[] = {
         {dir_.path(), "SELECT * FROM TBL_NONE"},
         {dir_.path(), "SELEKT * FROM TBL_CSTS"},
         {dir_.path(), "INSERT INTO TBL_CSTS(IND, NOPE) VALUES(1, 2)"},
         {dir_.path(), "CREATE TABLE TBL_CSTS (IND int)"},
-        {missing, "SELECT * FROM TBL_CSTS"},
+        {QDir(dir_.path()).filePath("no-such-folder"), "SELECT * FROM TBL_CSTS"},
     };
     for (const QStringList& args : cases) {
         const ToolRun r = run(args);
         EXPECT_EQ(r.exitCode, 1) << args.join(" / ").toStdString();
-        EXPECT_FALSE(r.err.trimmed().isEmpty()) << args.join(" / ").toStdString();
-        EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+        EXPECT_TRUE(!r.err.trimmed().isEmpty() && r.out.isEmpty()) << args.join(" / ").toStdString();
     }
     // The failed statements wrote nothing.
-    EXPECT_EQ(sql("SELECT IND FROM TBL_CSTS ORDER BY IND").out, "IND\n1\n2\n");
+    EXPECT_EQ(run({dir_.path(), "SELECT IND FROM TBL_CSTS ORDER BY IND"}).out, "IND\n1\n2\n");
 }
 
 }  // namespace
