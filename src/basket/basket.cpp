@@ -15,6 +15,7 @@
 #include "global/global.h"
 #include "ui/fit_columns.h"
 #include "ui/flexgrid.h"
+#include "ui/named.h"
 #include "ui/twips.h"
 #include "ui/twips_layout.h"
 
@@ -63,21 +64,17 @@ bool typesText(const QKeyEvent* e) {
 }
 
 QLabel* caption(const QString& text, const char* name, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QLatin1String(name));
+    auto* l = ui::named<QLabel>(parent, QLatin1String(name), text);
     l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     return l;
 }
 
 QLineEdit* lineEdit(const char* name, QWidget* parent) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(QLatin1String(name));
-    return e;
+    return ui::named<QLineEdit>(parent, QLatin1String(name));
 }
 
 QComboBox* editableCombo(const char* name, QWidget* parent) {
-    auto* c = new QComboBox(parent);
-    c->setObjectName(QLatin1String(name));
+    auto* c = ui::named<QComboBox>(parent, QLatin1String(name));
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);
     return c;

@@ -10,15 +10,16 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "global/global.h"
-#include "core/guard.h"
 #include "core/errors.h"
-#include "ui/twips.h"
+#include "core/guard.h"
+#include "global/global.h"
 #include "order/line_notes.h"
 #include "orderlist/basket_list_logic.h"
 #include "store/connection.h"
 #include "ui/fit_columns.h"
 #include "ui/flexgrid.h"
+#include "ui/named.h"
+#include "ui/twips.h"
 #include "ui/twips_layout.h"
 
 namespace {
@@ -79,14 +80,12 @@ BasketList::BasketList(QWidget* parent) : QWidget(parent) {
     setFont(face);
 
     auto makeLabel = [this](int index, const QString& caption) {
-        auto* l = new QLabel(caption, this);
-        l->setObjectName(QStringLiteral("Label1"));
+        auto* l = ui::named<QLabel>(this, QStringLiteral("Label1"), caption);
         l->setProperty("Index", index);
         return l;
     };
     auto makeDate = [this](const char* name) {
-        auto* d = new QDateEdit(this);
-        d->setObjectName(QLatin1String(name));
+        auto* d = ui::named<QDateEdit>(this, QLatin1String(name));
         d->setDisplayFormat(QStringLiteral("yyyy.MM.dd"));
         d->setCalendarPopup(true);
         return d;
@@ -130,12 +129,14 @@ BasketList::BasketList(QWidget* parent) : QWidget(parent) {
     ui::setGeometryTwips(*MFG, 0, kGridTop, 10245, 3765);
 
     connect(Command4, &QPushButton::clicked, this, [this] { core::guarded([this] { LoadList(); }); });
-    connect(Command3, &QPushButton::clicked, this, [this] { core::guarded([this] { ClearBasketCommand(); }); });
+    connect(Command3, &QPushButton::clicked, this,
+            [this] { core::guarded([this] { ClearBasketCommand(); }); });
     connect(MFG, &ui::FlexGrid::mousePressed, this,
             [this](Qt::MouseButton b, Qt::KeyboardModifiers, QPoint pos) {
                 core::guarded([&] { OnGridPress(b, pos); });
             });
-    connect(MFG, &ui::FlexGrid::doubleClicked, this, [this] { core::guarded([this] { OnGridDoubleClick(); }); });
+    connect(MFG, &ui::FlexGrid::doubleClicked, this,
+            [this] { core::guarded([this] { OnGridDoubleClick(); }); });
     connect(MFG, &ui::FlexGrid::keyPressed, this, [this](int key, Qt::KeyboardModifiers) {
         if (key == Qt::Key_Delete) core::guarded([this] { DeleteThroughService(); });
     });

@@ -54,7 +54,7 @@ void SqlRecordSet::moveNext() {
     if (rc == SQLITE_ROW) return;
     eof_ = true;
     if (rc != SQLITE_DONE) {
-        const QString msg = QString::fromUtf8(sqlite3_errmsg(engine_->db()));
+        const QString msg = engine_->engineError();
         close();
         throw core::DbError(SqlEngine::failureText(msg, sql_));
     }

@@ -39,17 +39,16 @@ public:
 
     // Used by the virtual-table module and the result sets.
     struct Table;
-    sqlite3* db() const { return db_; }
     void release(sqlite3_stmt* stmt, const QString& sql);
     // A failure's text: what went wrong, then the statement.
     static QString failureText(const QString& message, const QString& sql);
+    // SQLite's own message of the last failure, after a Russian lead.
+    QString engineError() const;
     void forget(SqlRecordSet* rs) { recordSets_.erase(rs); }
 
 private:
     sqlite3_stmt* prepare(const QString& sql);
     [[noreturn]] void fail(const QString& message, const QString& sql) const;
-    // SQLite's own message of the last failure, after a Russian lead.
-    QString engineError() const;
     bool createTable(const QString& sql);
     void registerTable(std::unique_ptr<TableData> data);
 
