@@ -46,52 +46,42 @@ protected:
     QTemporaryDir dir_;
 };
 
-TEST_F(SqlToolTest, WrongUsagePrintsUsageAndExitsWithTwo) {
-    for (const QStringList& args : {QStringList{}, {dir_.path()}, {dir_.path(), "SELECT 1", "extra"}}) {
-        const ToolRun r = run(args);
-        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
-        EXPECT_TRUE(r.err.contains("usage") && r.out.isEmpty()) << r.err.toStdString();
-    }
-}
-
-// A query prints a header and tab-separated rows, numbers with a point whatever the
-// locale, null as an empty cell, texts in UTF-8.
-TEST_F(SqlToolTest, QueriesPrintTabSeparatedRows) {
+// Usage faults exit with 2, failed statements with 1 and a reason on stderr; a query
+// prints a header and tab-separated rows, numbers with a point whatever the locale, null
+// as an empty cell, texts in UTF-8.
+TEST_F(SqlToolTest, EachRunEndsWithItsExitCodeAndOutput) {
     QProcessEnvironment russian = QProcessEnvironment::systemEnvironment();
     russian.insert("LC_ALL", "ru_RU.UTF-8");
     russian.insert("LANG", "ru_RU.UTF-8");
+    const QString db = dir_.path();
     const struct {
-        const char* sql;
+        QStringList args;
+        int exitCode;
         const char* out;
     } cases[] = {
-        {"SELECT * FROM TBL_CSTS ORDER BY IND",
+        {{}, 2, ""},
+        {{db}, 2, ""},
+        {{db, "SELECT 1", "extra"}, 2, ""},
+        {{db, "SELECT * FROM TBL_NONE"}, 1, ""},
+        {{db, "SELEKT * FROM TBL_CSTS"}, 1, ""},
+        {{db, "INSERT INTO TBL_CSTS(IND, NOPE) VALUES(1, 2)"}, 1, ""},
+        {{db, "CREATE TABLE TBL_CSTS (IND int)"}, 1, ""},
+        {{QDir(db).filePath("no-such-folder"), "SELECT * FROM TBL_CSTS"}, 1, ""},
+        {{db, "SELECT * FROM TBL_CSTS ORDER BY IND"},
+         0,
          "IND\tIND_STF\tVL_FRM\tVL_TO\tCST\n1\t10\t0\t5\t1\n2\t10\t0.5\t0\t48000.25\n"},
-        {" \r\n\tselect MAX(IND) AS MAX_IND from TBL_CSTS", "MAX_IND\n2\n"},
-        {"SELECT TP_NM, IND FROM TBL_TPS", "TP_NM\tIND\n Арматура 'А500С'\t\n"},
-        {"SELECT * FROM TBL_CSTS WHERE IND=3", "IND\tIND_STF\tVL_FRM\tVL_TO\tCST\n"},
+        {{db, " \r\n\tselect MAX(IND) AS MAX_IND from TBL_CSTS"}, 0, "MAX_IND\n2\n"},
+        {{db, "SELECT TP_NM, IND FROM TBL_TPS"}, 0, "TP_NM\tIND\n Арматура 'А500С'\t\n"},
+        {{db, "SELECT * FROM TBL_CSTS WHERE IND=3"}, 0, "IND\tIND_STF\tVL_FRM\tVL_TO\tCST\n"},
     };
     for (const auto& c : cases) {
-        const ToolRun r = run({dir_.path(), QString::fromUtf8(c.sql)}, russian);
-        EXPECT_EQ(r.exitCode, 0) << c.sql << r.err.toStdString();
-        EXPECT_EQ(r.out, QString::fromUtf8(c.out)) << c.sql;
+        const ToolRun r = run(c.args, russian);
+        const std::string what = c.args.join(" / ").toStdString();
+        EXPECT_EQ(r.exitCode, c.exitCode) << what << "\n" << r.err.toStdString();
+        EXPECT_EQ(r.out, QString::fromUtf8(c.out)) << what;
+        EXPECT_EQ(r.err.trimmed().isEmpty(), c.exitCode == 0) << what;
+        if (c.exitCode == 2) EXPECT_TRUE(r.err.contains("usage")) << what;
     }
-}
-
-TEST_F(SqlToolTest, FailuresGoToStderrWithExitOne) {
-    const QStringList cases[] = {
-        {dir_.path(), "SELECT * FROM TBL_NONE"},
-        {dir_.path(), "SELEKT * FROM TBL_CSTS"},
-        {dir_.path(), "INSERT INTO TBL_CSTS(IND, NOPE) VALUES(1, 2)"},
-        {dir_.path(), "CREATE TABLE TBL_CSTS (IND int)"},
-        {QDir(dir_.path()).filePath("no-such-folder"), "SELECT * FROM TBL_CSTS"},
-    };
-    for (const QStringList& args : cases) {
-        const ToolRun r = run(args);
-        EXPECT_EQ(r.exitCode, 1) << args.join(" / ").toStdString();
-        EXPECT_TRUE(!r.err.trimmed().isEmpty() && r.out.isEmpty()) << args.join(" / ").toStdString();
-    }
-    // The failed statements wrote nothing.
-    EXPECT_EQ(run({dir_.path(), "SELECT IND FROM TBL_CSTS ORDER BY IND"}).out, "IND\n1\n2\n");
 }
 
 }  // namespace
