@@ -7,6 +7,14 @@
 namespace store {
 
 bool isCentralStatement(const QString& sql) {
+    // Every central statement starts with "exec", "nom_command1" or "select": most
+    // statements are told apart by their first letter without a pattern.
+    for (QChar c : sql) {
+        if (c.isSpace()) continue;
+        const char16_t first = c.toLower().unicode();
+        if (first != u'e' && first != u'n' && first != u's') return false;
+        break;
+    }
     // The order-exchange commands, by their first word.
     static const QRegularExpression command(QStringLiteral(R"(^\s*(exec|nom_command1)\s)"),
                                             QRegularExpression::CaseInsensitiveOption);
@@ -15,6 +23,10 @@ bool isCentralStatement(const QString& sql) {
     static const QRegularExpression sourceQuery(
         QStringLiteral(R"(^\s*select\s[^']*?\sfrom\s+tbl_[a-z_]+\b)"));
     return command.match(sql).hasMatch() || sourceQuery.match(sql).hasMatch();
+}
+
+void Connection::replaceTables(const QStringList&) {
+    throw core::DbError(QStringLiteral("Эта база данных не заменяет таблицы целиком."));
 }
 
 RoutedConnection::RoutedConnection(std::unique_ptr<Connection> local, std::unique_ptr<Connection> central)
@@ -36,6 +48,25 @@ void RoutedConnection::execute(const QString& sql) {
 std::unique_ptr<RecordSet> RoutedConnection::open(const QString& sql) {
     return route(sql).open(sql);
 }
+
+namespace {
+
+class Borrowed final : public Connection {
+public:
+    explicit Borrowed(Connection& other) : other_(other) {}
+    void execute(const QString& sql) override { other_.execute(sql); }
+    std::unique_ptr<RecordSet> open(const QString& sql) override { return other_.open(sql); }
+    void flush() override { other_.flush(); }
+    QString folder() const override { return other_.folder(); }
+    void replaceTables(const QStringList& tables) override { other_.replaceTables(tables); }
+
+private:
+    Connection& other_;
+};
+
+}  // namespace
+
+std::unique_ptr<Connection> borrow(Connection& other) { return std::make_unique<Borrowed>(other); }
 
 namespace {
 

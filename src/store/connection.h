@@ -32,6 +32,16 @@ public:
     virtual void execute(const QString& sql) = 0;
     // Runs a query; the result set is positioned on its first record. Throws core::DbError.
     virtual std::unique_ptr<RecordSet> open(const QString& sql) = 0;
+
+    // What follows only a connection to a folder of table files does; the others have
+    // nothing to flush, no folder, and refuse the replacement with a DbError.
+    // Writes what a bulk load held back and makes the files durable.
+    virtual void flush() {}
+    // The database folder; empty for a connection that has none.
+    virtual QString folder() const { return QString(); }
+    // Replaces the named tables by the files staged for them, all or nothing (see
+    // table_swap.h), and goes on with the new files. Result sets still open are detached.
+    virtual void replaceTables(const QStringList& tables);
 };
 
 // True for statements addressed to the central server, which the local store does not
@@ -48,6 +58,9 @@ public:
     RoutedConnection(std::unique_ptr<Connection> local, std::unique_ptr<Connection> central);
     void execute(const QString& sql) override;
     std::unique_ptr<RecordSet> open(const QString& sql) override;
+    void flush() override { local_->flush(); }
+    QString folder() const override { return local_->folder(); }
+    void replaceTables(const QStringList& tables) override { local_->replaceTables(tables); }
     Connection& local() { return *local_; }
     Connection* central() { return central_.get(); }
     void setCentral(std::unique_ptr<Connection> central) { central_ = std::move(central); }
@@ -57,6 +70,10 @@ private:
     std::unique_ptr<Connection> local_;
     std::unique_ptr<Connection> central_;
 };
+
+// A connection that hands every call to `other`, which it does not own and which must
+// outlive it: for a RoutedConnection whose central side belongs to someone else.
+std::unique_ptr<Connection> borrow(Connection& other);
 
 // Parses "Data Source=" out of a connection string ("Provider=...;Data Source=C:\x\DB;
 // Extended Properties=dBASE IV"): the last one counts, and its value runs to the next

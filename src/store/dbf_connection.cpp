@@ -10,6 +10,7 @@
 
 #include "core/errors.h"
 #include "store/sql_engine.h"
+#include "store/table_swap.h"
 
 namespace store {
 
@@ -23,7 +24,7 @@ constexpr const char* kLockFile = ".zelvorin.lock";
 // and the system drops the lock when a program dies.
 class FolderLock {
 public:
-    explicit FolderLock(const QString& folder) {
+    explicit FolderLock(const QString& folder) : folder_(folder) {
         const QByteArray path = QFile::encodeName(QDir(folder).filePath(QLatin1String(kLockFile)));
         fd_ = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (fd_ < 0) fd_ = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
@@ -40,17 +41,34 @@ public:
     }
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
+    const QString& folder() const { return folder_; }
 
 private:
+    QString folder_;
     int fd_ = -1;
 };
 
 class DbfConnection final : public Connection {
 public:
-    explicit DbfConnection(const QString& folder) : lock_(checked(folder)), engine_(folder) {}
+    DbfConnection(const QString& folder, Writes writes)
+        : lock_(checked(folder)), batched_(writes == Writes::Batched), engine_(opened(folder, batched_)) {}
 
-    void execute(const QString& sql) override { engine_.execute(sql); }
-    std::unique_ptr<RecordSet> open(const QString& sql) override { return engine_.open(sql); }
+    void execute(const QString& sql) override { engine().execute(sql); }
+    std::unique_ptr<RecordSet> open(const QString& sql) override { return engine().open(sql); }
+    void flush() override { engine().flush(); }
+    QString folder() const override { return folder_; }
+
+    void replaceTables(const QStringList& tables) override {
+        // The engine lets go of the old files; the lock stays taken throughout.
+        engine_.reset();
+        try {
+            store::replaceTables(folder_, tables);
+        } catch (...) {
+            reopen();
+            throw;
+        }
+        reopen();
+    }
 
 private:
     static const QString& checked(const QString& folder) {
@@ -59,15 +77,26 @@ private:
                 QStringLiteral("Папка базы данных %1 не существует.").arg(QDir::toNativeSeparators(folder)));
         return folder;
     }
+    static std::unique_ptr<SqlEngine> opened(const QString& folder, bool batched) {
+        recoverReplacement(folder);
+        return std::make_unique<SqlEngine>(folder, batched);
+    }
+    SqlEngine& engine() {
+        if (!engine_) reopen();
+        return *engine_;
+    }
+    void reopen() { engine_ = opened(folder_, batched_); }
 
     FolderLock lock_;  // taken before the engine opens the files, released after it closes them
-    SqlEngine engine_;
+    QString folder_ = lock_.folder();
+    bool batched_;
+    std::unique_ptr<SqlEngine> engine_;
 };
 
 }  // namespace
 
-std::unique_ptr<Connection> openFolder(const QString& folder) {
-    return std::make_unique<DbfConnection>(folder);
+std::unique_ptr<Connection> openFolder(const QString& folder, Writes writes) {
+    return std::make_unique<DbfConnection>(folder, writes);
 }
 
 std::unique_ptr<Connection> openConnectionString(const QString& connectionString) {

@@ -9,10 +9,16 @@
 
 namespace store {
 
-// Opens the folder. Throws core::DbError when the folder is missing, is owned by
-// another program ("in use"), or holds a table file that cannot be read (the message
+// How statements reach the files: each one written through before it returns, or, for
+// a bulk load that nothing reads from disk until it is done, appends batched in large
+// writes (flush() makes them durable; closing the connection writes them too).
+enum class Writes { Through, Batched };
+
+// Opens the folder, after finishing or rolling back a replacement of tables that was
+// interrupted (table_swap.h). Throws core::DbError when the folder is missing, is owned
+// by another program ("in use"), or holds a table file that cannot be read (the message
 // names the file and what is wrong).
-std::unique_ptr<Connection> openFolder(const QString& folder);
+std::unique_ptr<Connection> openFolder(const QString& folder, Writes writes = Writes::Through);
 
 // Opens the folder named by "Data Source=" of a connection string.
 std::unique_ptr<Connection> openConnectionString(const QString& connectionString);

@@ -19,6 +19,9 @@ namespace store {
 
 namespace {
 
+// How much a batched table holds back before it writes.
+constexpr size_t kBatchBytes = size_t(4) << 20;
+
 WriteFailureHook& writeHook() {
     static WriteFailureHook hook;
     return hook;
@@ -109,6 +112,11 @@ void DbfFile::fail(const QString& what) const {
 }
 
 DbfFile::~DbfFile() {
+    try {
+        writePending();
+    } catch (...) {
+        // A batched load that was not flushed keeps what reached the file: readable, shorter.
+    }
     if (fd_ >= 0) ::close(fd_);
 }
 
@@ -132,6 +140,7 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
     if (!knownVersion(f->version_))
         f->fail(QStringLiteral("неизвестный байт версии 0x%1").arg(f->version_, 2, 16, QLatin1Char('0')));
     f->recordCount_ = le32(head + 4);
+    f->written_ = f->recordCount_;
     f->headerLength_ = le16(head + 8);
     f->recordLength_ = le16(head + 10);
     f->languageDriver_ = head[29];
@@ -269,6 +278,15 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
 
 void DbfFile::read(uint32_t first, uint32_t count, char* buf) const {
     if (count == 0) return;
+    if (uint64_t(first) + count > written_) {
+        // The tail waits in memory.
+        const uint32_t fromFile = first < written_ ? written_ - first : 0;
+        read(first, fromFile, buf);
+        const size_t len = size_t(recordLength_);
+        const size_t start = size_t(first + fromFile - written_) * len;
+        std::memcpy(buf + size_t(fromFile) * len, pending_.data() + start, size_t(count - fromFile) * len);
+        return;
+    }
     const int64_t offset = int64_t(headerLength_) + int64_t(first) * recordLength_;
     const QString why = transfer(false, fd_, buf, size_t(count) * size_t(recordLength_), offset);
     if (!why.isEmpty()) fail(why);
@@ -311,6 +329,12 @@ void DbfFile::append(const char* records, uint32_t n) {
     if (uint64_t(recordCount_) + n > UINT32_MAX)
         throw core::DbError(QStringLiteral("В файл таблицы %1 больше записей не поместить.").arg(path_));
     const size_t bytes = size_t(n) * size_t(recordLength_);
+    if (batched_) {
+        pending_.append(records, bytes);
+        recordCount_ += n;
+        if (pending_.size() >= kBatchBytes) writePending();
+        return;
+    }
     std::string buf;
     buf.reserve(bytes + 1);
     buf.append(records, bytes);
@@ -321,25 +345,74 @@ void DbfFile::append(const char* records, uint32_t n) {
     putLe32(head + 3, recordCount_ + n);
     writeAt(1, reinterpret_cast<const char*>(head), sizeof head);
     recordCount_ += n;
+    written_ = recordCount_;
+}
+
+void DbfFile::setBatched(bool on) {
+    if (!on) writePending();
+    batched_ = on;
+}
+
+void DbfFile::writePending() {
+    if (pending_.empty()) return;
+    std::string records;
+    records.swap(pending_);
+    const uint32_t n = uint32_t(records.size() / size_t(recordLength_));
+    recordCount_ = written_;
+    const bool was = batched_;
+    batched_ = false;
+    try {
+        append(records.data(), n);
+    } catch (...) {
+        batched_ = was;
+        records.swap(pending_);
+        recordCount_ = written_ + n;
+        throw;
+    }
+    batched_ = was;
+}
+
+void DbfFile::flush() {
+    writePending();
+    if (fd_ >= 0 && writable_ && ::fdatasync(fd_) != 0)
+        throw core::DbError(QStringLiteral("Файл таблицы %1 не записывается на диск: %2.")
+                                .arg(QDir::toNativeSeparators(path_), errnoText()));
 }
 
 void DbfFile::overwrite(uint32_t index, const char* record) {
+    if (index >= written_) {
+        std::memcpy(pending_.data() + size_t(index - written_) * size_t(recordLength_), record,
+                    size_t(recordLength_));
+        return;
+    }
     writeAt(int64_t(headerLength_) + int64_t(index) * recordLength_, record, size_t(recordLength_));
 }
 
 void DbfFile::setDeleted(uint32_t index, bool deleted) {
     const char flag = deleted ? '*' : ' ';
+    if (index >= written_) {
+        pending_[size_t(index - written_) * size_t(recordLength_)] = flag;
+        return;
+    }
     writeAt(int64_t(headerLength_) + int64_t(index) * recordLength_, &flag, 1);
 }
 
 void DbfFile::setRecordCount(uint32_t count) {
+    if (count >= written_) {
+        pending_.resize(size_t(count - written_) * size_t(recordLength_));
+        recordCount_ = count;
+        return;
+    }
+    writePending();
     unsigned char c[4];
     putLe32(c, count);
     writeAt(4, reinterpret_cast<const char*>(c), sizeof c);
     recordCount_ = count;
+    written_ = count;
 }
 
 void DbfFile::touch() {
+    if (batched_) return;  // the next batch writes the date with the count
     unsigned char date[3];
     putToday(date);
     writeAt(1, reinterpret_cast<const char*>(date), sizeof date);

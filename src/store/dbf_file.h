@@ -87,13 +87,25 @@ public:
     // A blank record: live flag and every field blank (binary fields zero).
     std::string blankRecord() const;
 
+    // Batched appends, for a bulk load nobody reads from disk until it is done: appended
+    // records wait in memory and go to the file a few megabytes at a time (records first,
+    // then the header's count, as a single append does) and at flush(). Reads see them.
+    void setBatched(bool on);
+    // Writes what waits and makes the file durable (fdatasync). Throws core::DbError.
+    void flush();
+
 private:
     DbfFile() = default;
     void writeAt(int64_t offset, const char* data, size_t len);
     [[noreturn]] void fail(const QString& what) const;
 
+    void writePending();
+
     QString path_;
     int fd_ = -1;
+    bool batched_ = false;
+    std::string pending_;    // appended records not yet in the file
+    uint32_t written_ = 0;   // records the file's header counts
     bool writable_ = false;
     uint8_t version_ = 0;
     uint8_t languageDriver_ = 0;

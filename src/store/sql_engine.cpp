@@ -9,6 +9,7 @@
 #include "core/errors.h"
 #include "store/create_table.h"
 #include "store/engine_table.h"
+#include "store/insert_template.h"
 #include "store/record_set.h"
 #include "store/text_collation.h"
 
@@ -77,7 +78,7 @@ int authorize(void* self, int action, const char*, const char*, const char*, con
     }
 }
 
-SqlEngine::SqlEngine(const QString& folder) : folder_(folder) {
+SqlEngine::SqlEngine(const QString& folder, bool batched) : folder_(folder), batched_(batched) {
     const QDir dir(folder);
     if (folder.isEmpty() || !dir.exists())
         throw core::DbError(
@@ -120,12 +121,17 @@ SqlEngine::~SqlEngine() {
     sqlite3_close(db_);
 }
 
+void SqlEngine::flush() {
+    for (auto& [name, table] : tables_) table->data->file().flush();
+}
+
 void SqlEngine::registerTable(std::unique_ptr<TableData> data) {
     auto table = std::make_unique<Table>();
     table->engine = this;
     table->name = data->name();
     table->moduleName = table->name.toUtf8();
     table->data = std::move(data);
+    if (batched_) table->data->file().setBatched(true);
     Table* raw = table.get();
     tables_[raw->name.toUpper()] = std::move(table);
     if (sqlite3_create_module_v2(db_, raw->moduleName.constData(), &tableModule(), raw, nullptr) != SQLITE_OK)
@@ -156,7 +162,7 @@ QString SqlEngine::engineError() const {
     return QStringLiteral("Ошибка SQL: ") + QString::fromUtf8(sqlite3_errmsg(db_));
 }
 
-sqlite3_stmt* SqlEngine::prepare(const QString& sql) {
+sqlite3_stmt* SqlEngine::prepare(const QString& sql, const QString* shown) {
     const auto cached = idleByText_.find(sql);
     if (cached != idleByText_.end()) {
         sqlite3_stmt* stmt = cached.value()->second;
@@ -173,13 +179,14 @@ sqlite3_stmt* SqlEngine::prepare(const QString& sql) {
     if (rc != SQLITE_OK) {
         const QString msg = denied_.isEmpty() ? engineError() : denied_;
         sqlite3_finalize(stmt);
-        fail(msg, sql);
+        fail(msg, shown ? *shown : sql);
     }
     if (!onlyBlanks(tail)) {
         sqlite3_finalize(stmt);
-        fail(QStringLiteral("За один раз выполняется один запрос, а текст продолжается после первого."), sql);
+        fail(QStringLiteral("За один раз выполняется один запрос, а текст продолжается после первого."),
+             shown ? *shown : sql);
     }
-    if (!stmt) fail(QStringLiteral("Запрос пуст."), sql);
+    if (!stmt) fail(QStringLiteral("Запрос пуст."), shown ? *shown : sql);
     return stmt;
 }
 
@@ -199,8 +206,45 @@ void SqlEngine::release(sqlite3_stmt* stmt, const QString& sql) {
     }
 }
 
+// An insert of literals runs as a prepared statement with its values bound: a bulk load
+// parses its statement once, not once per row.
+bool SqlEngine::executeBound(const QString& sql) {
+    InsertTemplate t;
+    if (!splitInsert(sql, &t)) return false;
+    sqlite3_stmt* stmt = prepare(t.statement, &sql);
+    if (sqlite3_bind_parameter_count(stmt) != int(t.values.size())) {
+        release(stmt, t.statement);
+        return false;
+    }
+    for (size_t k = 0; k < t.values.size(); ++k) {
+        const InsertLiteral& v = t.values[k];
+        const int at = int(k) + 1;
+        switch (v.kind) {
+        case InsertLiteral::Kind::Null:
+            sqlite3_bind_null(stmt, at);
+            break;
+        case InsertLiteral::Kind::Integer:
+            sqlite3_bind_int64(stmt, at, v.integer);
+            break;
+        case InsertLiteral::Kind::Real:
+        case InsertLiteral::Kind::Text:
+            sqlite3_bind_text(stmt, at, v.text.data(), int(v.text.size()), SQLITE_TRANSIENT);
+            break;
+        }
+    }
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    const QString msg = rc == SQLITE_DONE ? QString() : engineError();
+    sqlite3_clear_bindings(stmt);
+    release(stmt, t.statement);
+    if (rc != SQLITE_DONE) fail(msg, sql);
+    return true;
+}
+
 void SqlEngine::execute(const QString& sql) {
     if (createTable(sql)) return;
+    if (executeBound(sql)) return;
     sqlite3_stmt* stmt = prepare(sql);
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {

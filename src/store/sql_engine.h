@@ -24,7 +24,9 @@ class SqlEngine {
 public:
     // Opens every table file of the folder (headers only; rows load on first use).
     // Throws core::DbError for a missing folder or a file that cannot be read.
-    explicit SqlEngine(const QString& folder);
+    // With `batched`, appended records reach the files in large writes (see
+    // DbfFile::setBatched) and flush() makes them durable.
+    explicit SqlEngine(const QString& folder, bool batched = false);
     ~SqlEngine();
     SqlEngine(const SqlEngine&) = delete;
     SqlEngine& operator=(const SqlEngine&) = delete;
@@ -33,6 +35,8 @@ public:
     std::unique_ptr<RecordSet> open(const QString& sql);
 
     const QString& folder() const { return folder_; }
+    // Writes every table's held-back records and syncs the files to disk.
+    void flush();
     // The table of that name (case-insensitive), or null.
     TableData* table(const QString& name) const;
     QStringList tableNames() const;
@@ -47,12 +51,15 @@ public:
     void forget(SqlRecordSet* rs) { recordSets_.erase(rs); }
 
 private:
-    sqlite3_stmt* prepare(const QString& sql);
+    // Failures name `shown` (the caller's text) when given, else `sql`.
+    sqlite3_stmt* prepare(const QString& sql, const QString* shown = nullptr);
+    bool executeBound(const QString& sql);
     [[noreturn]] void fail(const QString& message, const QString& sql) const;
     bool createTable(const QString& sql);
     void registerTable(std::unique_ptr<TableData> data);
 
     QString folder_;                                    // the database folder
+    bool batched_ = false;                              // tables hold appends back (bulk load)
     sqlite3* db_ = nullptr;                             // the in-memory SQLite connection
     std::map<QString, std::unique_ptr<Table>> tables_;  // by upper-case name
     // Prepared statements waiting for the same text again, most recently used first.
