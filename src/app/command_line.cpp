@@ -5,10 +5,12 @@
 #include "app/mdi_zelvorin.h"
 #include "basket/dialogs.h"
 #include "catalogue/positions.h"
+#include "core/checkpoint.h"
 #include "core/errors.h"
 #include "core/seams.h"
 #include "db/central_link.h"
 #include "db/schema.h"
+#include "db/refresh.h"
 #include "db/sync.h"
 #include "store/connection.h"
 #include "store/dbf_connection.h"
@@ -63,6 +65,7 @@ public:
 CommandLine parseCommandLine(const QStringList& args) {
     CommandLine cl;
     bool sync = false;
+    bool refresh = false;
     bool version = false;
     bool help = false;
     auto valueOf = [&](int& i, const QString& opt, QString* out) {
@@ -92,6 +95,8 @@ CommandLine parseCommandLine(const QStringList& args) {
             valueOf(i, QStringLiteral("--screenshot"), &cl.screenshot);
         else if (a == QLatin1String("--sync"))
             sync = true;
+        else if (a == QLatin1String("--refresh"))
+            refresh = true;
         else if (a == QLatin1String("--version") || a == QLatin1String("-v"))
             version = true;
         else if (a == QLatin1String("--help") || a == QLatin1String("-h"))
@@ -105,6 +110,12 @@ CommandLine parseCommandLine(const QStringList& args) {
         cl.mode = CommandLine::Mode::Help;
     else if (version)
         cl.mode = CommandLine::Mode::Version;
+    else if (refresh && (sync || !cl.screenshot.isEmpty()))
+        cl.error = QStringLiteral("--refresh нельзя задать вместе с --sync или --screenshot");
+    else if (refresh && cl.central.isEmpty())
+        cl.error = QStringLiteral("для --refresh нужен --central ИСТОЧНИК, откуда обновлять справочные таблицы");
+    else if (refresh)
+        cl.mode = CommandLine::Mode::Refresh;
     else if (sync && !cl.screenshot.isEmpty())
         cl.error = QStringLiteral("--sync и --screenshot нельзя задать вместе");
     else if (sync && cl.central.isEmpty())
@@ -130,6 +141,9 @@ QString helpText() {
         "  --sync               построить локальную базу: создать все таблицы в (пустой) папке базы,\n"
         "                       создав её при необходимости, скопировать все справочные таблицы\n"
         "                       из центральной базы (нужен --central) и завершиться\n"
+        "  --refresh            обновить справочные таблицы построенной базы из центральной\n"
+        "                       (нужен --central): заявки не изменятся; ход копирования — в поток\n"
+        "                       ошибок, отчёт об изменениях — в стандартный вывод\n"
         "  --screenshot ФАЙЛ    снять главное окно с открытым каталогом в PNG-файл и завершиться;\n"
         "                       дисплей не нужен\n"
         "  --version            показать версию и завершиться\n"
@@ -226,7 +240,8 @@ int runSync(const CommandLine& cl) {
         std::unique_ptr<store::Connection> central = db::openCentralLink(cl.central);
         if (!QDir().mkpath(folder))
             throw core::DbError(QStringLiteral("Не удалось создать папку %1").arg(folder));
-        store::RoutedConnection cn(store::openFolder(folder), std::move(central));
+        // A new folder is read by nobody until the run ends: its appends may be batched.
+        store::RoutedConnection cn(store::openFolder(folder, store::Writes::Batched), std::move(central));
         QSet<QString> all;
         for (const QString& t : db::referenceTables())
             all.insert(t);
@@ -244,6 +259,7 @@ int runSync(const CommandLine& cl) {
             rows = p.rows;
         });
         finishLine();
+        cn.flush();
     } catch (const db::SyncError& e) {
         printErr(QStringLiteral("zelvorin: синхронизация в папку %1 остановлена.\nЗапрос: %2\nОшибка: %3")
                      .arg(QDir::toNativeSeparators(folder), e.statement(), e.reason()));
@@ -256,7 +272,35 @@ int runSync(const CommandLine& cl) {
     return 0;
 }
 
+int runRefresh(const CommandLine& cl) {
+    const QString folder = store::dataSourceFolder(localConnectionString(dataSourceFor(cl)));
+    try {
+        store::RoutedConnection cn(store::openFolder(folder), db::openCentralLink(cl.central));
+        QString current;
+        int rows = 0;
+        auto finishLine = [&] {
+            if (!current.isEmpty())
+                printErr(QStringLiteral("%1: %2").arg(current).arg(rows));
+        };
+        const db::ChangeReport report = db::refreshReferenceTables(cn, [&](const db::SyncProgress& p) {
+            if (p.table != current) {
+                finishLine();
+                current = p.table;
+            }
+            rows = p.rows;
+        });
+        finishLine();
+        printOut(db::reportText(report, QLocale::c()));
+    } catch (const std::exception& e) {
+        printErr(QStringLiteral("zelvorin: обновление справочников в папке %1 не выполнено, данные прежние.\n%2")
+                     .arg(QDir::toNativeSeparators(folder), core::errorText(e)));
+        return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    core::installKillAtCheckpointFromEnvironment();
     QStringList args;
     for (int i = 0; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
@@ -273,11 +317,12 @@ int main(int argc, char** argv) {
     case CommandLine::Mode::Version:
         printOut(versionText());
         return 0;
-    case CommandLine::Mode::Sync: {
+    case CommandLine::Mode::Sync:
+    case CommandLine::Mode::Refresh: {
         QCoreApplication a(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("zelvorin"));
         QCoreApplication::setApplicationVersion(versionNumber());
-        return runSync(cl);
+        return cl.mode == CommandLine::Mode::Sync ? runSync(cl) : runRefresh(cl);
     }
     case CommandLine::Mode::Screenshot:
     case CommandLine::Mode::Gui:

@@ -1,7 +1,8 @@
 #pragma once
 // The program's command line and what each mode does: the main window (on the DB folder
 // beside the executable or another one), the synchronisation into an empty folder, a
-// screenshot for machines without a display, the version and the help.
+// refresh of a built folder's reference tables, a screenshot for machines without a
+// display, the version and the help.
 
 #include <QString>
 #include <QStringList>
@@ -12,7 +13,7 @@ class mdi_zelvorin;
 namespace app {
 
 struct CommandLine {
-    enum class Mode { Gui, Sync, Screenshot, Version, Help };
+    enum class Mode { Gui, Sync, Refresh, Screenshot, Version, Help };
     Mode mode = Mode::Gui;
     QString db;          // --db: the database folder itself; empty for DB beside the executable
     QString central;     // --central: an SQLite file or an ODBC connection string
@@ -39,6 +40,7 @@ std::unique_ptr<mdi_zelvorin> startMainWindow(const CommandLine& cl, int* exitCo
 int runGui(const CommandLine& cl);
 int runScreenshot(const CommandLine& cl);
 int runSync(const CommandLine& cl);
+int runRefresh(const CommandLine& cl);
 
 // The whole program: parses, creates the application object and runs the mode.
 int main(int argc, char** argv);

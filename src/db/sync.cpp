@@ -43,31 +43,92 @@ SyncError::SyncError(const QString& statement, const QString& reason)
     : core::DbError(statement + QLatin1Char('\n') + reason), statement_(statement), reason_(reason) {}
 
 QString insertStatement(const QString& table, const store::RecordSet& record) {
-    const Table& t = referenceTable(table);
-    QStringList names;
-    QStringList values;
+    return insertStatement(referenceTable(table), record);
+}
+
+QString insertStatement(const Table& t, const store::RecordSet& record) {
+    QString sql = QStringLiteral("INSERT INTO ") + t.name + QLatin1Char('(');
     for (const Column& c : t.columns) {
-        names << c.name;
+        if (&c != &t.columns.front())
+            sql += QStringLiteral(", ");
+        sql += c.name;
+    }
+    sql += QStringLiteral(") VALUES(");
+    for (const Column& c : t.columns) {
+        if (&c != &t.columns.front())
+            sql += QStringLiteral(", ");
         const core::Value v = record.field(c.sourceField);
         try {
             switch (c.kind) {
             case Column::Kind::Whole:
-                values << wholeText(v);
+                sql += wholeText(v);
                 break;
             case Column::Kind::Number:
-                values << numberText(v);
+                sql += numberText(v);
                 break;
             case Column::Kind::Text:
-                values << textLiteral(v);
+                sql += textLiteral(v);
                 break;
             }
         } catch (const core::ConversionError& e) {
             throw core::ConversionError(QStringLiteral("поле %1: %2").arg(c.sourceField, e.message()));
         }
     }
-    return QStringLiteral("INSERT INTO ") + t.name + QLatin1Char('(') + names.join(QStringLiteral(", ")) +
-           QStringLiteral(") VALUES(") + values.join(QStringLiteral(", ")) + QLatin1Char(')');
+    return sql + QLatin1Char(')');
 }
+
+namespace {
+
+// Creates the working tables (when `working`) and the chosen reference tables, filling
+// each of the latter from its source query.
+void run(store::Connection& cn, bool working, const QStringList& chosen, const SyncProgressFn& progress) {
+    SyncProgress p;
+    p.steps = int((working ? workingTables().size() : 0) + chosen.size());
+    auto report = [&] {
+        if (progress)
+            progress(p);
+    };
+    QString statement;
+    auto exec = [&](const QString& sql) {
+        statement = sql;
+        cn.execute(sql);
+    };
+    auto begin = [&](const QString& name) {
+        ++p.step;
+        p.table = name;
+        p.rows = 0;
+        exec(createStatement(name));
+        report();
+    };
+
+    try {
+        if (working)
+            for (const QString& name : workingTables())
+                begin(name);
+        for (const QString& name : chosen) {
+            begin(name);
+            const Table& table = referenceTable(name);
+            statement = table.sourceQuery;
+            std::unique_ptr<store::RecordSet> rs = cn.open(statement);
+            while (!rs->eof()) {
+                // Until the text is built, a failure belongs to the source query.
+                statement = table.sourceQuery;
+                exec(insertStatement(table, *rs));
+                ++p.rows;
+                report();
+                statement = table.sourceQuery;
+                rs->moveNext();
+            }
+            rs->close();
+        }
+    } catch (const SyncCancelled&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw SyncError(statement, core::errorText(e));
+    }
+}
+
+}  // namespace
 
 void synchronise(store::Connection& cn, const QSet<QString>& ticked, const SyncProgressFn& progress) {
     QStringList chosen;
@@ -77,49 +138,11 @@ void synchronise(store::Connection& cn, const QSet<QString>& ticked, const SyncP
         for (const QString& t : ticked)
             if (t.compare(name, Qt::CaseInsensitive) == 0 && !chosen.contains(name))
                 chosen << name;
+    run(cn, true, chosen, progress);
+}
 
-    SyncProgress p;
-    p.steps = int(workingTables().size() + chosen.size());
-    auto report = [&] {
-        if (progress)
-            progress(p);
-    };
-    QString statement;
-    auto run = [&](const QString& sql) {
-        statement = sql;
-        cn.execute(sql);
-    };
-
-    try {
-        for (const QString& name : workingTables()) {
-            ++p.step;
-            p.table = name;
-            p.rows = 0;
-            run(createStatement(name));
-            report();
-        }
-        for (const QString& name : chosen) {
-            ++p.step;
-            p.table = name;
-            p.rows = 0;
-            run(createStatement(name));
-            report();
-            statement = sourceQuery(name);
-            std::unique_ptr<store::RecordSet> rs = cn.open(statement);
-            while (!rs->eof()) {
-                // Until the text is built, a failure belongs to the source query.
-                statement = sourceQuery(name);
-                run(insertStatement(name, *rs));
-                ++p.rows;
-                report();
-                statement = sourceQuery(name);
-                rs->moveNext();
-            }
-            rs->close();
-        }
-    } catch (const std::exception& e) {
-        throw SyncError(statement, core::errorText(e));
-    }
+void copyReferenceTables(store::Connection& cn, const SyncProgressFn& progress) {
+    run(cn, false, referenceTables(), progress);
 }
 
 }  // namespace db

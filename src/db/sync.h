@@ -34,6 +34,12 @@ private:
     QString reason_;
 };
 
+// Thrown by a progress function to stop a run: it leaves the run unchanged.
+class SyncCancelled : public core::DbError {
+public:
+    SyncCancelled() : core::DbError(QStringLiteral("Прервано оператором.")) {}
+};
+
 // The insert statement for the current record of a reference table's source query,
 // e.g. "INSERT INTO TBL_TPS(IND, TP_NM) VALUES(7, 'Арматура')". Texts have their quotes
 // doubled (a null text is written ''), numbers always carry a point, and a null number
@@ -41,11 +47,17 @@ private:
 // one is expected, core::DbError for a missing field, std::out_of_range for a table that
 // has no source.
 QString insertStatement(const QString& table, const store::RecordSet& record);
+struct Table;
+QString insertStatement(const Table& table, const store::RecordSet& record);
 
 // Creates TBL_APPS, TBL_APTS and TBL_CORD, then each reference table named in `ticked`
 // (parents before children, whatever the set's order) and fills it from its source
 // query. Throws SyncError at the first failure; std::out_of_range for a name in
 // `ticked` that is no reference table.
 void synchronise(store::Connection& cn, const QSet<QString>& ticked, const SyncProgressFn& progress = {});
+
+// The second half of a full synchronisation: creates every reference table and fills it
+// from its source query, with the same statements in the same order. Throws SyncError.
+void copyReferenceTables(store::Connection& cn, const SyncProgressFn& progress = {});
 
 }  // namespace db

@@ -1,0 +1,53 @@
+#include "db/refresh.h"
+
+#include "core/checkpoint.h"
+#include "db/schema.h"
+#include "store/dbf_connection.h"
+#include "store/table_swap.h"
+
+namespace db {
+
+RefreshError::RefreshError(const QString& table, const QString& reason)
+    : core::DbError(table.isEmpty() ? reason : QStringLiteral("Таблица %1: %2").arg(table, reason)),
+      table_(table),
+      reason_(reason) {}
+
+ChangeReport refreshReferenceTables(store::Connection& cn, const SyncProgressFn& progress) {
+    const QString folder = cn.folder();
+    if (folder.isEmpty())
+        throw RefreshError(QString(), QStringLiteral("у подключения нет папки базы данных"));
+    QString table;
+    ChangeReport report;
+    try {
+        store::prepareStaging(folder);
+        {
+            // The copy needs no write per statement: nothing reads the staging folder
+            // until the replacement, and a crash before it throws the copy away.
+            store::RoutedConnection staged(
+                store::openFolder(store::stagingFolderOf(folder), store::Writes::Batched), store::borrow(cn));
+            int rowsSeen = 0;
+            copyReferenceTables(staged, [&](const SyncProgress& p) {
+                if (p.table != table || ++rowsSeen % 2000 == 0) core::checkpoint("table staged");
+                table = p.table;
+                if (progress) progress(p);
+            });
+            table.clear();
+            staged.flush();
+            report = compareReferenceTables(cn, staged);
+        }
+        core::checkpoint("copy complete");
+        cn.replaceTables(referenceTables());
+    } catch (const SyncCancelled&) {
+        store::recoverReplacement(folder);
+        throw;
+    } catch (const SyncError& e) {
+        store::recoverReplacement(folder);
+        throw RefreshError(table, e.reason() + QStringLiteral("\nЗапрос: ") + e.statement());
+    } catch (const std::exception& e) {
+        store::recoverReplacement(folder);
+        throw RefreshError(table, core::errorText(e));
+    }
+    return report;
+}
+
+}  // namespace db
