@@ -1,5 +1,6 @@
 #include "app/mdi_zelvorin.h"
 
+#include "app/refresh_prices.h"
 #include "global/global.h"
 #include "catalogue/positions.h"
 #include "core/guard.h"
@@ -53,6 +54,10 @@ mdi_zelvorin::mdi_zelvorin(QWidget* parent) : QMainWindow(parent) {
     sinch_cl = bar->addAction(QStringLiteral("С&инхронизация"));
     sinch_cl->setObjectName(QStringLiteral("sinch_cl"));
     sinch_cl->setEnabled(false);
+    refresh_cl = bar->addAction(QStringLiteral("Обновить цены"));
+    refresh_cl->setObjectName(QStringLiteral("refresh_cl"));
+    refresh_cl->setEnabled(false);
+    connect(refresh_cl, &QAction::triggered, this, &mdi_zelvorin::refresh_cl_Click);
     connect(positions_cl, &QAction::triggered, this, &mdi_zelvorin::positions_cl_Click);
     connect(apps_cl, &QAction::triggered, this, &mdi_zelvorin::apps_cl_Click);
     connect(basket_cl, &QAction::triggered, this, &mdi_zelvorin::basket_cl_Click);
@@ -71,6 +76,7 @@ mdi_zelvorin::~mdi_zelvorin() = default;
 void mdi_zelvorin::Form_Load(const QString& connectionString, std::unique_ptr<store::Connection> central) {
     Global::CatalogueOpen = 0;
     std::unique_ptr<store::Connection> local = store::openConnectionString(connectionString);
+    refresh_cl->setEnabled(central != nullptr);
     Global::setCn(std::make_unique<store::RoutedConnection>(std::move(local), std::move(central)));
     Global::CurrentOrder().Init();
     setWindowTitle(mainCaption(ZELVORIN_VERSION_MAJOR, ZELVORIN_VERSION_MINOR, ZELVORIN_VERSION_PATCH));
@@ -141,6 +147,13 @@ void mdi_zelvorin::basket_cl_Click() {
         order.setField(QStringLiteral("qty"), core::Value::int16(12));
         if (Global::dialogs().showBasket)
             Global::dialogs().showBasket();
+    });
+}
+
+void mdi_zelvorin::refresh_cl_Click() {
+    core::guarded([this] {
+        if (app::refreshPrices(this, Global::Cn()) && positions_)
+            positions_->ReloadData();
     });
 }
 

@@ -45,6 +45,8 @@ public:
     QAction* apps_cl = nullptr;
     QAction* basket_cl = nullptr;
     QAction* sinch_cl = nullptr;
+    // After the four commands: the refresh of the prices, enabled with a central database.
+    QAction* refresh_cl = nullptr;
 
     // Shows the child window (creating it on first use, bringing it forward otherwise)
     // and returns it. These are what the menu commands run; they throw what the
@@ -59,6 +61,7 @@ public slots:
     void apps_cl_Click();
     void basket_cl_Click();
     void sinch_cl_Click();
+    void refresh_cl_Click();
 
 private:
     template <class W>

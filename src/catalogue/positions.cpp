@@ -455,6 +455,30 @@ QString positions::BasesFilter() const {
     return catalogue::BasesFilter(rows);
 }
 
+void positions::ReloadData() {
+    guarded([this] {
+        if (!loaded_) return;
+        ui::GridModel& b = bases->model();
+        QHash<QString, QString> marks;
+        for (int r = 0; r < b.rows(); ++r) marks.insert(b.text(r, 0), b.text(r, 2));
+        LoadBases();
+        for (int r = 0; r < b.rows(); ++r)
+            if (b.text(r, 0) != QLatin1String("0") && marks.contains(b.text(r, 0)))
+                b.setText(r, 2, marks.value(b.text(r, 0)));
+        bases->refresh();
+        const ui::GridModel& d = dg->model();
+        const QString selected = prevRow_ > 0 && prevRow_ < d.rows() ? d.text(prevRow_, 0) : QString();
+        LoadPositions();
+        ui::GridModel& m = dg->model();
+        for (int r = m.fixedRows(); r < m.rows() && !selected.isEmpty(); ++r) {
+            if (m.text(r, 0) != selected) continue;
+            m.setRow(r);
+            ShowPositionRow();
+            break;
+        }
+    });
+}
+
 void positions::bases_Click() {
     ui::GridModel& m = bases->model();
     const int r = m.row();

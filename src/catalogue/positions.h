@@ -41,6 +41,10 @@ public:
     void LoadOffers();
     void LoadBases();
     QString BasesFilter() const;
+    // After the reference tables were replaced: the bases list is built anew (bases still
+    // there keep their marks, new ones come marked), the chosen group's positions and the
+    // selected position's offers are read again.
+    void ReloadData();
     void SortByHeader(ui::FlexGrid& grid, bool& ascending);
 
     // Global::BasketIndicator: the basket pictures and the line count.

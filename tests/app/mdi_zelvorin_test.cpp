@@ -49,7 +49,7 @@ TEST_F(MainWindow, LoadOpensCnAndSetsTheCaptionWithoutAChildWindowOrAMessage) {
     EXPECT_TRUE(boxes.shown.isEmpty());
 }
 
-// Four items, the last two greyed; each form exists once and a second choice brings it
+// Five items, the refresh greyed without a central database, the two before it always; each form exists once and a second choice brings it
 // forward; Ctrl+Q closes.
 TEST_F(MainWindow, MenuShowsEachFormOnce) {
     load();
@@ -57,7 +57,8 @@ TEST_F(MainWindow, MenuShowsEachFormOnce) {
     for (QAction* a : w->menuBar()->actions())
         texts << a->text().remove('&') + (a->isEnabled() ? "" : " (off)");
     EXPECT_EQ(texts,
-              (QStringList{"Металлопродукция", "Список заказов", "Корзина (off)", "Синхронизация (off)"}));
+              (QStringList{"Металлопродукция", "Список заказов", "Корзина (off)", "Синхронизация (off)",
+                           "Обновить цены (off)"}));
     QTest::mouseClick(w->menuBar(), Qt::LeftButton, {}, w->menuBar()->actionGeometry(w->basket_cl).center());
     EXPECT_EQ(Global::CurrentOrder().RecordCount(), 0);
     w->positions_cl_Click();
