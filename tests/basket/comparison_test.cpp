@@ -1,5 +1,5 @@
 // The supplier comparison built from the order through TBL_CORD over real table files:
-// the statements it sends, the grid's texts, prices, totals and its edge cases.
+// the grid's texts, prices, totals and its edge cases.
 #include "basket/comparison.h"
 
 #include <gtest/gtest.h>
@@ -12,49 +12,28 @@ using namespace basket_cmp;
 
 namespace {
 
-const QString kLineQuery = QStringLiteral(
-    "SELECT b.IND, c.GRP_NM, b.PST_NM, a.VL FROM (TBL_CORD a INNER JOIN TBL_PSTS b ON a.IND_PST=b.IND) "
-    "INNER JOIN TBL_GRPS c ON b.IND_GRP=c.IND");
-const QString kBaseQuery = QStringLiteral(
-    "SELECT DISTINCT e.IND, f.CT_NM, e.BS_NM FROM (((TBL_CORD a INNER JOIN TBL_STFS b on "
-    "a.IND_PST=b.IND_PST) "
-    "INNER JOIN TBL_PRSS c ON b.IND_PRS=c.IND) INNER JOIN TBL_BSS e ON c.IND_BS=e.IND) INNER JOIN TBL_CTS f "
-    "ON e.IND_CT=f.IND ORDER BY f.CT_NM, e.BS_NM");
-const QString kPriceQuery = QStringLiteral(
-    "SELECT a.IND_PST, c.IND_BS, MIN(d.CST) as MIN_CST FROM ((TBL_CORD a INNER JOIN TBL_STFS b on "
-    "a.IND_PST=b.IND_PST) INNER JOIN TBL_PRSS c ON b.IND_PRS=c.IND) INNER JOIN TBL_CSTS d ON b.IND=d.IND_STF "
-    "WHERE d.VL_FRM<=a.VL GROUP BY a.IND_PST, c.IND_BS");
-
 const auto build = [] { return BuildComparison(Global::Cn(), Global::CurrentOrder()); };
 
-// Under a Russian locale the quantities go to the statements with a point and show with a comma.
-TEST(Comparison, EmptyThenThreeLinesAreListedWithLowestPricesAndCompleteTotals) {
+// Under a Russian locale the quantities go to the statements with a point (a comma would break
+// the insert) and show with a comma.
+TEST(Comparison, LinesAreListedWithLowestPricesAndCompleteTotals) {
     testsupport::LocaleGuard russian(QLocale(QLocale::Russian, QLocale::Russia));
     BasketDb db;
     db.fillCatalogue();
-    const QStringList blank(5);  // the header and the hidden placeholder only
-    EXPECT_EQ(
-        build().gridTexts(),
-        (QList<QStringList>{blank, blank, blank, {"", "Отм", "Город", "Поставщик", "Итого\\Заказ"}, blank}));
     BasketDb::addLine(100, 1);
     build();  // a rebuild starts from an empty scratch table
-    db.recorder().clearCalls();
     BasketDb::addLine(101, 2.5);
     BasketDb::addLine(102, 0.75);
     Global::CurrentOrder().MoveFirst();
     Global::CurrentOrder().setField(QStringLiteral("qty"), core::Value::dbl(4));
     const QList<QStringList> g = build().gridTexts();
-    EXPECT_EQ(db.recorder().statements(),
-              (QStringList{"DELETE FROM TBL_CORD", "INSERT INTO TBL_CORD(IND_PST,VL) VALUES(100,4)",
-                           "INSERT INTO TBL_CORD(IND_PST,VL) VALUES(101,2.5)",
-                           "INSERT INTO TBL_CORD(IND_PST,VL) VALUES(102,0.75)", kLineQuery, kBaseQuery,
-                           kPriceQuery}));
     EXPECT_EQ(db.first(QStringLiteral("SELECT COUNT(*) AS N FROM TBL_CORD")).toInt32(), 3);
     EXPECT_EQ(g[kKeyRow].mid(5), (QStringList{"100", "101", "102"}));
     EXPECT_EQ(g[kGroupRow].mid(5), (QStringList{"Арматура", "Уголок", "Труба профильная"}));
     EXPECT_EQ(g[kNameRow].mid(5),
               (QStringList{"Арматура А500С ф12 11,7 м", "Уголок 50х50х5 ст3 12 м", "Труба 40х20х2 6 м"}));
-    EXPECT_EQ(g[kCaptionRow].mid(5), (QStringList{"4", "2,5", "0,75"}));
+    EXPECT_EQ(g[kCaptionRow],
+              (QStringList{"", "Отм", "Город", "Поставщик", "Итого\\Заказ", "4", "2,5", "0,75"}));
     // Bases by city, then by name; base 1 once although it has two price lists, the second
     // cheaper from 3 t. Rebar only from 5 t at base 4: no price for 4 t, so no total either,
     // but the tube from 0.5 t; base 3 has no tube.
