@@ -61,9 +61,9 @@ inline QStringList sampleData() {
     return s;
 }
 
-// A temporary folder, its tables created and filled through the real
-// store, installed as Cn behind a recording connection. Restores the shared state,
-// the dpi and the screen seam when it goes.
+// A temporary folder, its tables created and filled through the real store, installed
+// as Cn behind a recording connection. Restores the shared state, the dpi and the
+// screen seam when it goes.
 class CatalogueDb {
 public:
     explicit CatalogueDb(const QStringList& data = sampleData()) {
