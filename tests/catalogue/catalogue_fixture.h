@@ -3,7 +3,6 @@
 // a recording connection in front of it as Cn, and a guard that puts the shared state
 // (Cn, CurrentOrder, CatalogueOpen, the dialog seam, the dpi, the screen) back.
 
-#include <QDir>
 #include <QTemporaryDir>
 
 #include "catalogue/positions.h"
@@ -28,56 +27,48 @@ namespace testcat {
 struct Table {
     QString name, fields, rows;  // the values of each row, rows parted by "; "
 };
-inline const std::vector<Table>& tables() {
-    static const std::vector<Table> t = {
-        {"TBL_TPS", "IND int,TP_NM varchar (250)", "1, 'Сортовой прокат'; 2, 'Трубы'; 3, 'Листовой прокат'"},
-        {"TBL_GRPS", "IND int,IND_TP int,GRP_NM varchar (250)",
-         "10, 1, 'Арматура'; 11, 1, 'Круг'; 20, 2, 'Трубы профильные'; 21, 2, ' Трубы ВГП '"},
-        {"TBL_PSTS", "IND int,IND_GRP int,PST_NM varchar (250)",
-         "100, 10, 'Арматура 12 А500С'; 101, 10, 'Арматура 10 А500С'; 102, 10, 'Арматура 16 А500С'; "
-         "103, 10, 'Арматура 10 А500С'; 110, 11, 'Круг 20 ст3'"},
-        {"TBL_RGNS", "IND int,RGN_NM varchar (250)", "1, 'Центр'; 2, 'Урал'"},
-        {"TBL_CTS", "IND int,IND_RGN int,CT_NM varchar (250)",
-         "1, 1, 'Москва'; 2, 2, 'Екатеринбург'; 3, 1, 'Тула'"},
-        {"TBL_BSS", "IND int,IND_CT int,IND_ORG int,BS_NM varchar (250)",
-         "1, 1, 1, 'Склад Москва-1'; 2, 2, 1, 'Склад ЕКБ'; 3, 3, 1, 'Тульская база'"},
-        {"TBL_PRSS", "IND int,IND_BS int,PRS_NM varchar (250)",
-         "1, 1, 'Прайс 1'; 2, 2, 'Прайс 2'; 3, 3, 'Прайс 3'"},
-        {"TBL_STFS", "IND int,IND_PST int,IND_PRS int,TO_OUT varchar (250)",
-         "1000, 100, 1, 'Арм 12 А500С н/д'; 1001, 100, 2, 'Арматура 12мм'; 1002, 100, 3, 'Арм.12'; "
-         "1003, 101, 1, 'Арм 10'; 1004, 103, 2, 'Арм 10 дубль'"},
-        {"TBL_CSTS", "IND int,IND_STF int,VL_FRM double,VL_TO double,CST double",
-         "1, 1000, 0, 5, 52000; 2, 1000, 5, 10, 51000; 3, 1000, 10, 0, 50000; 4, 1001, 0, 0, 53000; "
-         "5, 1002, 0, 7, 49500; 6, 1003, 0, 0, 48000; 7, 1004, 0, 0, 47000"},
-    };
-    return t;
-}
+inline const std::vector<Table> kTables = {
+    {"TBL_TPS", "IND int,TP_NM varchar (250)", "1, 'Сортовой прокат'; 2, 'Трубы'; 3, 'Листовой прокат'"},
+    {"TBL_GRPS", "IND int,IND_TP int,GRP_NM varchar (250)",
+     "10, 1, 'Арматура'; 11, 1, 'Круг'; 20, 2, 'Трубы профильные'; 21, 2, ' Трубы ВГП '"},
+    {"TBL_PSTS", "IND int,IND_GRP int,PST_NM varchar (250)",
+     "100, 10, 'Арматура 12 А500С'; 101, 10, 'Арматура 10 А500С'; 102, 10, 'Арматура 16 А500С'; "
+     "103, 10, 'Арматура 10 А500С'; 110, 11, 'Круг 20 ст3'"},
+    {"TBL_RGNS", "IND int,RGN_NM varchar (250)", "1, 'Центр'; 2, 'Урал'"},
+    {"TBL_CTS", "IND int,IND_RGN int,CT_NM varchar (250)",
+     "1, 1, 'Москва'; 2, 2, 'Екатеринбург'; 3, 1, 'Тула'"},
+    {"TBL_BSS", "IND int,IND_CT int,IND_ORG int,BS_NM varchar (250)",
+     "1, 1, 1, 'Склад Москва-1'; 2, 2, 1, 'Склад ЕКБ'; 3, 3, 1, 'Тульская база'"},
+    {"TBL_PRSS", "IND int,IND_BS int,PRS_NM varchar (250)",
+     "1, 1, 'Прайс 1'; 2, 2, 'Прайс 2'; 3, 3, 'Прайс 3'"},
+    {"TBL_STFS", "IND int,IND_PST int,IND_PRS int,TO_OUT varchar (250)",
+     "1000, 100, 1, 'Арм 12 А500С н/д'; 1001, 100, 2, 'Арматура 12мм'; 1002, 100, 3, 'Арм.12'; "
+     "1003, 101, 1, 'Арм 10'; 1004, 103, 2, 'Арм 10 дубль'"},
+    {"TBL_CSTS", "IND int,IND_STF int,VL_FRM double,VL_TO double,CST double",
+     "1, 1000, 0, 5, 52000; 2, 1000, 5, 10, 51000; 3, 1000, 10, 0, 50000; 4, 1001, 0, 0, 53000; "
+     "5, 1002, 0, 7, 49500; 6, 1003, 0, 0, 48000; 7, 1004, 0, 0, 47000"},
+};
 
-// "INSERT INTO <table> (<its field names>) VALUES (<values>)".
+// One row of `table`, its values in the order of its fields.
 inline QString insert(const QString& table, const QString& values) {
-    QStringList names;
-    for (const Table& t : tables())
-        if (t.name == table)
-            for (const QString& f : t.fields.split(',')) names << f.section(' ', 0, 0);
-    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(", "), values);
+    return QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(table, values);
 }
 
 inline QStringList sampleData() {
     QStringList s;
-    for (const Table& t : tables())
+    for (const Table& t : kTables)
         for (const QString& r : t.rows.split(QStringLiteral("; "))) s << insert(t.name, r);
     return s;
 }
 
-// A DB folder in a temporary directory, its tables created and filled through the real
-// store, installed as Cn behind a recording connection. Restores the shared state,
-// the dpi and the screen seam when it goes.
+// A temporary folder, its tables created and filled through the real store, installed
+// as Cn behind a recording connection. Restores the shared state, the dpi and the
+// screen seam when it goes.
 class CatalogueDb {
 public:
     explicit CatalogueDb(const QStringList& data = sampleData()) {
-        QDir(dir_.path()).mkpath(QStringLiteral("DB"));
-        real_ = store::openFolder(dir_.filePath(QStringLiteral("DB")));
-        for (const Table& t : tables())
+        real_ = store::openFolder(dir_.path());
+        for (const Table& t : kTables)
             real_->execute(QStringLiteral("CREATE TABLE %1 (%2)").arg(t.name, t.fields));
         for (const QString& s : data) real_->execute(s);
         auto rec = std::make_unique<testsupport::RecordingConnection>(real_.get());

@@ -39,13 +39,10 @@ inline const QStringList& smallRows() {
         "INSERT INTO tbl_organizations VALUES(5, 'ООО \"Сталь\"')",
         "INSERT INTO tbl_bases VALUES(50, 10, 5, 'База O''Нил')",
         "INSERT INTO tbl_prices VALUES(500, 50, 'Прайс')",
-        "INSERT INTO tbl_stuffs VALUES(9001, 700, 500, 'арм. 12')",
-        "INSERT INTO tbl_stuffs VALUES(9002, 0, 500, 'без позиции')",
-        "INSERT INTO tbl_stuffs VALUES(9003, -1, 500, 'удалено')",
-        "INSERT INTO tbl_costs VALUES(1, 9001, 0.5, 10, 1234.5)",
-        "INSERT INTO tbl_costs VALUES(2, 9001, 10, 100, 1200)",
-        "INSERT INTO tbl_costs VALUES(3, 9002, 0, 5, 99)",
-        "INSERT INTO tbl_costs VALUES(4, 9003, 0, 5, 98)",
+        "INSERT INTO tbl_stuffs VALUES(9001, 700, 500, 'арм. 12'), (9002, 0, 500, 'без позиции'), "
+        "(9003, -1, 500, 'удалено')",
+        "INSERT INTO tbl_costs VALUES(1, 9001, 0.5, 10, 1234.5), (2, 9001, 10, 100, 1200), "
+        "(3, 9002, 0, 5, 99), (4, 9003, 0, 5, 98)",
     };
     return r;
 }

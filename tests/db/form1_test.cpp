@@ -18,25 +18,17 @@ using testsupport::RecordingConnection;
 namespace {
 
 // Notes, for every statement, whether the window would take another press at that moment.
-class WatchingConnection final : public store::Connection {
-public:
-    explicit WatchingConnection(store::Connection& inner) : inner_(inner) {}
-    void execute(const QString& sql) override {
-        look();
-        inner_.execute(sql);
+struct WatchingConnection final : store::Connection {
+    explicit WatchingConnection(store::Connection& inner) : inner(inner) {}
+    void execute(const QString& sql) override { inner.execute(watched(sql)); }
+    std::unique_ptr<store::RecordSet> open(const QString& sql) override { return inner.open(watched(sql)); }
+    const QString& watched(const QString& sql) {
+        pressableDuringRun += form->updateButton()->isEnabled() || form->box(1)->isEnabled();
+        return sql;
     }
-    std::unique_ptr<store::RecordSet> open(const QString& sql) override {
-        look();
-        return inner_.open(sql);
-    }
+    store::Connection& inner;
     Form1* form = nullptr;
     int pressableDuringRun = 0;
-
-private:
-    void look() {
-        if (form && (form->updateButton()->isEnabled() || form->box(1)->isEnabled())) ++pressableDuringRun;
-    }
-    store::Connection& inner_;
 };
 
 TEST(Form1Window, TenClearBoxesInFourColumnsWithTheButtonBelowTheLast) {
@@ -45,16 +37,14 @@ TEST(Form1Window, TenClearBoxesInFourColumnsWithTheButtonBelowTheLast) {
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     EXPECT_EQ(w.windowTitle(), "Form1");
-    QStringList captions = {"Типы",        "Группы", "Позиции", "Регионы", "Города",
-                            "Организации", "Базы",   "Прайсы",  "Мусор",   "Цены"};
     QStringList boxes;
-    for (int i = 1; i <= 10; ++i)
-        boxes << QStringLiteral("%1 %2 %3")
-                     .arg(w.box(i)->objectName(), w.box(i)->text())
-                     .arg(w.box(i)->checkState());
-    for (int i = 1; i <= 10; ++i)
-        captions[i - 1] = QStringLiteral("Check%1 %2 0").arg(i).arg(captions[i - 1]);
-    EXPECT_EQ(boxes, captions);
+    for (int i = 1; i <= 10; ++i) {
+        boxes << w.box(i)->objectName() + ' ' + w.box(i)->text();
+        EXPECT_EQ(w.box(i)->checkState(), Qt::Unchecked) << i;
+    }
+    EXPECT_EQ(boxes, (QStringList{"Check1 Типы", "Check2 Группы", "Check3 Позиции", "Check4 Регионы",
+                                  "Check5 Города", "Check6 Организации", "Check7 Базы", "Check8 Прайсы",
+                                  "Check9 Мусор", "Check10 Цены"}));
     EXPECT_EQ(w.updateButton()->text(), "Обновить");
     // Four columns of 3, 2, 3 and 2 boxes, left to right, each top to bottom.
     const int columnOf[] = {0, 0, 0, 0, 1, 1, 2, 2, 2, 3, 3};
@@ -67,10 +57,13 @@ TEST(Form1Window, TenClearBoxesInFourColumnsWithTheButtonBelowTheLast) {
     EXPECT_GT(w.updateButton()->y(), w.box(10)->y());
 }
 
-TEST(Form1Window, PressCreatesTheWorkingTablesAndTheTickedOnesGreyedIncluded) {
-    RecordingConnection cn;
+TEST(Form1Window, PressCreatesTheWorkingTablesAndTheTickedOnesGreyedIncludedWithNothingPressable) {
+    RecordingConnection recording;
+    recording.answer(db::sourceQuery("TBL_TPS"), {{{"ind", 1}, {"type_name", "a"}}});
+    WatchingConnection cn(recording);
     testsupport::ScriptedMessages boxes;
     Form1 w(cn);
+    cn.form = &w;
     w.box(1)->setChecked(true);
     w.box(10)->setCheckState(Qt::PartiallyChecked);
     QTest::mouseClick(w.updateButton(), Qt::LeftButton);
@@ -78,24 +71,12 @@ TEST(Form1Window, PressCreatesTheWorkingTablesAndTheTickedOnesGreyedIncluded) {
     QStringList expected;
     for (const QString& t : db::workingTables()) expected << db::createStatement(t);
     expected << db::createStatement("TBL_TPS") << db::sourceQuery("TBL_TPS")
-             << db::createStatement("TBL_CSTS") << db::sourceQuery("TBL_CSTS");
-    EXPECT_EQ(cn.statements(), expected);
+             << "INSERT INTO TBL_TPS(IND, TP_NM) VALUES(1, 'a')" << db::createStatement("TBL_CSTS")
+             << db::sourceQuery("TBL_CSTS");
+    EXPECT_EQ(recording.statements(), expected);
+    EXPECT_EQ(cn.pressableDuringRun, 0) << "nothing can be pressed while the run goes on";
     EXPECT_TRUE(boxes.shown.isEmpty()) << "a run that succeeds shows no message";
     EXPECT_TRUE(w.box(1)->isChecked()) << "the boxes stay as they were";
-    EXPECT_TRUE(w.updateButton()->isEnabled());
-}
-
-TEST(Form1Window, NothingCanBePressedWhileTheRunGoesOn) {
-    RecordingConnection recording;
-    recording.answer(db::sourceQuery("TBL_TPS"),
-                     {{{"ind", 1}, {"type_name", "a"}}, {{"ind", 2}, {"type_name", "b"}}});
-    WatchingConnection cn(recording);
-    Form1 w(cn);
-    cn.form = &w;
-    w.box(1)->setChecked(true);
-    w.Command1_Click();
-    EXPECT_EQ(recording.executed().size(), 6);
-    EXPECT_EQ(cn.pressableDuringRun, 0);
     EXPECT_TRUE(w.updateButton()->isEnabled() && w.box(1)->isEnabled());
 }
 

@@ -1,5 +1,5 @@
 // The grid's data and algorithms without a widget: rows from tab-separated text,
-// removal, reshaping, the cursor, and the generic sort.
+// removal, reshaping, the cursor, the generic sort and the highlighted row.
 #include <gtest/gtest.h>
 
 #include "support/scripted_seams.h"
@@ -23,7 +23,7 @@ QStringList column(const GridModel& m, int col) {
     return out;
 }
 
-TEST(GridModelRows, AddItemSplitsOnTabsIntoTheGridsColumnsAtTheEndOrBeforeARow) {
+TEST(GridModelRows, AddItemSplitsOnTabsAtTheEndOrBeforeARowAndRemoveItemKeepsTheCursorInside) {
     const struct {
         QString text;
         QStringList cells;
@@ -38,10 +38,7 @@ TEST(GridModelRows, AddItemSplitsOnTabsIntoTheGridsColumnsAtTheEndOrBeforeARow) 
     GridModel m = gridWith(1, {"a", "c"});
     m.addItem("b", 2);
     EXPECT_EQ(column(m, 0), (QStringList{"a", "b", "c"})) << "inserted before row 2";
-}
 
-TEST(GridModelRows, RemoveItemShiftsUpIgnoresBadIndexesAndKeepsTheCursorInside) {
-    GridModel m = gridWith(1, {"a", "b", "c"});
     m.setRow(3);
     m.setTopRow(3);
     m.removeItem(-1);
@@ -71,7 +68,7 @@ TEST(GridModelShape, ReshapingKeepsWhatRemainsAndClearingKeepsTheShape) {
     EXPECT_EQ(m.colWidth(1), 1234);
 }
 
-TEST(GridModelSort, OrdersTheDataRowsNumbersAsNumbersAndTextsWithoutCase) {
+TEST(GridModelSort, OrdersTheDataRowsNumbersAsNumbersAndTextsWithoutCaseAndSurvivesMixedColumns) {
     const struct {
         QStringList cells;
         bool ascending;
@@ -98,11 +95,9 @@ TEST(GridModelSort, OrdersTheDataRowsNumbersAsNumbersAndTextsWithoutCase) {
         EXPECT_EQ(column(m, 0), c.expected);
         for (int r = 0; r < c.fixedRows; ++r) EXPECT_EQ(m.text(r, 0), QStringLiteral("h%1").arg(r));
     }
-}
 
-// Numbers and texts mixed in one column do not form a consistent order; the sort must
-// still finish with every row present once.
-TEST(GridModelSort, SurvivesInconsistentMixedColumns) {
+    // Numbers and texts mixed in one column do not form a consistent order; the sort must
+    // still finish with every row present once.
     QStringList cells;
     for (int i = 0; i < 300; ++i)
         cells << (i % 3 ? QStringLiteral("%1x").arg(i * 13 % 97) : QString::number(i % 101));
@@ -112,6 +107,26 @@ TEST(GridModelSort, SurvivesInconsistentMixedColumns) {
     got.sort();
     cells.sort();
     EXPECT_EQ(got, cells);
+}
+
+// The highlighted row is state of the model: it follows its data through a sort and
+// leaves no colour behind when cleared (the catalogue's tests move it from row to row).
+TEST(GridHighlight, FollowsItsRowThroughSortsAndClearsCleanly) {
+    GridModel m = gridWith(3, {"1\tбалка\t30", "2\tарматура\t10", "3\tлист\t20"});
+    m.setCellBackColor(3, 0, QColor(Qt::green));  // a colour of the caller's own stays
+    m.setHighlightedRow(2, 1);
+    m.sort(2, true);  // by price: арматура, лист, балка
+    ASSERT_EQ(m.highlightedRow(), 1);
+    EXPECT_EQ(m.cellBackColor(1, 2), ui::kHighlightColour);
+    EXPECT_FALSE(m.cellBackColor(1, 0).has_value()) << "columns before the first highlighted one keep theirs";
+    m.sort(1, false);  // лист, балка, арматура
+    EXPECT_EQ(m.highlightedRow(), 3);
+    for (int row : {0, -1, 99}) {  // a fixed row or none clears it
+        m.setHighlightedRow(row);
+        EXPECT_EQ(m.highlightedRow(), -1) << row;
+    }
+    EXPECT_FALSE(m.cellBackColor(3, 1).has_value()) << "no colour left behind";
+    EXPECT_EQ(m.cellBackColor(1, 0), QColor(Qt::green)) << "лист keeps its own colour";
 }
 
 }  // namespace

@@ -33,8 +33,7 @@ TEST(QtMessageBoxes, ShowTheTextUnderItsTitleAndMapTheButtonPressed) {
         core::MsgButtons buttons;
         QMessageBox::StandardButton press;  // NoButton: close with Escape
         core::MsgAnswer expected;
-    } cases[] = {{"Заявка", core::MsgButtons::Ok, QMessageBox::Ok, core::MsgAnswer::Ok},
-                 {"Заявка", core::MsgButtons::YesNo, QMessageBox::Yes, core::MsgAnswer::Yes},
+    } cases[] = {{"Заявка", core::MsgButtons::YesNo, QMessageBox::Yes, core::MsgAnswer::Yes},
                  {"Заявка", core::MsgButtons::YesNo, QMessageBox::No, core::MsgAnswer::No},
                  {"Заявка", core::MsgButtons::YesNo, QMessageBox::NoButton, core::MsgAnswer::No},
                  {QString(), core::MsgButtons::Ok, QMessageBox::Ok, core::MsgAnswer::Ok}};
