@@ -1,0 +1,186 @@
+// The refresh of a built folder's reference tables: what it copies, what it reports,
+// what it leaves alone, and that a failure or a cancel leaves the folder as it was.
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+
+#include "core/errors.h"
+#include "db/central_link.h"
+#include "db/refresh.h"
+#include "refresh_fixture.h"
+#include "store/table_swap.h"
+
+namespace {
+
+using testrefresh::bytesOf;
+using testrefresh::referenceRows;
+
+QStringList tableFiles(const QString& folder) {
+    QStringList files;
+    for (const QString& t : db::referenceTables()) files << QDir(folder).filePath(t + ".dbf");
+    return files;
+}
+
+// A central link that stops answering at its n-th source query.
+class FailingCentral final : public store::Connection {
+public:
+    FailingCentral(std::unique_ptr<store::Connection> real, int failAt) : real_(std::move(real)), left_(failAt) {}
+    void execute(const QString& sql) override { real_->execute(sql); }
+    std::unique_ptr<store::RecordSet> open(const QString& sql) override {
+        if (--left_ == 0) throw core::DbError("Сервер не отвечает");
+        return real_->open(sql);
+    }
+
+private:
+    std::unique_ptr<store::Connection> real_;
+    int left_;
+};
+
+class Refresh : public ::testing::Test, public testrefresh::Folders {
+protected:
+    db::ChangeReport refresh(const QString& central, const db::SyncProgressFn& progress = {}, int failAt = 0) {
+        std::unique_ptr<store::Connection> link = db::openCentralLink(central);
+        if (failAt) link = std::make_unique<FailingCentral>(std::move(link), failAt);
+        store::RoutedConnection cn(store::openFolder(db()), std::move(link));
+        return db::refreshReferenceTables(cn, progress);
+    }
+};
+
+TEST_F(Refresh, TheTablesBecomeThoseOfAFreshSyncTheOrdersStayAndTheReportNamesEachChange) {
+    const QByteArray orders = this->orders();
+    const db::ChangeReport r = refresh(newCentral());
+    EXPECT_EQ(this->orders(), orders) << "the order and its line of a vanished position stay byte for byte";
+
+    app::CommandLine fresh = refreshFrom(newCentral());
+    fresh.db = dir.filePath("fresh");
+    ASSERT_EQ(app::runSync(fresh), 0);
+    const QStringList mine = tableFiles(db()), theirs = tableFiles(fresh.db);
+    for (int k = 0; k < mine.size(); ++k)
+        EXPECT_EQ(bytesOf(mine[k]), bytesOf(theirs[k])) << mine[k].toStdString();
+    QProcess dbfread;
+    dbfread.start("/usr/bin/python3", {"-c", "import dbfread,sys\nfor r in dbfread.DBF(sys.argv[1]): print(r['PST_NM'])",
+                                       QDir(db()).filePath("TBL_PSTS.dbf")});
+    ASSERT_TRUE(dbfread.waitForFinished(30000));
+    EXPECT_EQ(QString::fromUtf8(dbfread.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+              (QStringList{"Арматура 12", "Швеллер 10", "Уголок 50"}));
+
+    EXPECT_EQ(r.positionsAdded, QStringList{"Швеллер 10"});
+    EXPECT_EQ(r.positionsRemoved, QStringList{"Круг 20"});
+    EXPECT_EQ(std::make_pair(r.offersAdded, r.offersRemoved), std::make_pair(2LL, 2LL))
+        << "the moved offer counts on both sides, beside the added and the removed position's";
+    EXPECT_EQ(std::make_pair(r.bandsRose, r.bandsFell), std::make_pair(1LL, 0LL));
+    ASSERT_EQ(r.largest.size(), 1);
+    EXPECT_EQ(r.largest[0].position + "; " + r.largest[0].base, "Арматура 12; База Север");
+    EXPECT_DOUBLE_EQ(r.largest[0].percent(), 10.0);
+    ASSERT_EQ(r.rows.size(), 10);
+    EXPECT_EQ(r.rows[2].table + QString(" %1→%2").arg(r.rows[2].before).arg(r.rows[2].after), "TBL_PSTS 3→3");
+    const QLocale ru(QLocale::Russian);
+    const QString text = db::reportText(r, ru);
+    EXPECT_TRUE(text.contains("Позиции добавлены: 1\n  + Швеллер 10\nПозиции удалены: 1\n  − Круг 20")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Арматура 12; База Север; 0–10: 1" + ru.groupSeparator() + "000 → 1" + ru.groupSeparator() + "100 (+10,0 %)"))
+        << text.toStdString();
+}
+
+TEST_F(Refresh, AFailureOrACancelAnywhereLeavesTheFolderAsItWas) {
+    const QStringList before = referenceRows(db());
+    const QByteArray orders = this->orders();
+    auto unchanged = [&](const char* what) {
+        EXPECT_EQ(referenceRows(db()), before) << what;
+        EXPECT_EQ(this->orders(), orders) << what;
+        EXPECT_FALSE(QDir(store::stagingFolderOf(db())).exists()) << what;
+    };
+    try {
+        refresh(newCentral(), {}, 9);
+        ADD_FAILURE() << "a central database that stops answering fails the refresh";
+    } catch (const db::RefreshError& e) {
+        EXPECT_EQ(e.table(), "TBL_STFS");
+        EXPECT_TRUE(e.reason().contains("Сервер не отвечает")) << e.message().toStdString();
+    }
+    unchanged("lost central");
+    EXPECT_THROW(refresh(newCentral(), [](const db::SyncProgress& p) {
+                     if (p.table == "TBL_CSTS") throw db::SyncCancelled();
+                 }),
+                 db::SyncCancelled);
+    unchanged("cancelled");
+
+    // A staging folder an earlier crash left without its list is junk, never data.
+    QDir().mkpath(store::stagingFolderOf(db()));
+    QFile junk(store::stagingFolderOf(db()) + "/TBL_TPS.dbf");
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("not a table");
+    junk.close();
+    unchanged("left-over staging");
+
+    testcentral::makeCentral(dir.filePath("no_costs.sqlite"), testrefresh::centralRows(true).mid(0, 9),
+                             testcentral::centralSchema().mid(0, 9));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(app::runRefresh(refreshFrom(dir.filePath("no_costs.sqlite"))), 1);
+    const QString refused = QString::fromStdString(testing::internal::GetCapturedStderr());
+    EXPECT_TRUE(refused.contains("не выполнено, данные прежние") && refused.contains("Таблица TBL_CSTS: "))
+        << refused.toStdString();
+    unchanged("refused source query");
+    {
+        auto holder = store::openFolder(db());
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(app::runRefresh(refreshFrom(newCentral())), 1);
+        EXPECT_TRUE(QString::fromStdString(testing::internal::GetCapturedStderr()).contains("занята другой программой"));
+    }
+    unchanged("folder in use");
+}
+
+TEST_F(Refresh, TheCommandLinePrintsProgressToStderrAndTheReportToStdout) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(app::runRefresh(refreshFrom(newCentral())), 0);
+    const QString out = QString::fromStdString(testing::internal::GetCapturedStdout());
+    const QString err = QString::fromStdString(testing::internal::GetCapturedStderr());
+    EXPECT_TRUE(err.startsWith("TBL_TPS: 1\nTBL_GRPS: 1\n") && err.endsWith("TBL_CSTS: 3\n")) << err.toStdString();
+    EXPECT_TRUE(out.startsWith("Строк в таблицах (было → стало):\n  TBL_TPS: 1 → 1\n")) << out.toStdString();
+    EXPECT_TRUE(out.contains("Предложения: добавлено 2, удалено 2\nЦены диапазонов: выросли 1, снизились 0\n"));
+    EXPECT_EQ(app::parseCommandLine({"zelvorin", "--refresh"}).error,
+              "для --refresh нужен --central ИСТОЧНИК, откуда обновлять справочные таблицы");
+    EXPECT_EQ(app::parseCommandLine({"zelvorin", "--refresh", "--central", "c", "--db", "d"}).mode,
+              app::CommandLine::Mode::Refresh);
+    EXPECT_FALSE(app::parseCommandLine({"zelvorin", "--refresh", "--sync", "--central", "c"}).error.isEmpty());
+}
+
+// kill -9 at every checkpoint of the copy and the replacement: the next opening finds the
+// ten tables entirely old or entirely new, and the orders as they were.
+TEST_F(Refresh, AProcessKilledAtAnyMomentLeavesTheOldTablesOrTheNew) {
+    const QStringList before = referenceRows(db());
+    const QByteArray orders = this->orders();
+    QStringList after;
+    int kills = 0;
+    for (int at = 1; at < 200; ++at) {
+        QProcess p;
+        p.setProcessEnvironment([&] {
+            QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+            e.insert("ZELVORIN_KILL_AT", QString::number(at));
+            return e;
+        }());
+        p.start(ZELVORIN_BINARY_DIR "/zelvorin", {"--refresh", "--central", newCentral(), "--db", db()});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        const bool killed = p.exitStatus() == QProcess::CrashExit;
+        const QStringList now = referenceRows(db());
+        if (after.isEmpty() && now != before) after = now;
+        EXPECT_TRUE(now == before || now == after) << "killed at checkpoint " << at;
+        EXPECT_EQ(this->orders(), orders) << at;
+        if (!killed) {
+            EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+            break;
+        }
+        ++kills;
+        if (now != before) {  // the new tables stand: start again from the old ones
+            testing::internal::CaptureStdout();
+            testing::internal::CaptureStderr();
+            const int code = app::runRefresh(refreshFrom(oldCentral()));
+            testing::internal::GetCapturedStdout();
+            ASSERT_EQ(code, 0) << testing::internal::GetCapturedStderr();
+        }
+    }
+    EXPECT_GE(kills, 20);
+    EXPECT_EQ(referenceRows(db()), after);
+}
+
+}  // namespace
