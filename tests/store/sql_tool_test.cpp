@@ -3,26 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
+
+#include "store_helpers.h"
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    QString out, err;
-};
+using storetest::ProgramRun;
 
-ToolRun run(const QStringList& args,
-            const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(ZELVORIN_BINARY_DIR "/zelvorin-sql"), args);
-    const bool ran = p.waitForStarted(30000) && p.waitForFinished(60000);
-    if (!ran) p.kill();
-    return {ran && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+ProgramRun run(const QStringList& args,
+               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    return storetest::run(QStringLiteral(ZELVORIN_BINARY_DIR "/zelvorin-sql"), args, env);
 }
 
 class SqlToolTest : public ::testing::Test {
@@ -37,7 +28,7 @@ protected:
               "CREATE TABLE TBL_TPS (IND int,TP_NM varchar (250))",
               "INSERT INTO TBL_TPS(TP_NM) VALUES(' Арматура ''А500С''')",
               "  update TBL_CSTS SET CST=1 WHERE IND=1"}) {
-            const ToolRun r = run({dir_.path(), QString::fromUtf8(sql)});
+            const ProgramRun r = run({dir_.path(), QString::fromUtf8(sql)});
             EXPECT_EQ(r.exitCode, 0) << sql << "\n" << r.err.toStdString();
             EXPECT_EQ(r.out, "") << sql;
         }
@@ -75,7 +66,7 @@ TEST_F(SqlToolTest, EachRunEndsWithItsExitCodeAndOutput) {
         {{db, "SELECT * FROM TBL_CSTS WHERE IND=3"}, 0, "IND\tIND_STF\tVL_FRM\tVL_TO\tCST\n"},
     };
     for (const auto& c : cases) {
-        const ToolRun r = run(c.args, russian);
+        const ProgramRun r = run(c.args, russian);
         const std::string what = c.args.join(" / ").toStdString();
         EXPECT_EQ(r.exitCode, c.exitCode) << what << "\n" << r.err.toStdString();
         EXPECT_EQ(r.out, QString::fromUtf8(c.out)) << what;
