@@ -50,12 +50,9 @@ TEST_F(SqlToolTest, EachRunEndsWithItsExitCodeAndOutput) {
         int exitCode;
         const char* out;
     } cases[] = {
-        {{}, 2, ""},
         {{db}, 2, ""},
         {{db, "SELECT 1", "extra"}, 2, ""},
         {{db, "SELECT * FROM TBL_NONE"}, 1, ""},
-        {{db, "SELEKT * FROM TBL_CSTS"}, 1, ""},
-        {{db, "INSERT INTO TBL_CSTS(IND, NOPE) VALUES(1, 2)"}, 1, ""},
         {{db, "CREATE TABLE TBL_CSTS (IND int)"}, 1, ""},
         {{QDir(db).filePath("no-such-folder"), "SELECT * FROM TBL_CSTS"}, 1, ""},
         {{db, "SELECT * FROM TBL_CSTS ORDER BY IND"},
