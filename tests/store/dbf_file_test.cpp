@@ -333,8 +333,7 @@ TEST(DbfWrite, FailedUpdatePutsBackTheRecordsItWrote) {
     QTemporaryDir dir;
     auto cn = store::openFolder(dir.path());
     cn->execute("CREATE TABLE T (IND int,NM varchar(10))");
-    for (int i = 1; i <= 3; ++i)
-        cn->execute(QStringLiteral("INSERT INTO T(IND, NM) VALUES(%1, 'n%1')").arg(i));
+    cn->execute("INSERT INTO T(IND, NM) VALUES(1, 'n1'), (2, 'n2'), (3, 'n3')");
     const QString path = dir.filePath("T.dbf");
     const auto withoutDate = [&] { return readFile(path).remove(1, 3); };
     const QByteArray before = withoutDate();

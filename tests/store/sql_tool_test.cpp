@@ -16,40 +16,26 @@ ProgramRun run(const QStringList& args,
     return storetest::run(QStringLiteral(ZELVORIN_BINARY_DIR "/zelvorin-sql"), args, env);
 }
 
-class SqlToolTest : public ::testing::Test {
-protected:
-    // Two bands of costs and a type, made by statements that succeed quietly.
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        for (const char* sql :
-             {"CREATE TABLE TBL_CSTS (IND int,IND_STF int,VL_FRM double,VL_TO double,CST double)",
-              "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(2, 10, 0.5, 0, 48000.25)",
-              "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, 10, 0, 5, 50000)",
-              "CREATE TABLE TBL_TPS (IND int,TP_NM varchar (250))",
-              "INSERT INTO TBL_TPS(TP_NM) VALUES(' Арматура ''А500С''')",
-              "  update TBL_CSTS SET CST=1 WHERE IND=1"}) {
-            const ProgramRun r = run({dir_.path(), QString::fromUtf8(sql)});
-            EXPECT_EQ(r.exitCode, 0) << sql << "\n" << r.err.toStdString();
-            EXPECT_EQ(r.out, "") << sql;
-        }
-    }
-
-    QTemporaryDir dir_;
-};
-
-// Usage faults exit with 2, failed statements with 1 and a reason on stderr; a query
-// prints a header and tab-separated rows, numbers with a point whatever the locale, null
-// as an empty cell, texts in UTF-8.
-TEST_F(SqlToolTest, EachRunEndsWithItsExitCodeAndOutput) {
+// Statements that change the folder succeed quietly, usage faults exit with 2, failed
+// statements with 1 and a reason on stderr; a query prints a header and tab-separated
+// rows, numbers with a point whatever the locale, null as an empty cell, texts in UTF-8.
+TEST(SqlToolTest, EachRunEndsWithItsExitCodeAndOutput) {
     QProcessEnvironment russian = QProcessEnvironment::systemEnvironment();
     russian.insert("LC_ALL", "ru_RU.UTF-8");
     russian.insert("LANG", "ru_RU.UTF-8");
-    const QString db = dir_.path();
+    const QTemporaryDir dir;
+    const QString db = dir.path();
     const struct {
         QStringList args;
         int exitCode;
         const char* out;
     } cases[] = {
+        // Two bands of costs and a type.
+        {{db, "CREATE TABLE TBL_CSTS (IND int,IND_STF int,VL_FRM double,VL_TO double,CST double)"}, 0, ""},
+        {{db, "INSERT INTO TBL_CSTS VALUES(2, 10, 0.5, 0, 48000.25), (1, 10, 0, 5, 50000)"}, 0, ""},
+        {{db, "CREATE TABLE TBL_TPS (IND int,TP_NM varchar (250))"}, 0, ""},
+        {{db, "INSERT INTO TBL_TPS(TP_NM) VALUES(' Арматура ''А500С''')"}, 0, ""},
+        {{db, "  update TBL_CSTS SET CST=1 WHERE IND=1"}, 0, ""},
         {{db}, 2, ""},
         {{db, "SELECT 1", "extra"}, 2, ""},
         {{db, "SELECT * FROM TBL_NONE"}, 1, ""},
