@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <cstring>
@@ -76,21 +75,17 @@ std::string enc(const char* codec, const QString& text) {
     return QByteArray(QStringEncoder(codec).encode(text)).toStdString();
 }
 
-std::vector<std::string> selectAll(const QString& folder) {
-    return rows(*store::openFolder(folder), "SELECT * FROM T");
-}
-
 std::vector<std::string> selectAll(const TableImage& t) {
     QTemporaryDir dir;
     writeFile(dir.filePath("T.dbf"), t.bytes());
-    return selectAll(dir.path());
+    return rows(*store::openFolder(dir.path()), "SELECT * FROM T");
 }
 
 // `step` must fail with a message naming T.dbf of `dir` and containing `fault`.
 void expectRefused(const QTemporaryDir& dir, const std::function<void()>& step, const char* fault) {
     const QString m = failureOf(step);
-    EXPECT_TRUE(m.contains(QDir::toNativeSeparators(dir.filePath("T.dbf")))) << m.toStdString();
-    EXPECT_TRUE(m.contains(QString::fromUtf8(fault))) << m.toStdString();
+    const QString file = QDir::toNativeSeparators(dir.filePath("T.dbf"));
+    EXPECT_TRUE(m.contains(file) && m.contains(QString::fromUtf8(fault))) << m.toStdString();
 }
 
 TableImage sampleTable(uint8_t version = 0x03) {
@@ -297,55 +292,52 @@ TEST(DbfWrite, UpdateKeepsFieldsTheProgramCannotWrite) {
     EXPECT_EQ(readFile(dir.filePath("T.dbf")).mid(data + 20, 20), QByteArray(" new            \0\0\0\0", 20));
 }
 
-class WriteHookGuard {
-public:
-    explicit WriteHookGuard(store::WriteFailureHook h) { store::setWriteFailureHook(std::move(h)); }
-    ~WriteHookGuard() { store::setWriteFailureHook(nullptr); }
+// Table T with rows 1..3 named n1..n3, whose file writes the tests make fail.
+class DbfWriteFailure : public ::testing::Test {
+protected:
+    void SetUp() override {
+        cn_ = store::openFolder(dir_.path());
+        cn_->execute("CREATE TABLE T (IND int,NM varchar(10))");
+        cn_->execute("INSERT INTO T(IND, NM) VALUES(1, 'n1'), (2, 'n2'), (3, 'n3')");
+    }
+    void TearDown() override { store::setWriteFailureHook(nullptr); }
+
+    QTemporaryDir dir_;
+    const QString path_ = dir_.filePath("T.dbf");
+    std::unique_ptr<store::Connection> cn_;
 };
 
 // The append writes the records first and the count last: a failure (or a crash) in
 // between leaves the old count, a readable file, and rows that are not there.
-TEST(DbfWrite, AppendInterruptedBeforeTheHeaderLeavesTheOldCount) {
-    QTemporaryDir dir;
-    auto cn = store::openFolder(dir.path());
-    cn->execute("CREATE TABLE T (IND int,NM varchar(10))");
-    cn->execute("INSERT INTO T(IND, NM) VALUES(1, 'one')");
-    const QString path = dir.filePath("T.dbf");
+TEST_F(DbfWriteFailure, AppendInterruptedBeforeTheHeaderLeavesTheOldCount) {
     int headerWrites = 0;
-    {
-        WriteHookGuard guard([&](const QString& p, int64_t offset, size_t) {
-            return p != path || offset >= 32 || ++headerWrites > 1;  // the count write fails
-        });
-        EXPECT_THROW(cn->execute("INSERT INTO T(IND, NM) VALUES(2, 'two')"), core::DbError);
-    }
+    store::setWriteFailureHook([&](const QString& p, int64_t offset, size_t) {
+        return p != path_ || offset >= 32 || ++headerWrites > 1;  // the count write fails
+    });
+    EXPECT_THROW(cn_->execute("INSERT INTO T(IND, NM) VALUES(4, 'four')"), core::DbError);
+    store::setWriteFailureHook(nullptr);
     EXPECT_EQ(headerWrites, 1);
-    const QByteArray b = readFile(path);
-    EXPECT_EQ(uint8_t(b[4]), 1);
-    EXPECT_TRUE(b.contains("two"));  // the record bytes did reach the file
-    EXPECT_EQ(cn->open("SELECT COUNT(*) AS N FROM T")->field("N"), Value::int32(1));
-    cn->execute("INSERT INTO T(IND, NM) VALUES(3, 'three')");
-    cn.reset();
-    EXPECT_EQ(selectAll(dir.path()), (std::vector<std::string>{"i:1|t:[one]", "i:3|t:[three]"}));
-    EXPECT_EQ(readFile(path).back(), '\x1A');
+    const QByteArray b = readFile(path_);
+    EXPECT_EQ(uint8_t(b[4]), 3);
+    EXPECT_TRUE(b.contains("four"));  // the record bytes did reach the file
+    EXPECT_EQ(cn_->open("SELECT COUNT(*) AS N FROM T")->field("N"), Value::int32(3));
+    cn_->execute("INSERT INTO T(IND, NM) VALUES(5, 'five')");
+    cn_.reset();
+    EXPECT_EQ(rows(*store::openFolder(dir_.path()), "SELECT * FROM T"),
+              (std::vector<std::string>{"i:1|t:[n1]", "i:2|t:[n2]", "i:3|t:[n3]", "i:5|t:[five]"}));
+    EXPECT_EQ(readFile(path_).back(), '\x1A');
 }
 
-TEST(DbfWrite, FailedUpdatePutsBackTheRecordsItWrote) {
-    QTemporaryDir dir;
-    auto cn = store::openFolder(dir.path());
-    cn->execute("CREATE TABLE T (IND int,NM varchar(10))");
-    cn->execute("INSERT INTO T(IND, NM) VALUES(1, 'n1'), (2, 'n2'), (3, 'n3')");
-    const QString path = dir.filePath("T.dbf");
-    const auto withoutDate = [&] { return readFile(path).remove(1, 3); };
+TEST_F(DbfWriteFailure, FailedUpdatePutsBackTheRecordsItWrote) {
+    const auto withoutDate = [&] { return readFile(path_).remove(1, 3); };
     const QByteArray before = withoutDate();
     int recordWrites = 0;
-    {
-        WriteHookGuard guard([&](const QString& p, int64_t offset, size_t) {
-            return p != path || offset < 32 || ++recordWrites != 2;  // the second record write fails
-        });
-        EXPECT_THROW(cn->execute("UPDATE T SET NM='changed'"), core::DbError);
-    }
+    store::setWriteFailureHook([&](const QString& p, int64_t offset, size_t) {
+        return p != path_ || offset < 32 || ++recordWrites != 2;  // the second record write fails
+    });
+    EXPECT_THROW(cn_->execute("UPDATE T SET NM='changed'"), core::DbError);
     EXPECT_EQ(withoutDate(), before);
-    EXPECT_EQ(cn->open("SELECT COUNT(*) AS N FROM T WHERE NM='changed'")->field("N"), Value::int32(0));
+    EXPECT_EQ(cn_->open("SELECT COUNT(*) AS N FROM T WHERE NM='changed'")->field("N"), Value::int32(0));
 }
 
 // ---------------------------------------------------------------- number texts

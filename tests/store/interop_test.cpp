@@ -20,13 +20,6 @@ const char* const kPython = "/usr/bin/python3";
 
 using storetest::run;
 
-bool haveDbfread() {
-    return QFile::exists(kPython) && run(kPython, {"-c", "import dbfread"}).exitCode == 0;
-}
-QString ogr(const char* tool) {
-    return QStandardPaths::findExecutable(QLatin1String(tool));
-}
-
 // dbfread's view of a table: its code page, its fields, then its live records with their
 // cells tab-separated as "None", "n:<number>" or "t:[text]".
 const char* const kDbfreadScript = R"(
@@ -45,23 +38,16 @@ for r in t:
 class StoreWrittenTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
         auto cn = store::openFolder(dir_.path());
         const char* statements[] = {
             "CREATE TABLE TBL_TPS (IND int,TP_NM varchar (250))",
-            "INSERT INTO TBL_TPS(IND, TP_NM) VALUES(1, 'Арматура')",
-            "INSERT INTO TBL_TPS(IND, TP_NM) VALUES(2, '  Уголок с пробелами')",
-            "INSERT INTO TBL_TPS(IND, TP_NM) VALUES(3, 'ООО ''Сталь'' «Прокат» №1')",
-            "INSERT INTO TBL_TPS(IND, TP_NM) VALUES(4, '')",
-            "INSERT INTO TBL_TPS(IND, TP_NM) VALUES(5, 'Ёлка ёж')",
-            "INSERT INTO TBL_TPS(IND, TP_NM) VALUES(6, 'удалить меня')",
+            "INSERT INTO TBL_TPS(IND, TP_NM) VALUES(1, 'Арматура'), (2, '  Уголок с пробелами'), "
+            "(3, 'ООО ''Сталь'' «Прокат» №1'), (4, ''), (5, 'Ёлка ёж'), (6, 'удалить меня')",
             "UPDATE TBL_TPS SET TP_NM='Арматура А500С' WHERE IND=1",
             "DELETE FROM TBL_TPS WHERE IND=6",
             "CREATE TABLE TBL_CSTS (IND int,IND_STF int,VL_FRM double,VL_TO double,CST double)",
-            "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, 10, 0, 5, 50000)",
-            "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(2, 10, 0.5, 0, 48000.25)",
-            "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(3, -1, 1.5, 10, 123456.789)",
-            "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(4, 11, 0.001, 0.125, 99999.99)",
+            "INSERT INTO TBL_CSTS(IND, IND_STF, VL_FRM, VL_TO, CST) VALUES(1, 10, 0, 5, 50000), "
+            "(2, 10, 0.5, 0, 48000.25), (3, -1, 1.5, 10, 123456.789), (4, 11, 0.001, 0.125, 99999.99)",
             "DELETE FROM TBL_CSTS WHERE IND_STF=-1",
             "INSERT INTO TBL_CSTS(IND_STF, VL_FRM, VL_TO, CST) VALUES(-7, 12, 2.5, 100)",
         };
@@ -95,7 +81,7 @@ const Expected kExpected[] = {
 };
 
 TEST_F(StoreWrittenTest, DbfreadReadsTheSameTables) {
-    if (!haveDbfread())
+    if (!QFile::exists(kPython) || run(kPython, {"-c", "import dbfread"}).exitCode != 0)
         GTEST_SKIP() << "python3-dbfread is not installed (needs /usr/bin/python3 with the dbfread module)";
     for (const Expected& e : kExpected) {
         SCOPED_TRACE(e.table);
@@ -109,7 +95,7 @@ TEST_F(StoreWrittenTest, DbfreadReadsTheSameTables) {
 }
 
 TEST_F(StoreWrittenTest, OgrinfoReadsTheSameTables) {
-    const QString ogrinfo = ogr("ogrinfo");
+    const QString ogrinfo = QStandardPaths::findExecutable("ogrinfo");
     if (ogrinfo.isEmpty()) GTEST_SKIP() << "GDAL's ogrinfo is not installed (package gdal-bin)";
     // ogrinfo -al prints each field of each feature as "  NAME (Type) = value".
     static const QRegularExpression fieldLine(QStringLiteral(R"(^  (\w+) \((\w+)\) = (.*)$)"),
@@ -156,7 +142,7 @@ class GdalWrittenTest : public ::testing::TestWithParam<GdalCase> {};
 
 TEST_P(GdalWrittenTest, ReadsCorrectlyThroughTheStore) {
     const GdalCase& c = GetParam();
-    const QString ogr2ogr = ogr("ogr2ogr");
+    const QString ogr2ogr = QStandardPaths::findExecutable("ogr2ogr");
     if (ogr2ogr.isEmpty()) GTEST_SKIP() << "GDAL's ogr2ogr is not installed (package gdal-bin)";
     QTemporaryDir src, db;
     storetest::writeFile(src.filePath("src.csv"),

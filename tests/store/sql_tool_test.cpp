@@ -2,19 +2,11 @@
 // tab-separated query output and errors.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QTemporaryDir>
 
 #include "store_helpers.h"
 
 namespace {
-
-using storetest::ProgramRun;
-
-ProgramRun run(const QStringList& args,
-               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    return storetest::run(QStringLiteral(ZELVORIN_BINARY_DIR "/zelvorin-sql"), args, env);
-}
 
 // Statements that change the folder succeed quietly, usage faults exit with 2, failed
 // statements with 1 and a reason on stderr; a query prints a header and tab-separated
@@ -40,7 +32,7 @@ TEST(SqlToolTest, EachRunEndsWithItsExitCodeAndOutput) {
         {{db, "SELECT 1", "extra"}, 2, ""},
         {{db, "SELECT * FROM TBL_NONE"}, 1, ""},
         {{db, "CREATE TABLE TBL_CSTS (IND int)"}, 1, ""},
-        {{QDir(db).filePath("no-such-folder"), "SELECT * FROM TBL_CSTS"}, 1, ""},
+        {{dir.filePath("no-such-folder"), "SELECT * FROM TBL_CSTS"}, 1, ""},
         {{db, "SELECT * FROM TBL_CSTS ORDER BY IND"},
          0,
          "IND\tIND_STF\tVL_FRM\tVL_TO\tCST\n1\t10\t0\t5\t1\n2\t10\t0.5\t0\t48000.25\n"},
@@ -49,12 +41,12 @@ TEST(SqlToolTest, EachRunEndsWithItsExitCodeAndOutput) {
         {{db, "SELECT * FROM TBL_CSTS WHERE IND=3"}, 0, "IND\tIND_STF\tVL_FRM\tVL_TO\tCST\n"},
     };
     for (const auto& c : cases) {
-        const ProgramRun r = run(c.args, russian);
+        const storetest::ProgramRun r = storetest::run(ZELVORIN_BINARY_DIR "/zelvorin-sql", c.args, russian);
         const std::string what = c.args.join(" / ").toStdString();
         EXPECT_EQ(r.exitCode, c.exitCode) << what << "\n" << r.err.toStdString();
         EXPECT_EQ(r.out, QString::fromUtf8(c.out)) << what;
         EXPECT_EQ(r.err.trimmed().isEmpty(), c.exitCode == 0) << what;
-        if (c.exitCode == 2) EXPECT_TRUE(r.err.contains("usage")) << what;
+        EXPECT_TRUE(c.exitCode != 2 || r.err.contains("usage")) << what;
     }
 }
 
