@@ -16,7 +16,6 @@ ChangeReport refreshReferenceTables(store::Connection& cn, const SyncProgressFn&
     const QString folder = cn.folder();
     if (folder.isEmpty())
         throw RefreshError(QString(), QStringLiteral("у подключения нет папки базы данных"));
-    QString table;
     ChangeReport report;
     try {
         store::prepareStaging(folder);
@@ -25,13 +24,13 @@ ChangeReport refreshReferenceTables(store::Connection& cn, const SyncProgressFn&
             // until the replacement, and a crash before it throws the copy away.
             store::RoutedConnection staged(
                 store::openFolder(store::stagingFolderOf(folder), store::Writes::Batched), store::borrow(cn));
+            QString reported;
             int rowsSeen = 0;
             copyReferenceTables(staged, [&](const SyncProgress& p) {
-                if (p.table != table || ++rowsSeen % 2000 == 0) core::checkpoint("table staged");
-                table = p.table;
+                if (p.table != reported || ++rowsSeen % 2000 == 0) core::checkpoint("table staged");
+                reported = p.table;
                 if (progress) progress(p);
             });
-            table.clear();
             staged.flush();
             report = compareReferenceTables(cn, staged);
         }
@@ -42,10 +41,11 @@ ChangeReport refreshReferenceTables(store::Connection& cn, const SyncProgressFn&
         throw;
     } catch (const SyncError& e) {
         store::recoverReplacement(folder);
-        throw RefreshError(table, e.reason() + QStringLiteral("\nЗапрос: ") + e.statement());
+        const bool named = e.reason().contains(e.statement());
+        throw RefreshError(e.table(), named ? e.reason() : e.reason() + QStringLiteral("\nЗапрос: ") + e.statement());
     } catch (const std::exception& e) {
         store::recoverReplacement(folder);
-        throw RefreshError(table, core::errorText(e));
+        throw RefreshError(QString(), core::errorText(e));
     }
     return report;
 }

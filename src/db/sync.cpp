@@ -39,8 +39,8 @@ const Table& referenceTable(const QString& name) {
 
 }  // namespace
 
-SyncError::SyncError(const QString& statement, const QString& reason)
-    : core::DbError(statement + QLatin1Char('\n') + reason), statement_(statement), reason_(reason) {}
+SyncError::SyncError(const QString& statement, const QString& reason, const QString& table)
+    : core::DbError(statement + QLatin1Char('\n') + reason), statement_(statement), reason_(reason), table_(table) {}
 
 QString insertStatement(const QString& table, const store::RecordSet& record) {
     return insertStatement(referenceTable(table), record);
@@ -93,7 +93,9 @@ void run(store::Connection& cn, bool working, const QStringList& chosen, const S
         statement = sql;
         cn.execute(sql);
     };
+    QString current;  // the table the statements are for, even before its first report
     auto begin = [&](const QString& name) {
+        current = name;
         ++p.step;
         p.table = name;
         p.rows = 0;
@@ -124,7 +126,7 @@ void run(store::Connection& cn, bool working, const QStringList& chosen, const S
     } catch (const SyncCancelled&) {
         throw;
     } catch (const std::exception& e) {
-        throw SyncError(statement, core::errorText(e));
+        throw SyncError(statement, core::errorText(e), current);
     }
 }
 

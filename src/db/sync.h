@@ -25,13 +25,15 @@ using SyncProgressFn = std::function<void(const SyncProgress&)>;
 // What was written before it stays.
 class SyncError : public core::DbError {
 public:
-    SyncError(const QString& statement, const QString& reason);
+    SyncError(const QString& statement, const QString& reason, const QString& table = QString());
     const QString& statement() const { return statement_; }
     const QString& reason() const { return reason_; }
+    const QString& table() const { return table_; }  // the table being created or filled
 
 private:
     QString statement_;
     QString reason_;
+    QString table_;
 };
 
 // Thrown by a progress function to stop a run: it leaves the run unchanged.

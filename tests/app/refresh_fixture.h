@@ -13,6 +13,7 @@
 #include "db/central_fixture.h"
 #include "db/schema.h"
 #include "store/dbf_connection.h"
+#include "store/store_helpers.h"
 
 namespace testrefresh {
 
@@ -36,11 +37,6 @@ inline QStringList centralRows(bool changed) {
         "INSERT INTO tbl_positions VALUES(700, 70, 'Арматура 12'), (702, 70, 'Швеллер 10'), (703, 70, 'Уголок 50')",
         "INSERT INTO tbl_stuffs VALUES(9001, 700, 500, 'арм'), (9003, 703, 510, 'уг'), (9004, 702, 510, 'шв')",
         "INSERT INTO tbl_costs VALUES(1, 9001, 0, 10, 1100), (3, 9003, 0, 0, 3000), (4, 9004, 0, 0, 500)"};
-}
-
-inline QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // Every reference table of a folder, row by row.
@@ -75,7 +71,7 @@ public:
     QString db() const { return dir.filePath("DB"); }
     QByteArray orders() const {
         QByteArray b;
-        for (const char* t : {"TBL_APPS", "TBL_APTS", "TBL_CORD"}) b += bytesOf(QDir(db()).filePath(t + QString(".dbf")));
+        for (const char* t : {"TBL_APPS", "TBL_APTS", "TBL_CORD"}) b += storetest::readFile(QDir(db()).filePath(t + QString(".dbf")));
         return b;
     }
     app::CommandLine refreshFrom(const QString& central) const {

@@ -3,17 +3,16 @@
 
 #include <gtest/gtest.h>
 
-#include <QProcess>
-
 #include "core/errors.h"
 #include "db/central_link.h"
 #include "db/refresh.h"
 #include "refresh_fixture.h"
+#include "store/dbf_file.h"
 #include "store/table_swap.h"
 
 namespace {
 
-using testrefresh::bytesOf;
+using storetest::readFile;
 using testrefresh::referenceRows;
 
 QStringList tableFiles(const QString& folder) {
@@ -57,13 +56,10 @@ TEST_F(Refresh, TheTablesBecomeThoseOfAFreshSyncTheOrdersStayAndTheReportNamesEa
     ASSERT_EQ(app::runSync(fresh), 0);
     const QStringList mine = tableFiles(db()), theirs = tableFiles(fresh.db);
     for (int k = 0; k < mine.size(); ++k)
-        EXPECT_EQ(bytesOf(mine[k]), bytesOf(theirs[k])) << mine[k].toStdString();
-    QProcess dbfread;
-    dbfread.start("/usr/bin/python3", {"-c", "import dbfread,sys\nfor r in dbfread.DBF(sys.argv[1]): print(r['PST_NM'])",
-                                       QDir(db()).filePath("TBL_PSTS.dbf")});
-    ASSERT_TRUE(dbfread.waitForFinished(30000));
-    EXPECT_EQ(QString::fromUtf8(dbfread.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
-              (QStringList{"Арматура 12", "Швеллер 10", "Уголок 50"}));
+        EXPECT_EQ(readFile(mine[k]), readFile(theirs[k])) << mine[k].toStdString();
+    const auto dbfread = storetest::run("/usr/bin/python3", {"-c", "import dbfread,sys\nfor r in dbfread.DBF(sys.argv[1]): "
+                                        "print(r['PST_NM'])", QDir(db()).filePath("TBL_PSTS.dbf")});
+    EXPECT_EQ(dbfread.out, "Арматура 12\nШвеллер 10\nУголок 50\n") << dbfread.err.toStdString();
 
     EXPECT_EQ(r.positionsAdded, QStringList{"Швеллер 10"});
     EXPECT_EQ(r.positionsRemoved, QStringList{"Круг 20"});
@@ -104,12 +100,19 @@ TEST_F(Refresh, AFailureOrACancelAnywhereLeavesTheFolderAsItWas) {
                  db::SyncCancelled);
     unchanged("cancelled");
 
+    for (int64_t from : {0, 1}) {  // the new file cannot be created; its rows cannot be written
+        store::setWriteFailureHook([from](const QString& path, int64_t at, size_t) {
+            return !path.contains("TBL_CSTS") || at < from;
+        });
+        const QString full = storetest::failureOf([&] { refresh(newCentral()); });
+        EXPECT_TRUE(full.contains(from ? "TBL_CSTS.dbf не записывается" : "Таблица TBL_CSTS: ")) << full.toStdString();
+    }
+    store::setWriteFailureHook(nullptr);
+    unchanged("disk full");
+
     // A staging folder an earlier crash left without its list is junk, never data.
     QDir().mkpath(store::stagingFolderOf(db()));
-    QFile junk(store::stagingFolderOf(db()) + "/TBL_TPS.dbf");
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write("not a table");
-    junk.close();
+    storetest::writeFile(store::stagingFolderOf(db()) + "/TBL_TPS.dbf", "not a table");
     unchanged("left-over staging");
 
     testcentral::makeCentral(dir.filePath("no_costs.sqlite"), testrefresh::centralRows(true).mid(0, 9),
@@ -153,21 +156,17 @@ TEST_F(Refresh, AProcessKilledAtAnyMomentLeavesTheOldTablesOrTheNew) {
     QStringList after;
     int kills = 0;
     for (int at = 1; at < 200; ++at) {
-        QProcess p;
-        p.setProcessEnvironment([&] {
-            QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-            e.insert("ZELVORIN_KILL_AT", QString::number(at));
-            return e;
-        }());
-        p.start(ZELVORIN_BINARY_DIR "/zelvorin", {"--refresh", "--central", newCentral(), "--db", db()});
-        ASSERT_TRUE(p.waitForFinished(60000));
-        const bool killed = p.exitStatus() == QProcess::CrashExit;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("ZELVORIN_KILL_AT", QString::number(at));
+        const auto p = storetest::run(ZELVORIN_BINARY_DIR "/zelvorin",
+                                      {"--refresh", "--central", newCentral(), "--db", db()}, env);
+        const bool killed = p.exitCode == -1;
         const QStringList now = referenceRows(db());
         if (after.isEmpty() && now != before) after = now;
         EXPECT_TRUE(now == before || now == after) << "killed at checkpoint " << at;
         EXPECT_EQ(this->orders(), orders) << at;
         if (!killed) {
-            EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+            EXPECT_EQ(p.exitCode, 0) << p.err.toStdString();
             break;
         }
         ++kills;

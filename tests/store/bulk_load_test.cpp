@@ -12,25 +12,15 @@
 #include "store/dbf_file.h"
 #include "store/insert_template.h"
 #include "store/table_swap.h"
+#include "store_helpers.h"
 
 namespace {
 
 using Kind = store::InsertLiteral::Kind;
+using storetest::readFile;
+using Rows = std::vector<std::string>;
 
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QString rowsOf(store::Connection& cn, const QString& table) {
-    QStringList rows;
-    for (auto rs = cn.open("SELECT * FROM " + table); !rs->eof(); rs->moveNext()) {
-        QStringList cells;
-        for (const QString& f : rs->fieldNames()) cells << rs->field(f).toText();
-        rows << cells.join('|');
-    }
-    return rows.join('\n');
-}
+Rows rowsOf(store::Connection& cn, const QString& table) { return storetest::rows(cn, "SELECT * FROM " + table); }
 
 TEST(InsertTemplate, LiteralsBecomeParametersAndAnythingElseIsLeftToTheParser) {
     store::InsertTemplate t;
@@ -61,8 +51,8 @@ TEST(InsertTemplate, BoundValuesWriteTheSameRecordsAsParsedOnes) {
         cn->execute(QString("INSERT INTO B SELECT %1").arg(v));  // no template: parsed as it stands
     }
     cn.reset();
-    EXPECT_EQ(bytesOf(dir.filePath("A.dbf")).mid(32), bytesOf(dir.filePath("B.dbf")).mid(32));
-    EXPECT_EQ(rowsOf(*store::openFolder(dir.path()), "A").count('\n'), 4);
+    EXPECT_EQ(readFile(dir.filePath("A.dbf")).mid(32), readFile(dir.filePath("B.dbf")).mid(32));
+    EXPECT_EQ(rowsOf(*store::openFolder(dir.path()), "A").size(), 5u);
 }
 
 // Batched appends stay in memory, are read back from there, and reach the file at a
@@ -77,7 +67,7 @@ TEST(BatchedWrites, AppendsAreReadBackAndReachTheFileAtTheFlush) {
     EXPECT_EQ(store::DbfFile::open(path)->recordCount(), 0u) << "nothing written yet";
     cn->execute("UPDATE T SET NM='два' WHERE IND=2");
     EXPECT_THROW(cn->execute("INSERT INTO T(IND, NM) VALUES(3, 'слишком длинно')"), core::DbError);
-    EXPECT_EQ(rowsOf(*cn, "T"), "1|one\n2|два");
+    EXPECT_EQ(rowsOf(*cn, "T"), (Rows{"i:1|t:[one]", "i:2|t:[два]"}));
     store::setWriteFailureHook([](const QString&, int64_t, size_t) { return false; });
     EXPECT_THROW(cn->flush(), core::DbError);
     store::setWriteFailureHook(nullptr);
@@ -85,7 +75,7 @@ TEST(BatchedWrites, AppendsAreReadBackAndReachTheFileAtTheFlush) {
     EXPECT_EQ(store::DbfFile::open(path)->recordCount(), 2u);
     cn->execute("INSERT INTO T(IND, NM) VALUES(4, 'four')");
     cn.reset();
-    EXPECT_EQ(rowsOf(*store::openFolder(dir.path()), "T"), "1|one\n2|два\n4|four");
+    EXPECT_EQ(rowsOf(*store::openFolder(dir.path()), "T"), (Rows{"i:1|t:[one]", "i:2|t:[два]", "i:4|t:[four]"}));
 }
 
 class TableSwap : public ::testing::Test {
@@ -96,7 +86,7 @@ protected:
             cn->execute(QString("CREATE TABLE %1 (V int)").arg(t));
             cn->execute(QString("INSERT INTO %1(V) VALUES(1)").arg(t));
         }
-        keep = bytesOf(dir.filePath("KEEP.dbf"));
+        keep = readFile(dir.filePath("KEEP.dbf"));
     }
     // Stages T1 and T2 holding 2.
     void stage() {
@@ -107,10 +97,7 @@ protected:
             cn->execute(QString("INSERT INTO %1(V) VALUES(2)").arg(t));
         }
     }
-    QString values() {
-        auto cn = store::openFolder(dir.path());
-        return rowsOf(*cn, "T1") + rowsOf(*cn, "T2");
-    }
+    Rows values() { return rowsOf(*store::openFolder(dir.path()), "T1 UNION ALL SELECT * FROM T2"); }
     QTemporaryDir dir;
     QByteArray keep;
 };
@@ -119,36 +106,33 @@ TEST_F(TableSwap, AReplacementIsWholeAndTouchesNothingElse) {
     {
         auto cn = store::openFolder(dir.path());
         stage();
-        EXPECT_EQ(rowsOf(*cn, "T1"), "1");
+        EXPECT_EQ(rowsOf(*cn, "T1"), Rows{"i:1"});
         cn->replaceTables({"T1", "T2"});
-        EXPECT_EQ(rowsOf(*cn, "T1") + rowsOf(*cn, "T2"), "22") << "the connection goes on with the new files";
+        EXPECT_EQ(rowsOf(*cn, "T2"), Rows{"i:2"}) << "the connection goes on with the new files";
     }
     EXPECT_FALSE(QDir(store::stagingFolderOf(dir.path())).exists());
-    EXPECT_EQ(bytesOf(dir.filePath("KEEP.dbf")), keep);
+    EXPECT_EQ(readFile(dir.filePath("KEEP.dbf")), keep);
     auto cn = store::openFolder(dir.path());
     stage();
     QFile::remove(store::stagingFolderOf(dir.path()) + "/T2.dbf");
     EXPECT_THROW(cn->replaceTables({"T1", "T2"}), core::DbError);
     cn.reset();
-    EXPECT_EQ(values(), "22") << "a replacement that cannot be committed changes nothing";
+    EXPECT_EQ(values(), (Rows{"i:2", "i:2"})) << "a replacement that cannot be committed changes nothing";
 }
 
 // What a crash leaves: a staging folder without its list is thrown away; one with it is
 // finished, also when some files were already renamed.
 TEST_F(TableSwap, TheNextOpeningFinishesACommittedReplacementAndDropsAnUncommittedOne) {
     stage();
-    EXPECT_EQ(values(), "11");
+    EXPECT_EQ(values(), (Rows{"i:1", "i:1"}));
     EXPECT_FALSE(QDir(store::stagingFolderOf(dir.path())).exists());
     stage();
     const QString staging = store::stagingFolderOf(dir.path());
-    QFile list(staging + "/REPLACE.list");
-    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
-    list.write("T1.dbf\tT1.dbf\nT2.dbf\tT2.dbf\n");
-    list.close();
+    storetest::writeFile(staging + "/REPLACE.list", "T1.dbf\tT1.dbf\nT2.dbf\tT2.dbf\n");
     ASSERT_EQ(::rename(QFile::encodeName(staging + "/T1.dbf"), QFile::encodeName(dir.filePath("T1.dbf"))), 0);
-    EXPECT_EQ(values(), "22");
+    EXPECT_EQ(values(), (Rows{"i:2", "i:2"}));
     EXPECT_FALSE(QDir(staging).exists());
-    EXPECT_EQ(bytesOf(dir.filePath("KEEP.dbf")), keep);
+    EXPECT_EQ(readFile(dir.filePath("KEEP.dbf")), keep);
 }
 
 }  // namespace
