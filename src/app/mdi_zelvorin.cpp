@@ -54,7 +54,7 @@ mdi_zelvorin::mdi_zelvorin(QWidget* parent) : QMainWindow(parent) {
     sinch_cl = bar->addAction(QStringLiteral("С&инхронизация"));
     sinch_cl->setObjectName(QStringLiteral("sinch_cl"));
     sinch_cl->setEnabled(false);
-    refresh_cl = bar->addAction(QStringLiteral("Обновить цены"));
+    refresh_cl = bar->addAction(QStringLiteral("Обновить &цены"));
     refresh_cl->setObjectName(QStringLiteral("refresh_cl"));
     refresh_cl->setEnabled(false);
     connect(refresh_cl, &QAction::triggered, this, &mdi_zelvorin::refresh_cl_Click);

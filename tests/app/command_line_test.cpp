@@ -24,6 +24,7 @@ TEST(CommandLine, ArgumentsSelectTheModeOrAreRefused) {
         {{"--db", "/x/DB"}, {Mode::Gui, "/x/DB", "", ""}},
         {{"--central=DRIVER={FreeTDS};SERVER=s"}, {Mode::Gui, "", "DRIVER={FreeTDS};SERVER=s", ""}},
         {{"--sync", "--central", "c.sqlite", "--db", "d"}, {Mode::Sync, "d", "c.sqlite", ""}},
+        {{"--refresh", "--central", "c.sqlite"}, {Mode::Refresh, "", "c.sqlite", ""}},
         {{"--screenshot", "out.png"}, {Mode::Screenshot, "", "", "out.png"}},
         {{"--version"}, {Mode::Version, "", "", ""}},
         {{"--db", "x", "--help"}, {Mode::Help, "x", "", ""}},
@@ -33,7 +34,8 @@ TEST(CommandLine, ArgumentsSelectTheModeOrAreRefused) {
         EXPECT_EQ(Parsed(cl.mode, cl.db, cl.central, cl.screenshot), expected) << cl.error.toStdString();
     }
     const QStringList refused[] = {
-        {"--sync"}, {"--sync", "--central", "c", "--screenshot", "o.png"}, {"--db"}, {"--central="}, {"DB"}};
+        {"--sync"}, {"--sync", "--central", "c", "--screenshot", "o.png"}, {"--db"}, {"--central="}, {"DB"},
+        {"--refresh"}, {"--refresh", "--sync", "--central", "c"}};
     for (const QStringList& args : refused)
         EXPECT_FALSE(app::parseCommandLine(QStringList{"zelvorin"} + args).error.isEmpty())
             << args.join(' ').toStdString();

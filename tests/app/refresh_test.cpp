@@ -141,11 +141,6 @@ TEST_F(Refresh, TheCommandLinePrintsProgressToStderrAndTheReportToStdout) {
     EXPECT_TRUE(err.startsWith("TBL_TPS: 1\nTBL_GRPS: 1\n") && err.endsWith("TBL_CSTS: 3\n")) << err.toStdString();
     EXPECT_TRUE(out.startsWith("Строк в таблицах (было → стало):\n  TBL_TPS: 1 → 1\n")) << out.toStdString();
     EXPECT_TRUE(out.contains("Предложения: добавлено 2, удалено 2\nЦены диапазонов: выросли 1, снизились 0\n"));
-    EXPECT_EQ(app::parseCommandLine({"zelvorin", "--refresh"}).error,
-              "для --refresh нужен --central ИСТОЧНИК, откуда обновлять справочные таблицы");
-    EXPECT_EQ(app::parseCommandLine({"zelvorin", "--refresh", "--central", "c", "--db", "d"}).mode,
-              app::CommandLine::Mode::Refresh);
-    EXPECT_FALSE(app::parseCommandLine({"zelvorin", "--refresh", "--sync", "--central", "c"}).error.isEmpty());
 }
 
 // kill -9 at every checkpoint of the copy and the replacement: the next opening finds the

@@ -64,17 +64,23 @@ TEST_F(RefreshWindow, AsksShowsProgressThatCancelsAndEndsWithTheReportAndTheNewD
     EXPECT_EQ(boxes.shown[0].text, QString::fromUtf8(app::kRefreshQuestion));
     EXPECT_EQ(boxes.shown[0].buttons, core::MsgButtons::YesNo);
 
+    // The progress names the table being copied; its cancel button is pressed mid-copy.
     QString label;
-    QTimer::singleShot(0, [&] {
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* progress = w->findChild<QProgressDialog*>("refreshProgress");
-        ASSERT_NE(progress, nullptr);
+        if (!progress || !progress->labelText().startsWith("Таблица TBL_PRSS")) return;
+        poll.stop();
         label = progress->labelText();
+        progress->grab().save(ZELVORIN_BINARY_DIR "/refresh-progress.png");
         QPushButton* cancel = progress->findChild<QPushButton*>();
         ASSERT_NE(cancel, nullptr);
         EXPECT_EQ(cancel->text(), "Отмена");
         QTest::mouseClick(cancel, Qt::LeftButton);
     });
+    poll.start(0);
     choose();
+    EXPECT_EQ(label, "Таблица TBL_PRSS: скопировано строк 0");
     EXPECT_EQ(boxes.texts().last(), "Обновление прервано. Справочники остались прежними.");
     EXPECT_EQ(marks(), oldMarks);
     EXPECT_EQ(w->findChild<QDialog*>("refreshReport"), nullptr);
