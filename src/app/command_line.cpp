@@ -4,9 +4,12 @@
 #include "global/global.h"
 #include "app/mdi_zelvorin.h"
 #include "basket/dialogs.h"
+#include "catalogue/catalogue_logic.h"
 #include "catalogue/positions.h"
+#include "catalogue/search.h"
 #include "core/checkpoint.h"
 #include "core/errors.h"
+#include "core/sql_text.h"
 #include "core/seams.h"
 #include "db/central_link.h"
 #include "db/schema.h"
@@ -19,6 +22,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHash>
 #include <QMdiSubWindow>
 #include <QPixmap>
 #include <QScreen>
@@ -91,6 +95,8 @@ CommandLine parseCommandLine(const QStringList& args) {
             valueOf(i, QStringLiteral("--db"), &cl.db);
         else if (is("--central"))
             valueOf(i, QStringLiteral("--central"), &cl.central);
+        else if (is("--find"))
+            valueOf(i, QStringLiteral("--find"), &cl.find);
         else if (is("--screenshot"))
             valueOf(i, QStringLiteral("--screenshot"), &cl.screenshot);
         else if (a == QLatin1String("--sync"))
@@ -110,6 +116,10 @@ CommandLine parseCommandLine(const QStringList& args) {
         cl.mode = CommandLine::Mode::Help;
     else if (version)
         cl.mode = CommandLine::Mode::Version;
+    else if (!cl.find.isEmpty() && (refresh || sync || !cl.screenshot.isEmpty()))
+        cl.error = QStringLiteral("--find нельзя задать вместе с --sync, --refresh или --screenshot");
+    else if (!cl.find.isEmpty())
+        cl.mode = CommandLine::Mode::Find;
     else if (refresh && (sync || !cl.screenshot.isEmpty()))
         cl.error = QStringLiteral("--refresh нельзя задать вместе с --sync или --screenshot");
     else if (refresh && cl.central.isEmpty())
@@ -144,6 +154,9 @@ QString helpText() {
         "  --refresh            обновить справочные таблицы построенной базы из центральной\n"
         "                       (нужен --central): заявки не изменятся; ход копирования — в поток\n"
         "                       ошибок, отчёт об изменениях — в стандартный вывод\n"
+        "  --find \"СЛОВА\"       найти позиции, в названии которых есть все слова, и вывести строки\n"
+        "                       IND, название, группа, наименьшая и наибольшая цена (через табуляцию);\n"
+        "                       код выхода 0 — найдено, 1 — ничего не найдено, 2 — ошибка\n"
         "  --screenshot ФАЙЛ    снять главное окно с открытым каталогом в PNG-файл и завершиться;\n"
         "                       дисплей не нужен\n"
         "  --version            показать версию и завершиться\n"
@@ -299,6 +312,42 @@ int runRefresh(const CommandLine& cl) {
     return 0;
 }
 
+int runFind(const CommandLine& cl) {
+    const QString folder = store::dataSourceFolder(localConnectionString(dataSourceFor(cl)));
+    try {
+        std::unique_ptr<store::Connection> cn = store::openFolder(folder);
+        QHash<int, QString> groups, groupOf;
+        for (auto rs = cn->open(QStringLiteral("SELECT IND, GRP_NM FROM TBL_GRPS")); !rs->eof(); rs->moveNext())
+            groups.insert(rs->field(QStringLiteral("IND")).toInt32(), rs->field(QStringLiteral("GRP_NM")).toText());
+        catalogue::PositionSearch search;
+        for (auto rs = cn->open(QStringLiteral("SELECT IND, IND_GRP, PST_NM FROM TBL_PSTS")); !rs->eof(); rs->moveNext()) {
+            const int ind = rs->field(QStringLiteral("IND")).toInt32();
+            search.add(ind, rs->field(QStringLiteral("PST_NM")).toText());
+            groupOf.insert(ind, groups.value(rs->field(QStringLiteral("IND_GRP")).toInt32()));
+        }
+        const std::vector<int> keys = search.find(cl.find);
+        int found = 0;
+        if (!keys.empty()) {
+            const QString sql = catalogue::positionsStatement(catalogue::searchCondition(keys, QString()));
+            for (auto rs = cn->open(sql); !rs->eof(); rs->moveNext(), ++found) {
+                const int ind = rs->field(QStringLiteral("IND")).toInt32();
+                auto price = [&](const char* f) {
+                    const core::Value v = rs->field(QString::fromLatin1(f));
+                    return v.isNull() ? QString() : core::sql::number(v.toDouble());
+                };
+                printOut(QStringList{QString::number(ind), rs->field(QStringLiteral("PST_NM")).toText().trimmed(),
+                                     groupOf.value(ind).trimmed(), price("MIN_CST"), price("MAX_CST")}
+                             .join(QLatin1Char('\t')));
+            }
+        }
+        return found > 0 ? 0 : 1;
+    } catch (const std::exception& e) {
+        printErr(QStringLiteral("zelvorin: поиск в папке %1 не выполнен: %2")
+                     .arg(QDir::toNativeSeparators(folder), core::errorText(e)));
+        return kUsageError;
+    }
+}
+
 int main(int argc, char** argv) {
     core::installKillAtCheckpointFromEnvironment();
     QStringList args;
@@ -317,6 +366,10 @@ int main(int argc, char** argv) {
     case CommandLine::Mode::Version:
         printOut(versionText());
         return 0;
+    case CommandLine::Mode::Find: {
+        QCoreApplication a(argc, argv);
+        return runFind(cl);
+    }
     case CommandLine::Mode::Sync:
     case CommandLine::Mode::Refresh: {
         QCoreApplication a(argc, argv);

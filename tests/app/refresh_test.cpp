@@ -174,3 +174,23 @@ TEST_F(Refresh, AProcessKilledAtAnyMomentLeavesTheOldTablesOrTheNew) {
 }
 
 }  // namespace
+
+namespace {
+
+// --find as scripts run it: the matching priced positions in name order, 1 for none, 2 on
+// an error; the words are never SQL.
+TEST(FindCommand, PrintsTheMatchesTabSeparatedOrSaysThereAreNone) {
+    testrefresh::Folders f;
+    auto find = [&](const QString& words, const QString& db) {
+        return storetest::run(ZELVORIN_BINARY_DIR "/zelvorin", {"--find", words, "--db", db});
+    };
+    const auto hit = find("арм 12", f.db());
+    EXPECT_EQ(std::make_pair(hit.exitCode, hit.out), std::make_pair(0, QString("700\tАрматура 12\tА500С\t1000\t1000\n")));
+    EXPECT_EQ(find("У", f.db()).out, "703\tУголок 50\tА500С\t3000\t3000\n");
+    for (const char* words : {"трубa", "%", "_", "' OR 1=1 --", "\\"}) EXPECT_EQ(find(words, f.db()).exitCode, 1) << words;
+    const auto broken = find("арм", f.dir.filePath("absent"));
+    EXPECT_EQ(broken.exitCode, 2);
+    EXPECT_TRUE(broken.err.contains("не существует")) << broken.err.toStdString();
+}
+
+}  // namespace
