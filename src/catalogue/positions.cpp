@@ -90,6 +90,8 @@ void positions::Form_Load() {
     chosenGroup_ = 0;
     sortDg_ = false;
     sortPrices_ = false;
+    Check_con->setChecked(false);
+    names_.clear();
     guarded([this] { LoadBases(); });
     Global::CatalogueOpen = -1;
     g_registered = this;
@@ -159,6 +161,10 @@ void positions::Form_Click() {
 bool positions::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Label10 && event->type() == QEvent::MouseMove) {
         guarded([this] { Label10_MouseMove(); });
+    } else if (watched == shablon && event->type() == QEvent::KeyPress &&
+               static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        Check_con->setChecked(false);
+        return true;
     } else if ((watched == b_emp || watched == b_full) && event->type() == QEvent::MouseButtonDblClick) {
         guarded([this] { basketPicture_DblClick(); });
         return true;
@@ -215,6 +221,7 @@ void positions::lb2_MouseMove(int index) {
     moveHot(*lb2_, curGroup_, index);
 }
 
+
 void positions::lb2_MouseDown(int index) {
     // The press lands on the entry under the mouse; a press that came without a move
     // first (a touch, a test) highlights it here.
@@ -249,7 +256,7 @@ void positions::LoadPositions() {
     m.setHighlightedRow(-1);
     prevRow_ = 0;
 
-    condition_ = catalogue::positionsCondition(chosenGroup_, BasesFilter());
+    condition_ = listCondition();
     rsCat = Global::Cn().open(catalogue::positionsStatement(condition_));
     const QString tab = QStringLiteral("\t");
     while (!rsCat->eof()) {
@@ -304,25 +311,7 @@ void positions::dg_MouseDown(Qt::MouseButton button, const QPoint& pos) {
     if (mouseRow <= m.fixedRows() - 1 || row <= m.fixedRows() - 1 || m.rowHeight(row) <= 0 ||
         button != Qt::RightButton)
         return;
-    ptCursor = QCursor::pos();
-    if (core::popupMenus().track(hMenu, ptCursor) != 1) return;
-
-    clsZak& order = Global::CurrentOrder();
-    if (order.InsertRow() < 0) {
-        // The order holds a fixed number of lines; writing into the current one would
-        // overwrite a line the operator already entered.
-        core::showMessage(QStringLiteral("Корзина заполнена: в заявке не может быть больше %1 позиции.")
-                              .arg(clsZak::kMaxSlot + 1));
-        return;
-    }
-    order.setField(QStringLiteral("idn"), m.text(m.row(), 0));
-    order.setField(QStringLiteral("qty"), core::Value::int16(0));
-    if (const auto& showLineEditor = Global::dialogs().showLineEditor) {
-        showLineEditor(true, [this](QSize editor) {
-            return catalogue::editorPlace(QRect(dg->mapToGlobal(QPoint(0, 0)), dg->size()), editor);
-        });
-    }
-    Global::RefreshBasketIndicator();
+    openRowMenu(QCursor::pos());
 }
 
 void positions::SortByHeader(ui::FlexGrid& grid, bool& ascending) {
@@ -468,6 +457,8 @@ void positions::ReloadData() {
         bases->refresh();
         const ui::GridModel& d = dg->model();
         const QString selected = prevRow_ > 0 && prevRow_ < d.rows() ? d.text(prevRow_, 0) : QString();
+        names_.clear();
+        if (searching_ && !searchText_.isEmpty()) findSearchKeys();
         LoadPositions();
         ui::GridModel& m = dg->model();
         for (int r = m.fixedRows(); r < m.rows() && !selected.isEmpty(); ++r) {

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "catalogue/search.h"
 #include "core/guard.h"
 #include "core/seams.h"
 #include "global/global.h"
@@ -80,6 +81,18 @@ protected:
 
 private:
     void buildControls();  // in positions_controls.cpp
+
+    // The context search and the keyboard (positions_search.cpp).
+    void Check_con_Click();
+    void shablon_Change();
+    void findSearchKeys();               // searchKeys_ for searchText_, the names read on first use
+    void enterSearch();                  // Ctrl+F: tick Check_con, the cursor into shablon
+    QString listCondition() const;       // the positions statement's condition for what dg lists
+    void addRowToBasket();               // "Добавить в корзину" for dg's current row
+    void dg_KeyDown(int key);            // Enter adds the row, the menu key opens the menu at it
+    void bases_KeyDown(int key);         // Space in the mark column toggles the mark
+    bool isPositionRow(int row) const;
+    void openRowMenu(const QPoint& screenPos);
     void Form_Load();
     void Form_Unload();
     void Form_Resize();
@@ -166,4 +179,11 @@ private:
     bool loaded_ = false;
     bool pressOnFreeArea_ = false;
     QHash<const QWidget*, QRect> twips_;
+
+    // The search mode: on while Check_con is ticked. The names are read on first use.
+    bool searching_ = false;
+    QString searchText_;               // the words typed, blanks simplified
+    std::vector<int> searchKeys_;      // the positions they match
+    QString zagBeforeSearch_;          // what zag read when the search began
+    catalogue::PositionSearch names_;
 };

@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QShortcut>
 #include <QPainter>
 #include <QPushButton>
 #include <optional>
@@ -122,6 +123,14 @@ void positions::buildControls() {
     cmbProf = ui::named<QComboBox>(this, QStringLiteral("cmbProf"));
     Check_con = ui::named<QCheckBox>(this, QStringLiteral("Check_con"), QStringLiteral("Контекстный поиск"));
     shablon = ui::named<QLineEdit>(this, QStringLiteral("shablon"));
+    shablon->setToolTip(QStringLiteral("Слова из названия позиции: «арм 12 А500С»"));
+    shablon->setClearButtonEnabled(true);
+    shablon->installEventFilter(this);  // Esc leaves the search
+    connect(Check_con, &QCheckBox::toggled, this, [this] { guarded([this] { Check_con_Click(); }); });
+    connect(shablon, &QLineEdit::textChanged, this, [this] { guarded([this] { shablon_Change(); }); });
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    find->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(find, &QShortcut::activated, this, [this] { guarded([this] { enterSearch(); }); });
 
     Command3 = ui::named<QPushButton>(this, QStringLiteral("Command3"), QStringLiteral("Очистить"));
     connect(Command3, &QPushButton::clicked, this, [this] { guarded([this] { Command3_Click(); }); });
@@ -152,6 +161,7 @@ void positions::buildControls() {
                 guarded([&] { dg_MouseDown(b, pos); });
             });
     connect(dg, &ui::FlexGrid::clicked, this, [this] { guarded([this] { SortByHeader(*dg, sortDg_); }); });
+    connect(dg, &ui::FlexGrid::keyPressed, this, [this](int key) { guarded([&] { dg_KeyDown(key); }); });
 
     Frame1 = ui::named<QFrame>(this, QStringLiteral("Frame1"));
     Label8 = caption(Frame1, QStringLiteral("Label8"), QStringLiteral("Регионы - Города - Организации"));
@@ -159,6 +169,7 @@ void positions::buildControls() {
     shapeGrid(bases->model(), 0, 0, {0, 1200, 400, 2800});
     bases->model().setColAlignment(2, Qt::AlignHCenter | Qt::AlignVCenter);
     connect(bases, &ui::FlexGrid::clicked, this, [this] { guarded([this] { bases_Click(); }); });
+    connect(bases, &ui::FlexGrid::keyPressed, this, [this](int key) { guarded([&] { bases_KeyDown(key); }); });
 
     Line2 = ui::named<QFrame>(this, QStringLiteral("Line2"));
     Line2->setFrameShape(QFrame::HLine);
@@ -211,8 +222,9 @@ void positions::buildControls() {
         {Combo_m, 6500, 420, 1100, 285},
         {chckProf, 7650, 420, 1100, 285},
         {cmbProf, 8800, 420, 1100, 285},
-        {Check_con, 9950, 420, 1100, 285},
-        {shablon, 11100, 420, 1100, 285},
+        // The search sits in the title row, between the title and the basket.
+        {Check_con, 3050, 450, 2000, 270},
+        {shablon, 5100, 420, 3600, 300},
         {Command3, W - 2230, 150, 900, 375},
         {Fr_basket, W - 1250, 45, 960, 630},
         {b_emp, 60, 75, 480, 480},
@@ -234,9 +246,11 @@ void positions::buildControls() {
     };
     for (const auto& p : places) place(p.w, p.left, p.top, p.width, p.height);
     descr->lower();
+    // Tab walks the search, the lists of positions, offers and bases, and the button.
+    QWidget* order[] = {Check_con, shablon, dg, prices, bases, Command3};
+    for (size_t k = 0; k + 1 < std::size(order); ++k) setTabOrder(order[k], order[k + 1]);
     for (QWidget* hidden :
-         std::initializer_list<QWidget*>{Check_r1, Combo_r1, Check_m, Combo_m, chckProf, cmbProf, Check_con,
-                                         shablon, b_full, c_bas, frmWaiting, frm1, frm2, width_label})
+         std::initializer_list<QWidget*>{Check_r1, Combo_r1, Check_m, Combo_m, chckProf, cmbProf, shablon, b_full, c_bas, frmWaiting, frm1, frm2, width_label})
         hidden->hide();
 }
 

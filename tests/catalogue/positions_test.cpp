@@ -92,9 +92,10 @@ TEST_F(PositionsWindow, LoadListsEveryBaseMarkedUnderRegionRowsShowsAnEmptyBaske
     EXPECT_EQ(b.cellBackColor(0, 3), ui::bgr(positions::kRegionBack));
     EXPECT_TRUE(shown("b_emp") && !shown("b_full") && !shown("c_bas") && !shown("frm1") &&
                 !shown("frmWaiting") && text("c_bas") + text("zag") == "0");
-    // The filter controls exist, hidden.
-    for (const char* name : {"Check_r1", "Check_m", "chckProf", "Check_con", "shablon"})
+    // The filter controls exist, hidden; of the search only the check box shows.
+    for (const char* name : {"Check_r1", "Check_m", "chckProf", "shablon"})
         EXPECT_FALSE(shown(name));
+    EXPECT_TRUE(shown("Check_con"));
 
     // Unloading gives the basket indicator up; shown again, the window loads afresh.
     db->cn().clearCalls();
