@@ -1,5 +1,5 @@
-// The window-free Global helpers: number display by magnitude, null-safe field text,
-// the silent error sink.
+// The window-free Global helpers: number display by magnitude and null-safe field text (the
+// silent error sink is watched by the order list's window tests).
 #include "core/helpers.h"
 
 #include <gtest/gtest.h>
@@ -49,12 +49,6 @@ TEST(ValueOrDefault, FallsBackOnlyForNullAndEmptyText) {
     // clang-format on
     for (const Case& c : cases)
         EXPECT_EQ(Global::ValueOrDefault(c.value, c.fallback), QString::fromUtf8(c.expected)) << c.expected;
-}
-
-TEST(ReportError, ShowsNothingToTheOperator) {
-    testsupport::ScriptedMessages boxes;
-    Global::ReportError(QStringLiteral("Не могу проверить корзину!"));
-    EXPECT_TRUE(boxes.shown.isEmpty());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The grid's data and algorithms without a widget: rows from tab-separated text,
-// removal, reshaping, the cursor, the generic sort and the highlighted row.
+// removal, reshaping, the cursor and the generic sort. The highlighted row is followed
+// through clicks and sorts by the catalogue's and the basket's window tests.
 #include <gtest/gtest.h>
 
 #include "support/scripted_seams.h"
@@ -107,26 +108,6 @@ TEST(GridModelSort, OrdersTheDataRowsNumbersAsNumbersAndTextsWithoutCaseAndSurvi
     got.sort();
     cells.sort();
     EXPECT_EQ(got, cells);
-}
-
-// The highlighted row is state of the model: it follows its data through a sort and
-// leaves no colour behind when cleared (the catalogue's tests move it from row to row).
-TEST(GridHighlight, FollowsItsRowThroughSortsAndClearsCleanly) {
-    GridModel m = gridWith(3, {"1\tбалка\t30", "2\tарматура\t10", "3\tлист\t20"});
-    m.setCellBackColor(3, 0, QColor(Qt::green));  // a colour of the caller's own stays
-    m.setHighlightedRow(2, 1);
-    m.sort(2, true);  // by price: арматура, лист, балка
-    ASSERT_EQ(m.highlightedRow(), 1);
-    EXPECT_EQ(m.cellBackColor(1, 2), ui::kHighlightColour);
-    EXPECT_FALSE(m.cellBackColor(1, 0).has_value()) << "columns before the first highlighted one keep theirs";
-    m.sort(1, false);  // лист, балка, арматура
-    EXPECT_EQ(m.highlightedRow(), 3);
-    for (int row : {0, -1, 99}) {  // a fixed row or none clears it
-        m.setHighlightedRow(row);
-        EXPECT_EQ(m.highlightedRow(), -1) << row;
-    }
-    EXPECT_FALSE(m.cellBackColor(3, 1).has_value()) << "no colour left behind";
-    EXPECT_EQ(m.cellBackColor(1, 0), QColor(Qt::green)) << "лист keeps its own colour";
 }
 
 }  // namespace
