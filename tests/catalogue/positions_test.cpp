@@ -6,11 +6,15 @@
 
 #include <QCursor>
 #include <QGroupBox>
+#include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 
 #include "catalogue/catalogue_fixture.h"
 #include "catalogue/catalogue_logic.h"
+#include "catalogue/search.h"
 #include "global/global.h"
 #include "support/scripted_seams.h"
 #include "ui/flexgrid.h"
@@ -76,6 +80,13 @@ protected:
     int rowOf(const QString& key) { return column(dg(), 0).indexOf(key) + 1; }  // the data row of a position
     QStringList captions(ui::LabelArray& a) { return {a.caption(0), a.caption(1)}; }
     QStringList opened() { return db->cn().opened(); }
+    // Types a text key by key (QTest's own clicks know only ASCII).
+    static void type(QWidget* target, const QString& text) {
+        for (QChar c : text) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(target, &press);
+        }
+    }
 
     std::unique_ptr<testcat::CatalogueDb> db = std::make_unique<testcat::CatalogueDb>();
     testsupport::ScriptedMessages messages;
@@ -313,6 +324,72 @@ TEST_F(PositionsWindow, ARightPressOffersToAddThePositionAndOpensTheLineEditorOn
     Global::dialogs().showBasket = [] { Global::CurrentOrder().InsertRow(); };  // as if a line was added
     QTest::mouseDClick(child("b_emp"), Qt::LeftButton);
     EXPECT_TRUE(shown("b_full") && text("c_bas") == "1") << "the basket opened, the picture refreshed";
+}
+
+// The search mode by real keys and mouse: Ctrl+F, words, a row's offers, the basket by the
+// menu and by Enter, the bases marks, and the two ways out.
+TEST_F(PositionsWindow, TheContextSearchListsThePositionsOfEveryGroupThatMatchEveryWord) {
+    int editorCalls = 0;
+    Global::dialogs().showLineEditor = [&](bool, const std::function<QPoint(QSize)>&) { ++editorCalls; };
+    chooseRebar();
+    auto* check = w->findChild<QCheckBox*>("Check_con");
+    auto* words = w->findChild<QLineEdit*>("shablon");
+    QTest::keyClick(dg(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(check->isChecked() && words->isVisible() && words->hasFocus());
+    type(words, "арм  10");
+    EXPECT_EQ(text("zag"), "Поиск: арм 10");
+    EXPECT_EQ(opened().last(), catalogue::positionsStatement(catalogue::searchCondition({101, 103}, kAllBases)));
+    EXPECT_EQ(column(dg(), 1), (QStringList{"Арматура 10 А500С", "Арматура 10 А500С"}));
+    words->clear();
+    type(words, "a500c 12");  // Latin letters
+    EXPECT_EQ(dg()->model().rowTexts(1), (QStringList{"100", "Арматура 12 А500С", "49500", "53000"}));
+    click(dg(), 1, 1);
+    EXPECT_TRUE(shown("prices"));
+    menus.choose(1);
+    click(dg(), 1, 1, Qt::RightButton);
+    QTest::keyClick(dg(), Qt::Key_Return);
+    EXPECT_EQ(Global::CurrentOrder().RecordCount(), 2);
+    EXPECT_EQ(editorCalls, 2);
+    click(bases(), 4, 2);  // Тульская база unmarked: the search is read again
+    EXPECT_EQ(opened().last(), catalogue::positionsStatement(catalogue::searchCondition({100}, " AND d.IND_BS IN (2,1)")));
+    EXPECT_EQ(dg()->model().rowTexts(1), (QStringList{"100", "Арматура 12 А500С", "50000", "53000"}));
+
+    QTest::keyClick(words, Qt::Key_Escape);
+    EXPECT_FALSE(check->isChecked() || words->isVisible());
+    EXPECT_EQ(text("zag"), "Сортовой прокат - Арматура");
+    EXPECT_EQ(column(dg(), 1).size(), 3) << "the group's list again";
+    QTest::mouseClick(check, Qt::LeftButton);
+    EXPECT_EQ(text("zag"), "Поиск: a500c 12") << "the words typed before come back";
+    hoverTitle();
+    hoverType(1);
+    EXPECT_FALSE(check->isChecked() || words->isVisible());
+    EXPECT_EQ(text("zag"), "Сортовой прокат - Арматура");
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+TEST_F(PositionsWindow, TheKeyboardMovesThroughThePositionsAddsOneAndMarksBases) {
+    chooseRebar();
+    dg()->setFocus();
+    QTest::keyClick(dg(), Qt::Key_Down);
+    QTest::keyClick(dg(), Qt::Key_Down);
+    const int row = dg()->model().row();
+    EXPECT_GE(row, 2);
+    EXPECT_EQ(opened().last(), catalogue::offersStatement(dg()->model().text(row, 0), kAllBases));
+    menus.choose(0);
+    QTest::keyClick(dg(), Qt::Key_Menu);
+    ASSERT_EQ(menus.positions.size(), 1);
+    EXPECT_TRUE(dg()->rect().contains(dg()->mapFromGlobal(menus.positions[0]))) << "the menu opens at the row";
+    QWidget* order[] = {child("Check_con"), dg(), prices(), bases(), child("Command3")};
+    child("Check_con")->setFocus();
+    for (QWidget* next : {order[1], order[2], order[3], order[4]}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
+    }
+    click(bases(), 4, 1);
+    QTest::keyClick(bases(), Qt::Key_Right);
+    QTest::keyClick(bases(), Qt::Key_Space);
+    EXPECT_EQ(bases()->model().text(4, 2), "");
+    EXPECT_EQ(opened().last(), positionsSql(10, " AND d.IND_BS IN (2,1)"));
 }
 
 TEST_F(PositionsWindow, TheLayoutFollowsTheSizeWithinItsBounds) {
