@@ -118,6 +118,8 @@ void positions::showEvent(QShowEvent* e) {
         frm1->hide();
         frm2->hide();
         Form_Load();
+        // The keyboard starts in the positions list, so that Ctrl+F and the arrows work at once.
+        dg->setFocus(Qt::OtherFocusReason);
     }
     QWidget::showEvent(e);
 }
@@ -161,10 +163,12 @@ void positions::Form_Click() {
 bool positions::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Label10 && event->type() == QEvent::MouseMove) {
         guarded([this] { Label10_MouseMove(); });
-    } else if (watched == shablon && event->type() == QEvent::KeyPress &&
-               static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-        Check_con->setChecked(false);
-        return true;
+    } else if (watched == shablon && event->type() == QEvent::KeyPress) {
+        // Esc leaves the search; Down goes on into its result.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape) Check_con->setChecked(false);
+        if (key == Qt::Key_Down) guarded([this] { enterResult(); });
+        if (key == Qt::Key_Escape || key == Qt::Key_Down) return true;
     } else if ((watched == b_emp || watched == b_full) && event->type() == QEvent::MouseButtonDblClick) {
         guarded([this] { basketPicture_DblClick(); });
         return true;

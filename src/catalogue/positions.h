@@ -87,6 +87,7 @@ private:
     void shablon_Change();
     void findSearchKeys();               // searchKeys_ for searchText_, the names read on first use
     void enterSearch();                  // Ctrl+F: tick Check_con, the cursor into shablon
+    void enterResult();                  // from shablon into dg, on its first position
     QString listCondition() const;       // the positions statement's condition for what dg lists
     void addRowToBasket();               // "Добавить в корзину" for dg's current row
     void dg_KeyDown(int key);            // Enter adds the row, the menu key opens the menu at it

@@ -6,6 +6,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QShortcut>
 #include <QPainter>
 #include <QPushButton>
@@ -128,9 +130,15 @@ void positions::buildControls() {
     shablon->installEventFilter(this);  // Esc leaves the search
     connect(Check_con, &QCheckBox::toggled, this, [this] { guarded([this] { Check_con_Click(); }); });
     connect(shablon, &QLineEdit::textChanged, this, [this] { guarded([this] { shablon_Change(); }); });
+    // Ctrl+F anywhere in the window: also while the focus is on its frame, as long as it is
+    // the active window of the frame.
     auto* find = new QShortcut(QKeySequence::Find, this);
-    find->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(find, &QShortcut::activated, this, [this] { guarded([this] { enterSearch(); }); });
+    find->setContext(Qt::WindowShortcut);
+    connect(find, &QShortcut::activated, this, [this] {
+        auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
+        if (sub && sub->mdiArea() && sub->mdiArea()->activeSubWindow() != sub) return;
+        guarded([this] { enterSearch(); });
+    });
 
     Command3 = ui::named<QPushButton>(this, QStringLiteral("Command3"), QStringLiteral("Очистить"));
     connect(Command3, &QPushButton::clicked, this, [this] { guarded([this] { Command3_Click(); }); });
@@ -223,8 +231,8 @@ void positions::buildControls() {
         {chckProf, 7650, 420, 1100, 285},
         {cmbProf, 8800, 420, 1100, 285},
         // The search sits in the title row, between the title and the basket.
-        {Check_con, 3050, 450, 2000, 270},
-        {shablon, 5100, 420, 3600, 300},
+        {Check_con, 3050, 450, 2500, 270},
+        {shablon, 5600, 420, 3400, 300},
         {Command3, W - 2230, 150, 900, 375},
         {Fr_basket, W - 1250, 45, 960, 630},
         {b_emp, 60, 75, 480, 480},

@@ -17,6 +17,15 @@ void positions::enterSearch() {
     shablon->selectAll();
 }
 
+void positions::enterResult() {
+    dg->setFocus(Qt::OtherFocusReason);
+    ui::GridModel& m = dg->model();
+    if (!isPositionRow(m.row()) && isPositionRow(m.fixedRows())) {
+        m.setRow(m.fixedRows());
+        ShowPositionRow();
+    }
+}
+
 void positions::Check_con_Click() {
     const bool on = Check_con->isChecked();
     if (on == searching_) return;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The operator's road through the program under a real X server, driven by real input
-# events: open the catalogue, choose a type and a group, put a position into the basket
+# events: open the catalogue, find a position by its words and put it into the basket by
+# keyboard alone (Ctrl+F, the words, Down, Enter, quantity 2, Enter), choose a type and a group, put a position into the basket
 # with quantity 3 through the popup menu and the line editor, open the basket, enter a
 # client, save, open the order list, find the order among today's and reopen it.
 # A screenshot of every step lands in the output folder; the saved order is checked in
@@ -218,6 +219,26 @@ title=$(wait_colour 15 "rgb(0,0,128)") || fail "the catalogue did not open"
 shot "catalogue"
 read -r tx ty tw th <<< "$title"
 
+# --- The keyboard road: Ctrl+F, the words, Down, Enter, the quantity, Enter ----------
+say "finding a position by its words"
+xdotool windowfocus --sync "$main" 2> /dev/null || true
+xdotool key ctrl+f
+sleep 0.5
+enter_text "арм 12" || fail "the search words could not be entered"
+sleep 0.5
+shot "search-result"
+xdotool key Down
+sleep 0.5
+xdotool key Return
+editor=$(wait_window "Заказ позиции" 10) || fail "Enter on the found position opened no line editor"
+xdotool windowfocus --sync "$editor" 2> /dev/null || true
+enter_text "2" || fail "the quantity could not be entered by keyboard"
+shot "search-line-editor"
+xdotool key Return
+wait_window_gone "Заказ позиции" 10 || fail "the line editor did not close on Enter"
+wait_colour 10 "rgb(215,170,100)" > /dev/null || fail "the basket did not fill from the keyboard road"
+shot "search-basket-full"
+
 say "choosing a type"
 glide $((tx + tw / 2)) $((ty + th / 2))
 # The type list: light yellow labels under the title.
@@ -348,5 +369,6 @@ for day in "$started_day" "$(date +%Y.%m.%d)"; do
 done
 [ "$stored" = 1 ] || fail "order 1 of today for \"$client\" is not stored: $headers"
 echo "$lines" | grep -qx "1${tab}3" || fail "the order's line with quantity 3 is not stored: $lines"
+echo "$lines" | grep -qx "1${tab}2" || fail "the keyboard road's line with quantity 2 is not stored: $lines"
 rm -f "$out/peek.png"
 say "PASSED: the order went from the catalogue through the basket into the list and back; screenshots in $out"
