@@ -66,7 +66,8 @@ bool servedCondition(QStringView s) {
 int columnOf(const TableData& t, const char* name) {
     const auto& fields = t.file().fields();
     for (size_t i = 0; i < t.columns().size(); ++i)
-        if (fields[size_t(t.column(int(i)).field)].name.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+        if (fields[size_t(t.column(int(i)).field)].name.compare(QLatin1String(name), Qt::CaseInsensitive) ==
+            0)
             return int(i);
     return -1;
 }
@@ -151,7 +152,8 @@ bool before(const PriceRanges::Range& x, const PriceRanges::Range& y) {
     return x.base < y.base;
 }
 
-std::shared_ptr<const PriceRanges::Snapshot> readRanges(TableData& offers, TableData& bands, TableData& lists) {
+std::shared_ptr<const PriceRanges::Snapshot> readRanges(TableData& offers, TableData& bands,
+                                                        TableData& lists) {
     const Column& offerKey = offers.column(columnOf(offers, "IND"));
     const Column& offerPosition = offers.column(columnOf(offers, "IND_PST"));
     const Column& offerList = offers.column(columnOf(offers, "IND_PRS"));
@@ -194,7 +196,8 @@ std::shared_ptr<const PriceRanges::Snapshot> readRanges(TableData& offers, Table
     std::sort(out.begin(), out.end(), before);
     size_t kept = 0;
     for (size_t i = 0; i < out.size(); ++i) {
-        if (kept > 0 && out[kept - 1].position == out[i].position && sameBase(out[kept - 1].base, out[i].base)) {
+        if (kept > 0 && out[kept - 1].position == out[i].position &&
+            sameBase(out[kept - 1].base, out[i].base)) {
             Span s{out[kept - 1].low, out[kept - 1].high, true};
             s.add(Span{out[i].low, out[i].high, true});
             out[kept - 1].low = s.low;
@@ -228,7 +231,8 @@ int fail(sqlite3_vtab* vt, const std::exception& e) {
 }
 
 int xConnect(sqlite3* db, void* aux, int, const char* const*, sqlite3_vtab** out, char**) {
-    const int rc = sqlite3_declare_vtab(db, "CREATE TABLE x(IND_PST INTEGER, IND_BS INTEGER, MAX_CST, MIN_CST)");
+    const int rc =
+        sqlite3_declare_vtab(db, "CREATE TABLE x(IND_PST INTEGER, IND_BS INTEGER, MAX_CST, MIN_CST)");
     if (rc != SQLITE_OK) return rc;
     auto* vt = static_cast<RangeTab*>(sqlite3_malloc(sizeof(RangeTab)));
     if (!vt) return SQLITE_NOMEM;
@@ -363,7 +367,8 @@ sqlite3_module makeModule() {
 }
 
 QStringView conditionOf(const QString& sql) {
-    if (!sql.startsWith(kHead) || !sql.endsWith(kTail) || sql.size() <= kHead.size() + kTail.size()) return {};
+    if (!sql.startsWith(kHead) || !sql.endsWith(kTail) || sql.size() <= kHead.size() + kTail.size())
+        return {};
     return QStringView(sql).mid(kHead.size(), sql.size() - kHead.size() - kTail.size());
 }
 
@@ -386,10 +391,12 @@ bool PriceRanges::sources(Source out[3]) const {
     const TableData& offers = *out[0].table->data;
     const TableData& bands = *out[1].table->data;
     const TableData& lists = *out[2].table->data;
-    return numeric(offers, columnOf(offers, "IND"), false) && numeric(offers, columnOf(offers, "IND_PST"), true) &&
+    return numeric(offers, columnOf(offers, "IND"), false) &&
+           numeric(offers, columnOf(offers, "IND_PST"), true) &&
            numeric(offers, columnOf(offers, "IND_PRS"), false) &&
-           numeric(bands, columnOf(bands, "IND_STF"), false) && numeric(bands, columnOf(bands, "CST"), false) &&
-           numeric(lists, columnOf(lists, "IND"), false) && numeric(lists, columnOf(lists, "IND_BS"), true);
+           numeric(bands, columnOf(bands, "IND_STF"), false) &&
+           numeric(bands, columnOf(bands, "CST"), false) && numeric(lists, columnOf(lists, "IND"), false) &&
+           numeric(lists, columnOf(lists, "IND_BS"), true);
 }
 
 std::shared_ptr<const PriceRanges::Snapshot> PriceRanges::current() {
@@ -401,7 +408,8 @@ std::shared_ptr<const PriceRanges::Snapshot> PriceRanges::current() {
     snapshot_.reset();
     Source now[3];
     if (!sources(now))
-        throw core::DbError(QStringLiteral("Таблицы предложений, цен и прайсов не годятся для диапазонов цен."));
+        throw core::DbError(
+            QStringLiteral("Таблицы предложений, цен и прайсов не годятся для диапазонов цен."));
     snapshot_ = readRanges(*now[0].table->data, *now[1].table->data, *now[2].table->data);
     std::copy(now, now + 3, kept_);
     return snapshot_;
