@@ -3,13 +3,17 @@
 // driven by mouse events on the real window; the statements alone and the grid fill
 // are measured apart. Optionally renders the window to PNG files.
 //
-//   catalogue_bench [--db DIR | --build DIR] [--shot FILE.png] [--runs N]
+//   catalogue_bench [--db DIR | --build DIR] [--shot FILE.png] [--runs N] [--native]
 //
 // Without --db it builds its own folder through the store (in a temporary directory,
 // or in the empty folder --build names, which is kept): one group of 2 000
 // positions with three offers each, and one position with 200 offers cut by 20 limits.
 // With --db it measures the busiest group and the position with the most offers there.
-#include "db/schema.h"
+// The positions statement is also timed as written (answered from the kept price ranges),
+// in a form the engine runs as a plain join, and for a search of several thousand keys;
+// --native adds the same over a copy of the joined tables in SQLite with indexes.
+#include <sqlite3.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QGroupBox>
@@ -23,15 +27,16 @@
 #include <vector>
 
 #include "bench_timing.h"
-#include "global/global.h"
 #include "catalogue/catalogue_logic.h"
 #include "catalogue/positions.h"
 #include "core/errors.h"
 #include "core/helpers.h"
-#include "ui/twips.h"
+#include "db/schema.h"
+#include "global/global.h"
 #include "store/dbf_connection.h"
 #include "ui/flexgrid.h"
 #include "ui/label_array.h"
+#include "ui/twips.h"
 
 namespace {
 
@@ -151,6 +156,68 @@ int readAll(store::Connection& cn, const QString& sql) {
     return n;
 }
 
+// The joined tables copied into an in-memory SQLite database with indexes on the joined
+// keys: the reference for the positions statement.
+class Native {
+public:
+    explicit Native(store::Connection& cn) {
+        sqlite3_open(":memory:", &db_);
+        copy(cn, "TBL_PSTS", "IND INTEGER, IND_GRP INTEGER, PST_NM TEXT");
+        copy(cn, "TBL_STFS", "IND INTEGER, IND_PST INTEGER, IND_PRS INTEGER");
+        copy(cn, "TBL_CSTS", "IND INTEGER, IND_STF INTEGER, CST REAL");
+        copy(cn, "TBL_PRSS", "IND INTEGER, IND_BS INTEGER");
+        for (const char* sql :
+             {"CREATE INDEX p1 ON TBL_PSTS(IND)", "CREATE INDEX p2 ON TBL_PSTS(IND_GRP)",
+              "CREATE INDEX s1 ON TBL_STFS(IND_PST)", "CREATE INDEX s2 ON TBL_STFS(IND)",
+              "CREATE INDEX c1 ON TBL_CSTS(IND_STF)", "CREATE INDEX r1 ON TBL_PRSS(IND)", "ANALYZE"})
+            sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+    }
+    ~Native() { sqlite3_close(db_); }
+    int readAll(const QString& sql) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db_, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
+            throw core::Error(QString("native: %1").arg(sqlite3_errmsg(db_)));
+        int n = 0;
+        for (; sqlite3_step(st) == SQLITE_ROW; ++n)
+            for (int i = 0; i < sqlite3_column_count(st); ++i) (void)sqlite3_column_text(st, i);
+        sqlite3_finalize(st);
+        return n;
+    }
+
+private:
+    void copy(store::Connection& cn, const QString& table, const QString& decl) {
+        QStringList cols;
+        for (const QString& c : decl.split(", ")) cols << c.section(' ', 0, 0);
+        sqlite3_exec(db_, QString("CREATE TABLE %1 (%2)").arg(table, decl).toUtf8().constData(), nullptr,
+                     nullptr, nullptr);
+        sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
+        sqlite3_stmt* ins = nullptr;
+        QStringList marks(cols.size(), "?");
+        sqlite3_prepare_v2(
+            db_, QString("INSERT INTO %1 VALUES (%2)").arg(table, marks.join(',')).toUtf8().constData(), -1,
+            &ins, nullptr);
+        for (auto rs = cn.open(QString("SELECT %1 FROM %2").arg(cols.join(','), table)); !rs->eof();
+             rs->moveNext()) {
+            for (int i = 0; i < cols.size(); ++i) {
+                const core::Value v = rs->field(cols[i]);
+                if (v.kind() == core::Value::Kind::Int32)
+                    sqlite3_bind_int(ins, i + 1, v.rawInt());
+                else if (v.kind() == core::Value::Kind::Double)
+                    sqlite3_bind_double(ins, i + 1, v.rawDouble());
+                else if (v.kind() == core::Value::Kind::Text)
+                    sqlite3_bind_text(ins, i + 1, v.rawText().toUtf8().constData(), -1, SQLITE_TRANSIENT);
+                else
+                    sqlite3_bind_null(ins, i + 1);
+            }
+            sqlite3_step(ins);
+            sqlite3_reset(ins);
+        }
+        sqlite3_finalize(ins);
+        sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    }
+    sqlite3* db_ = nullptr;
+};
+
 int indexOfTag(ui::LabelArray& a, int tag) {
     for (int i = 0; i < a.count(); ++i)
         if (a.isVisible(i) && a.tag(i) == tag) return i;
@@ -171,6 +238,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QString dbDir, buildDir, shot;
     int runs = 7;
+    bool native = false;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == "--db" && i + 1 < args.size())
@@ -181,9 +249,12 @@ int main(int argc, char** argv) {
             shot = args[++i];
         else if (args[i] == "--runs" && i + 1 < args.size())
             runs = std::max(1, args[++i].toInt());
+        else if (args[i] == "--native")
+            native = true;
         else {
-            std::fprintf(stderr,
-                         "usage: catalogue_bench [--db DIR | --build DIR] [--shot FILE.png] [--runs N]\n");
+            std::fprintf(
+                stderr,
+                "usage: catalogue_bench [--db DIR | --build DIR] [--shot FILE.png] [--runs N] [--native]\n");
             return 2;
         }
     }
@@ -214,6 +285,11 @@ int main(int argc, char** argv) {
                 "WHERE a.IND_GRP=%1 GROUP BY b.IND_PST ORDER BY N DESC")
                 .arg(group),
             "IND_PST");
+
+        // The first positions statement reads the price ranges the later ones are answered from.
+        const double firstPositions = msOf([&] {
+            readAll(cn, catalogue::positionsStatement(catalogue::positionsCondition(group, QString())));
+        });
 
         // A full-HD screen, whatever the platform reports (offscreen has a small one).
         ui::setLogicalDpiForTests(96);
@@ -295,6 +371,35 @@ int main(int argc, char** argv) {
             }));
         }
 
+        // The same statement run as a plain join ("1=1 AND " keeps the engine from rewriting
+        // it), and a search result of several thousand keys, both also in native SQLite.
+        QStringList keys;
+        for (auto rs = cn.open("SELECT IND FROM TBL_PSTS"); !rs->eof() && keys.size() < 5000; rs->moveNext())
+            keys << rs->field("IND").toText();
+        const QString grouped = catalogue::positionsCondition(group, filter);
+        const QString searched = "a.IND IN (" + keys.join(',') + ")" + filter;
+        std::unique_ptr<Native> nat;
+        if (native) {
+            const double ms = msOf([&] { nat = std::make_unique<Native>(cn); });
+            std::printf("native copy with indexes made in %.0f ms\n", ms);
+        }
+        std::vector<double> qPlain, qSearch, qSearchPlain, qNative, qNativeSearch;
+        int rowsKept = 0, rowsPlain = 0, rowsSearch = 0, rowsSearchPlain = 0;
+        for (int run = 0; run < runs; ++run) {
+            qPlain.push_back(
+                msOf([&] { rowsPlain = readAll(cn, catalogue::positionsStatement("1=1 AND " + grouped)); }));
+            qSearch.push_back(
+                msOf([&] { rowsSearch = readAll(cn, catalogue::positionsStatement(searched)); }));
+            qSearchPlain.push_back(msOf([&] {
+                rowsSearchPlain = readAll(cn, catalogue::positionsStatement("1=1 AND " + searched));
+            }));
+            if (nat) {
+                qNative.push_back(msOf([&] { nat->readAll(catalogue::positionsStatement(grouped)); }));
+                qNativeSearch.push_back(msOf([&] { nat->readAll(catalogue::positionsStatement(searched)); }));
+            }
+        }
+        rowsKept = readAll(cn, catalogue::positionsStatement(grouped));
+
         // The grid fill alone: the same rows added to a fresh grid model.
         std::vector<QString> dgRows, priceRows;
         for (int r = 1; r < dg->model().rows(); ++r) dgRows.push_back(dg->model().rowTexts(r).join('\t'));
@@ -329,6 +434,15 @@ int main(int argc, char** argv) {
         report("group list (move onto a type)", hoverType);
         report("choose the group (press): whole handler", choose);
         report("  positions statement, read alone", qPositions);
+        std::printf("  (its first run, reading the price ranges: %.1f ms)\n", firstPositions);
+        report("  the same as a plain join", qPlain);
+        if (!qNative.empty()) report("  the same in native SQLite with indexes", qNative);
+        std::printf("  rows: %d kept, %d plain\n", rowsKept, rowsPlain);
+        std::printf("  search of %lld keys:\n", static_cast<long long>(keys.size()));
+        report("    positions statement", qSearch);
+        report("    the same as a plain join", qSearchPlain);
+        if (!qNativeSearch.empty()) report("    the same in native SQLite with indexes", qNativeSearch);
+        std::printf("    rows: %d kept, %d plain\n", rowsSearch, rowsSearchPlain);
         report("  grid fill alone (rows added)", fillDg);
         report("  price display (FormatValue) alone", prices4k);
         report("  paint of dg", paintDg);

@@ -41,6 +41,7 @@ struct SqlEngine::Table {
     // memory): from then on the table refuses work rather than pair rows with the wrong
     // records.
     bool broken = false;
+    uint64_t changes = 0;  // statements whose changes reached the rows: tells kept summaries they are stale
 
     void clear() {
         appends.clear();

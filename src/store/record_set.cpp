@@ -7,8 +7,9 @@
 
 namespace store {
 
-SqlRecordSet::SqlRecordSet(SqlEngine* engine, sqlite3_stmt* stmt, const QString& sql, bool atRow)
-    : engine_(engine), stmt_(stmt), sql_(sql), eof_(!atRow) {
+SqlRecordSet::SqlRecordSet(SqlEngine* engine, sqlite3_stmt* stmt, const QString& sql, bool atRow,
+                           const QString& shown)
+    : engine_(engine), stmt_(stmt), sql_(sql), shown_(shown.isEmpty() ? sql : shown), eof_(!atRow) {
     const int n = stmt ? sqlite3_column_count(stmt) : 0;
     for (int i = 0; i < n; ++i) {
         const QString name = QString::fromUtf8(sqlite3_column_name(stmt, i));
@@ -27,8 +28,8 @@ SqlRecordSet::~SqlRecordSet() {
 core::Value SqlRecordSet::field(const QString& name) const {
     if (!stmt_) throw core::DbError(QStringLiteral("Набор записей закрыт (поле %1).").arg(name));
     const int i = indexOf(name);
-    if (i < 0) throw core::DbError(QStringLiteral("В результате нет поля %1: %2").arg(name, sql_));
-    if (eof_) throw core::DbError(QStringLiteral("Нет текущей записи (поле %1): %2").arg(name, sql_));
+    if (i < 0) throw core::DbError(QStringLiteral("В результате нет поля %1: %2").arg(name, shown_));
+    if (eof_) throw core::DbError(QStringLiteral("Нет текущей записи (поле %1): %2").arg(name, shown_));
     switch (sqlite3_column_type(stmt_, i)) {
         case SQLITE_INTEGER: {
             const sqlite3_int64 v = sqlite3_column_int64(stmt_, i);
@@ -49,14 +50,14 @@ core::Value SqlRecordSet::field(const QString& name) const {
 
 void SqlRecordSet::moveNext() {
     if (!stmt_ || eof_)
-        throw core::DbError(QStringLiteral("Нет текущей записи, от которой перейти: %1").arg(sql_));
+        throw core::DbError(QStringLiteral("Нет текущей записи, от которой перейти: %1").arg(shown_));
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return;
     eof_ = true;
     if (rc != SQLITE_DONE) {
         const QString msg = engine_->engineError();
         close();
-        throw core::DbError(SqlEngine::failureText(msg, sql_));
+        throw core::DbError(SqlEngine::failureText(msg, shown_));
     }
 }
 

@@ -15,8 +15,10 @@ class SqlEngine;
 
 class SqlRecordSet final : public RecordSet {
 public:
-    // atRow: the statement's first step produced a row.
-    SqlRecordSet(SqlEngine* engine, sqlite3_stmt* stmt, const QString& sql, bool atRow);
+    // atRow: the statement's first step produced a row. Messages name `shown` when it is
+    // given (the caller's text of a statement the engine rewrote), else `sql`.
+    SqlRecordSet(SqlEngine* engine, sqlite3_stmt* stmt, const QString& sql, bool atRow,
+                 const QString& shown = QString());
     ~SqlRecordSet() override;
 
     bool isOpen() const override { return stmt_ != nullptr; }
@@ -36,7 +38,8 @@ private:
 
     SqlEngine* engine_;          // gives the statement back for reuse; null once detached
     sqlite3_stmt* stmt_;         // null once closed
-    QString sql_;                // the statement's text, for messages and reuse
+    QString sql_;                // the statement's text, for reuse
+    QString shown_;              // the caller's text, for messages
     bool eof_;                   // no current row
     QStringList names_;          // the column names in order
     QHash<QString, int> exact_;  // the first column of each name

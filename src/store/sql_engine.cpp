@@ -10,6 +10,7 @@
 #include "store/create_table.h"
 #include "store/engine_table.h"
 #include "store/insert_template.h"
+#include "store/price_range.h"
 #include "store/record_set.h"
 #include "store/text_collation.h"
 
@@ -93,6 +94,8 @@ SqlEngine::SqlEngine(const QString& folder, bool batched) : folder_(folder), bat
     try {
         sqlite3_create_collation_v2(db_, kTextCollation, SQLITE_UTF8, nullptr, compareText, nullptr);
         sqlite3_set_authorizer(db_, authorize, this);
+        priceRanges_ = std::make_unique<PriceRanges>(*this);
+        priceRanges_->attach(db_);
         const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
         for (const QFileInfo& fi : files) {
             if (fi.suffix().compare(QLatin1String("dbf"), Qt::CaseInsensitive) != 0) continue;
@@ -139,9 +142,14 @@ void SqlEngine::registerTable(std::unique_ptr<TableData> data) {
                                 .arg(raw->name, QString::fromUtf8(sqlite3_errmsg(db_))));
 }
 
-TableData* SqlEngine::table(const QString& name) const {
+SqlEngine::Table* SqlEngine::entry(const QString& name) const {
     const auto it = tables_.find(name.toUpper());
-    return it == tables_.end() ? nullptr : it->second->data.get();
+    return it == tables_.end() ? nullptr : it->second.get();
+}
+
+TableData* SqlEngine::table(const QString& name) const {
+    Table* t = entry(name);
+    return t ? t->data.get() : nullptr;
 }
 
 QStringList SqlEngine::tableNames() const {
@@ -259,14 +267,17 @@ void SqlEngine::execute(const QString& sql) {
 
 std::unique_ptr<RecordSet> SqlEngine::open(const QString& sql) {
     if (createTable(sql)) return std::make_unique<SqlRecordSet>(this, nullptr, sql, false);
-    sqlite3_stmt* stmt = prepare(sql);
+    // The positions statement runs over the kept price ranges; the caller sees only its own text.
+    const QString kept = priceRanges_->rewrite(sql);
+    const QString& run = kept.isEmpty() ? sql : kept;
+    sqlite3_stmt* stmt = prepare(run, &sql);
     const int rc = sqlite3_step(stmt);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
         const QString msg = engineError();
-        release(stmt, sql);
+        release(stmt, run);
         fail(msg, sql);
     }
-    auto rs = std::make_unique<SqlRecordSet>(this, stmt, sql, rc == SQLITE_ROW);
+    auto rs = std::make_unique<SqlRecordSet>(this, stmt, run, rc == SQLITE_ROW, sql);
     recordSets_.insert(rs.get());
     return rs;
 }

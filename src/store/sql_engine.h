@@ -19,6 +19,7 @@ namespace store {
 
 class TableData;
 class SqlRecordSet;
+class PriceRanges;
 
 class SqlEngine {
 public:
@@ -43,6 +44,7 @@ public:
 
     // Used by the virtual-table module and the result sets.
     struct Table;
+    Table* entry(const QString& name) const;
     void release(sqlite3_stmt* stmt, const QString& sql);
     // A failure's text: what went wrong, then the statement.
     static QString failureText(const QString& message, const QString& sql);
@@ -66,6 +68,7 @@ private:
     std::list<std::pair<QString, sqlite3_stmt*>> idle_;
     QHash<QString, std::list<std::pair<QString, sqlite3_stmt*>>::iterator> idleByText_;
     std::set<SqlRecordSet*> recordSets_;  // open result sets, detached when the engine goes
+    std::unique_ptr<PriceRanges> priceRanges_;  // answers the catalogue's positions statement
     QString denied_;                      // why the authorizer refused the last statement
     friend int authorize(void*, int, const char*, const char*, const char*, const char*);
 };

@@ -383,7 +383,10 @@ void applyToMemory(Table& table) {
 int xCommit(sqlite3_vtab* vt) {
     Table& table = *tableOf(vt);
     try {
-        if (table.synced) applyToMemory(table);
+        if (table.synced) {
+            ++table.changes;
+            applyToMemory(table);
+        }
         table.clear();
         return SQLITE_OK;
     } catch (const std::exception& e) {
