@@ -4,7 +4,7 @@
 // beside SQLite FTS5 answering the same words (as prefix queries) over the same names in
 // the same run. Prints medians and the ratio to FTS5.
 //
-//   search_bench [--small-only] [--work DIR] [--runs N]
+//   search_bench [--small-only] [--work DIR] [--runs N] [--db BUILT_FOLDER]
 
 #include <sqlite3.h>
 
@@ -76,14 +76,15 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     bool smallOnly = false;
     int runs = 5;
-    QString work = QDir::tempPath();
+    QString work = QDir::tempPath(), built;
     for (int i = 1; i < argc; ++i) {
         const QString a = argv[i];
         if (a == "--small-only") smallOnly = true;
         else if (a == "--work" && i + 1 < argc) work = argv[++i];
         else if (a == "--runs" && i + 1 < argc) runs = std::max(1, atoi(argv[++i]));
+        else if (a == "--db" && i + 1 < argc) built = argv[++i];
         else {
-            std::fprintf(stderr, "usage: search_bench [--small-only] [--work DIR] [--runs N]\n");
+            std::fprintf(stderr, "usage: search_bench [--small-only] [--work DIR] [--runs N] [--db BUILT_FOLDER]\n");
             return 2;
         }
     }
@@ -92,13 +93,19 @@ int main(int argc, char** argv) {
     const QStringList words = {"арм", "арм 12", "арматура 12 A500C", "труба 40х20", "швеллер 10", "12"};
     std::printf("search_bench: a keystroke in the catalogue's search until dg is filled, against SQLite FTS5\n");
     try {
-        for (double scale : smallOnly ? std::vector<double>{1} : std::vector<double>{1, 25}) {
-            const QString dir = tmp.filePath(QString("scale%1").arg(scale));
-            demodata::generateCentral((dir + ".sqlite").toStdString(), scale);
-            QProcess sync;
-            sync.setStandardOutputFile(QProcess::nullDevice());
-            sync.start(program, {"--sync", "--central", dir + ".sqlite", "--db", dir});
-            if (!sync.waitForFinished(600000) || sync.exitCode() != 0) throw core::Error("the folder was not built");
+        const std::vector<double> scales = !built.isEmpty() ? std::vector<double>{0}
+                                           : smallOnly      ? std::vector<double>{1}
+                                                            : std::vector<double>{1, 25};
+        for (double scale : scales) {
+            const QString dir = scale == 0 ? built : tmp.filePath(QString("scale%1").arg(scale));
+            if (scale > 0) demodata::generateCentral((dir + ".sqlite").toStdString(), scale);
+            if (scale > 0) {
+                QProcess sync;
+                sync.setStandardOutputFile(QProcess::nullDevice());
+                sync.start(program, {"--sync", "--central", dir + ".sqlite", "--db", dir});
+                if (!sync.waitForFinished(600000) || sync.exitCode() != 0)
+                    throw core::Error("the folder was not built");
+            }
             Global::setCn(store::openFolder(dir));
             Fts fts(Global::Cn());
             ui::setLogicalDpiForTests(96);

@@ -1,5 +1,7 @@
 #include "catalogue/search.h"
 
+#include <QStringMatcher>
+
 namespace catalogue {
 namespace {
 
@@ -88,14 +90,27 @@ bool matches(const SearchWords& search, const NameWords& name) {
     return true;
 }
 
-void PositionSearch::add(int key, const QString& name) { entries_.push_back({key, nameWords(name)}); }
+void PositionSearch::add(int key, const QString& name) {
+    const NameWords n = nameWords(name);
+    QString marked;
+    for (const QString& w : n.words) marked += QChar(1) + w;
+    for (const QString& d : n.numbers) marked += QChar(2) + d + QChar(3);
+    entries_.push_back({key, marked});
+}
 
 std::vector<int> PositionSearch::find(const QString& text) const {
     std::vector<int> keys;
     const SearchWords s = searchWords(text);
     if (s.empty()) return keys;
-    for (const Entry& e : entries_)
-        if (matches(s, e.words)) keys.push_back(e.key);
+    std::vector<QStringMatcher> needles;
+    for (const QString& p : s.prefixes) needles.emplace_back(QChar(1) + p);
+    for (const QString& n : s.numbers) needles.emplace_back(QChar(2) + n + QChar(3));
+    for (const Entry& e : entries_) {
+        bool all = true;
+        for (const QStringMatcher& needle : needles)
+            if (!(all = needle.indexIn(e.marked) >= 0)) break;
+        if (all) keys.push_back(e.key);
+    }
     return keys;
 }
 

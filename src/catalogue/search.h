@@ -41,9 +41,11 @@ public:
     std::vector<int> find(const QString& text) const;
 
 private:
+    // Each name as one text: every word after \x01, every number between \x02 and \x03,
+    // so that a word's start and a whole number are each found by one substring search.
     struct Entry {
         int key;
-        NameWords words;
+        QString marked;
     };
     std::vector<Entry> entries_;
 };
