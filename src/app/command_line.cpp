@@ -64,6 +64,35 @@ public:
     int shown = 0;
 };
 
+// Says on stderr that a run on the folder failed and why (`what` takes the folder and the
+// reason); returns the exit code.
+int failed(const QString& what, const QString& folder, const std::exception& e, int code) {
+    printErr(QStringLiteral("zelvorin: ") + what.arg(QDir::toNativeSeparators(folder), core::errorText(e)));
+    return code;
+}
+
+// "TABLE: rows" once per table of a synchronisation or refresh, when the run moves on.
+class TableLines {
+public:
+    explicit TableLines(void (*print)(const QString&)) : print_(print) {}
+    void update(const db::SyncProgress& p) {
+        if (p.table != table_) {
+            finish();
+            table_ = p.table;
+        }
+        rows_ = p.rows;
+    }
+    void finish() {
+        if (!table_.isEmpty()) print_(QStringLiteral("%1: %2").arg(table_).arg(rows_));
+        table_.clear();
+    }
+
+private:
+    void (*print_)(const QString&);
+    QString table_;
+    int rows_ = 0;
+};
+
 }  // namespace
 
 CommandLine parseCommandLine(const QStringList& args) {
@@ -258,29 +287,16 @@ int runSync(const CommandLine& cl) {
         QSet<QString> all;
         for (const QString& t : db::referenceTables())
             all.insert(t);
-        QString current;
-        int rows = 0;
-        auto finishLine = [&] {
-            if (!current.isEmpty())
-                printOut(QStringLiteral("%1: %2").arg(current).arg(rows));
-        };
-        db::synchronise(cn, all, [&](const db::SyncProgress& p) {
-            if (p.table != current) {
-                finishLine();
-                current = p.table;
-            }
-            rows = p.rows;
-        });
-        finishLine();
+        TableLines lines(printOut);
+        db::synchronise(cn, all, [&](const db::SyncProgress& p) { lines.update(p); });
+        lines.finish();
         cn.flush();
     } catch (const db::SyncError& e) {
         printErr(QStringLiteral("zelvorin: синхронизация в папку %1 остановлена.\nЗапрос: %2\nОшибка: %3")
                      .arg(QDir::toNativeSeparators(folder), e.statement(), e.reason()));
         return 1;
     } catch (const std::exception& e) {
-        printErr(QStringLiteral("zelvorin: синхронизация в папку %1 не удалась: %2")
-                     .arg(QDir::toNativeSeparators(folder), core::errorText(e)));
-        return 1;
+        return failed(QStringLiteral("синхронизация в папку %1 не удалась: %2"), folder, e, 1);
     }
     return 0;
 }
@@ -289,25 +305,14 @@ int runRefresh(const CommandLine& cl) {
     const QString folder = store::dataSourceFolder(localConnectionString(dataSourceFor(cl)));
     try {
         store::RoutedConnection cn(store::openFolder(folder), db::openCentralLink(cl.central));
-        QString current;
-        int rows = 0;
-        auto finishLine = [&] {
-            if (!current.isEmpty())
-                printErr(QStringLiteral("%1: %2").arg(current).arg(rows));
-        };
-        const db::ChangeReport report = db::refreshReferenceTables(cn, [&](const db::SyncProgress& p) {
-            if (p.table != current) {
-                finishLine();
-                current = p.table;
-            }
-            rows = p.rows;
-        });
-        finishLine();
+        TableLines lines(printErr);
+        const db::ChangeReport report =
+            db::refreshReferenceTables(cn, [&](const db::SyncProgress& p) { lines.update(p); });
+        lines.finish();
         printOut(db::reportText(report, QLocale::c()));
     } catch (const std::exception& e) {
-        printErr(QStringLiteral("zelvorin: обновление справочников в папке %1 не выполнено, данные прежние.\n%2")
-                     .arg(QDir::toNativeSeparators(folder), core::errorText(e)));
-        return 1;
+        return failed(QStringLiteral("обновление справочников в папке %1 не выполнено, данные прежние.\n%2"), folder,
+                      e, 1);
     }
     return 0;
 }
@@ -342,9 +347,7 @@ int runFind(const CommandLine& cl) {
         }
         return found > 0 ? 0 : 1;
     } catch (const std::exception& e) {
-        printErr(QStringLiteral("zelvorin: поиск в папке %1 не выполнен: %2")
-                     .arg(QDir::toNativeSeparators(folder), core::errorText(e)));
-        return kUsageError;
+        return failed(QStringLiteral("поиск в папке %1 не выполнен: %2"), folder, e, kUsageError);
     }
 }
 

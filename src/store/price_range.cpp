@@ -12,6 +12,7 @@
 
 #include "core/errors.h"
 #include "store/engine_table.h"
+#include "store/scan_module.h"
 
 namespace store {
 namespace {
@@ -265,16 +266,7 @@ int xBestIndex(sqlite3_vtab*, sqlite3_index_info* info) {
 }
 
 int xOpen(sqlite3_vtab*, sqlite3_vtab_cursor** out) {
-    auto* cur = new (std::nothrow) RangeCursor;
-    if (!cur) return SQLITE_NOMEM;
-    std::memset(&cur->base, 0, sizeof cur->base);
-    *out = &cur->base;
-    return SQLITE_OK;
-}
-
-int xClose(sqlite3_vtab_cursor* c) {
-    delete reinterpret_cast<RangeCursor*>(c);
-    return SQLITE_OK;
+    return newCursor<RangeCursor>(out) ? SQLITE_OK : SQLITE_NOMEM;
 }
 
 int xFilter(sqlite3_vtab_cursor* c, int idxNum, const char*, int argc, sqlite3_value** argv) {
@@ -349,21 +341,8 @@ int xRowid(sqlite3_vtab_cursor* c, sqlite3_int64* rowid) {
 }
 
 sqlite3_module makeModule() {
-    sqlite3_module m;
-    std::memset(&m, 0, sizeof m);
-    m.iVersion = 1;
-    m.xConnect = xConnect;  // eponymous only, and read-only
-    m.xBestIndex = xBestIndex;
-    m.xDisconnect = xDisconnect;
-    m.xDestroy = xDisconnect;
-    m.xOpen = xOpen;
-    m.xClose = xClose;
-    m.xFilter = xFilter;
-    m.xNext = xNext;
-    m.xEof = xEof;
-    m.xColumn = xColumn;
-    m.xRowid = xRowid;
-    return m;
+    // Eponymous only, and read-only.
+    return scanModule({xConnect, xBestIndex, xDisconnect, xOpen, deleteCursor<RangeCursor>, xFilter, xNext, xEof, xColumn, xRowid});
 }
 
 QStringView conditionOf(const QString& sql) {

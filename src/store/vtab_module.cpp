@@ -7,6 +7,7 @@
 
 #include "core/errors.h"
 #include "store/engine_table.h"
+#include "store/scan_module.h"
 #include "store/text_collation.h"
 
 namespace store {
@@ -154,16 +155,9 @@ int xBestIndex(sqlite3_vtab* vt, sqlite3_index_info* info) {
 }
 
 int xOpen(sqlite3_vtab* vt, sqlite3_vtab_cursor** out) {
-    auto* cur = new (std::nothrow) Cursor;
+    auto* cur = newCursor<Cursor>(out);
     if (!cur) return SQLITE_NOMEM;
-    std::memset(&cur->base, 0, sizeof cur->base);
     cur->t = tableOf(vt)->data.get();
-    *out = &cur->base;
-    return SQLITE_OK;
-}
-
-int xClose(sqlite3_vtab_cursor* c) {
-    delete reinterpret_cast<Cursor*>(c);
     return SQLITE_OK;
 }
 
@@ -404,21 +398,8 @@ int xRollback(sqlite3_vtab* vt) {
 }
 
 sqlite3_module makeModule() {
-    sqlite3_module m;
-    std::memset(&m, 0, sizeof m);
-    m.iVersion = 1;
-    m.xCreate = nullptr;  // eponymous only: the table exists under the module's name
-    m.xConnect = xConnect;
-    m.xBestIndex = xBestIndex;
-    m.xDisconnect = xDisconnect;
-    m.xDestroy = xDisconnect;
-    m.xOpen = xOpen;
-    m.xClose = xClose;
-    m.xFilter = xFilter;
-    m.xNext = xNext;
-    m.xEof = xEof;
-    m.xColumn = xColumn;
-    m.xRowid = xRowid;
+    sqlite3_module m =
+        scanModule({xConnect, xBestIndex, xDisconnect, xOpen, deleteCursor<Cursor>, xFilter, xNext, xEof, xColumn, xRowid});
     m.xUpdate = xUpdate;
     m.xBegin = xBegin;
     m.xSync = xSync;

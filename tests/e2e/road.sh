@@ -174,6 +174,17 @@ enter_text() {
   return 1
 }
 
+# In the line editor that is opening: the quantity, a screenshot, Enter, and the editor gone.
+order_quantity() {
+  local editor
+  editor=$(wait_window "Заказ позиции" 10) || fail "the line editor did not open"
+  xdotool windowfocus --sync "$editor" 2> /dev/null || true
+  enter_text "$1" || fail "the quantity $1 could not be entered"
+  shot "$2"
+  xdotool key Return
+  wait_window_gone "Заказ позиции" 10 || fail "the line editor did not close on Enter"
+}
+
 double_click() {
   xdotool mousemove "$1" "$2"
   sleep 0.2
@@ -230,12 +241,7 @@ shot "search-result"
 xdotool key Down
 sleep 0.5
 xdotool key Return
-editor=$(wait_window "Заказ позиции" 10) || fail "Enter on the found position opened no line editor"
-xdotool windowfocus --sync "$editor" 2> /dev/null || true
-enter_text "2" || fail "the quantity could not be entered by keyboard"
-shot "search-line-editor"
-xdotool key Return
-wait_window_gone "Заказ позиции" 10 || fail "the line editor did not close on Enter"
+order_quantity 2 "search-line-editor"
 wait_colour 10 "rgb(215,170,100)" > /dev/null || fail "the basket did not fill from the keyboard road"
 shot "search-basket-full"
 
@@ -278,12 +284,7 @@ wait_new_window "$windows" 10 > /dev/null || fail "the position's popup menu did
 sleep 0.3
 shot "position-menu"
 xdotool key Down Return
-editor=$(wait_window "Заказ позиции" 10) || fail "the line editor did not open"
-xdotool windowfocus --sync "$editor" 2> /dev/null || true
-enter_text "3" || fail "the quantity could not be entered"
-shot "line-editor"
-xdotool key Return
-wait_window_gone "Заказ позиции" 10 || fail "the line editor did not close"
+order_quantity 3 "line-editor"
 
 # --- The basket --------------------------------------------------------------------
 say "opening the basket"
