@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QDialog>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
@@ -56,6 +58,11 @@ TEST_F(RefreshWindow, AsksShowsProgressThatCancelsAndEndsWithTheReportAndTheNewD
     for (int r = 0; r < b.rows(); ++r)
         if (b.text(r, 3) == "База Юг") b.setText(r, 2, "");
     const QStringList oldMarks = marks();
+    // The catalogue shows a search whose price the refresh raises.
+    w->findChild<QCheckBox*>("Check_con")->setChecked(true);
+    w->findChild<QLineEdit*>("shablon")->setText("арм 12");
+    const ui::GridModel& dg = w->findChild<ui::FlexGrid*>("dg")->model();
+    EXPECT_EQ(dg.rowTexts(1), (QStringList{"700", "Арматура 12", "1000", "1000"}));
     EXPECT_EQ(oldMarks, (QStringList{"База Север:V", "База Юг:"}));
 
     boxes.answer(core::MsgAnswer::No);
@@ -92,6 +99,7 @@ TEST_F(RefreshWindow, AsksShowsProgressThatCancelsAndEndsWithTheReportAndTheNewD
     const QString text = report->findChild<QPlainTextEdit*>("reportText")->toPlainText();
     EXPECT_TRUE(text.contains("Позиции добавлены: 1\n  + Швеллер 10")) << text.toStdString();
     EXPECT_EQ(marks(), (QStringList{"База Север:V", "База Юг (новое):"})) << "the unmarked base stays unmarked";
+    EXPECT_EQ(dg.rowTexts(1), (QStringList{"700", "Арматура 12", "1100", "1100"})) << "the search reads the new tables";
     report->grab().save(ZELVORIN_BINARY_DIR "/refresh-report.png");
     QTest::mouseClick(report->findChild<QPushButton*>("closeReport"), Qt::LeftButton);
     EXPECT_FALSE(w->findChild<QDialog*>("refreshReport") && report->isVisible());
