@@ -93,6 +93,9 @@ SqlEngine::SqlEngine(const QString& folder, bool batched) : folder_(folder), bat
     }
     try {
         sqlite3_create_collation_v2(db_, kTextCollation, SQLITE_UTF8, nullptr, compareText, nullptr);
+        // Sorts and groups stay in memory: a grouped list of thousands of positions would
+        // otherwise spill to temporary files.
+        sqlite3_exec(db_, "PRAGMA temp_store=MEMORY; PRAGMA cache_size=-65536", nullptr, nullptr, nullptr);
         sqlite3_set_authorizer(db_, authorize, this);
         priceRanges_ = std::make_unique<PriceRanges>(*this);
         priceRanges_->attach(db_);
