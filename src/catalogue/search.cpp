@@ -78,18 +78,6 @@ SearchWords searchWords(const QString& text) {
     return s;
 }
 
-bool matches(const SearchWords& search, const NameWords& name) {
-    for (const QString& n : search.numbers)
-        if (!name.numbers.contains(n)) return false;
-    for (const QString& p : search.prefixes) {
-        bool found = false;
-        for (const QString& w : name.words)
-            if ((found = w.startsWith(p))) break;
-        if (!found) return false;
-    }
-    return true;
-}
-
 void PositionSearch::add(int key, const QString& name) {
     const NameWords n = nameWords(name);
     QString marked;

@@ -28,8 +28,6 @@ struct SearchWords {
 };
 SearchWords searchWords(const QString& text);
 
-bool matches(const SearchWords& search, const NameWords& name);
-
 // The names of every position, searched in memory.
 class PositionSearch {
 public:

@@ -37,6 +37,7 @@ ChangeReport refreshReferenceTables(store::Connection& cn, const SyncProgressFn&
         core::checkpoint("copy complete");
         cn.replaceTables(referenceTables());
     } catch (const SyncCancelled&) {
+        // Before the commit this throws the staged copy away; after it, it finishes the swap.
         store::recoverReplacement(folder);
         throw;
     } catch (const SyncError& e) {

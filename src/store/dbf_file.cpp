@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -328,24 +329,28 @@ void DbfFile::append(const char* records, uint32_t n) {
     if (n == 0) return;
     if (uint64_t(recordCount_) + n > UINT32_MAX)
         throw core::DbError(QStringLiteral("В файл таблицы %1 больше записей не поместить.").arg(path_));
-    const size_t bytes = size_t(n) * size_t(recordLength_);
     if (batched_) {
-        pending_.append(records, bytes);
+        pending_.append(records, size_t(n) * size_t(recordLength_));
         recordCount_ += n;
         if (pending_.size() >= kBatchBytes) writePending();
         return;
     }
+    writeRecords(records, n);
+}
+
+void DbfFile::writeRecords(const char* records, uint32_t n) {
+    const size_t bytes = size_t(n) * size_t(recordLength_);
     std::string buf;
     buf.reserve(bytes + 1);
     buf.append(records, bytes);
     buf.push_back('\x1A');
-    writeAt(int64_t(headerLength_) + int64_t(recordCount_) * recordLength_, buf.data(), buf.size());
+    writeAt(int64_t(headerLength_) + int64_t(written_) * recordLength_, buf.data(), buf.size());
     unsigned char head[7];
     putToday(head);
-    putLe32(head + 3, recordCount_ + n);
+    putLe32(head + 3, written_ + n);
     writeAt(1, reinterpret_cast<const char*>(head), sizeof head);
-    recordCount_ += n;
-    written_ = recordCount_;
+    written_ += n;
+    recordCount_ = std::max(recordCount_, written_);
 }
 
 void DbfFile::setBatched(bool on) {
@@ -355,21 +360,8 @@ void DbfFile::setBatched(bool on) {
 
 void DbfFile::writePending() {
     if (pending_.empty()) return;
-    std::string records;
-    records.swap(pending_);
-    const uint32_t n = uint32_t(records.size() / size_t(recordLength_));
-    recordCount_ = written_;
-    const bool was = batched_;
-    batched_ = false;
-    try {
-        append(records.data(), n);
-    } catch (...) {
-        batched_ = was;
-        records.swap(pending_);
-        recordCount_ = written_ + n;
-        throw;
-    }
-    batched_ = was;
+    writeRecords(pending_.data(), uint32_t(pending_.size() / size_t(recordLength_)));
+    pending_.clear();
 }
 
 void DbfFile::flush() {

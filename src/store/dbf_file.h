@@ -100,6 +100,8 @@ private:
     [[noreturn]] void fail(const QString& what) const;
 
     void writePending();
+    // Writes n records after the ones the header counts, then the new count.
+    void writeRecords(const char* records, uint32_t n);
 
     QString path_;
     int fd_ = -1;

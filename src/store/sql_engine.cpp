@@ -223,10 +223,6 @@ bool SqlEngine::executeBound(const QString& sql) {
     InsertTemplate t;
     if (!splitInsert(sql, &t)) return false;
     sqlite3_stmt* stmt = prepare(t.statement, &sql);
-    if (sqlite3_bind_parameter_count(stmt) != int(t.values.size())) {
-        release(stmt, t.statement);
-        return false;
-    }
     for (size_t k = 0; k < t.values.size(); ++k) {
         const InsertLiteral& v = t.values[k];
         const int at = int(k) + 1;
