@@ -1,6 +1,7 @@
 #include "store/insert_template.h"
 
 #include <QByteArray>
+#include <QStringView>
 #include <cctype>
 
 namespace store {
@@ -79,6 +80,10 @@ bool readLiteral(const char*& p, const char* end, InsertLiteral* v) {
 }  // namespace
 
 bool splitInsert(const QString& sql, InsertTemplate* out) {
+    // Every other statement is told by its first word, before any conversion.
+    qsizetype first = 0;
+    while (first < sql.size() && sql[first].isSpace()) ++first;
+    if (QStringView(sql).mid(first, 6).compare(QLatin1String("insert"), Qt::CaseInsensitive) != 0) return false;
     const QByteArray utf8 = sql.toUtf8();
     const char* p = utf8.constData();
     const char* end = p + utf8.size();
