@@ -1,5 +1,6 @@
 // The catalogue window's controls: created under their designed names, then placed from
 // one table of twips.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -130,13 +131,14 @@ void positions::buildControls() {
     shablon->installEventFilter(this);  // Esc leaves the search
     connect(Check_con, &QCheckBox::toggled, this, [this] { guarded([this] { Check_con_Click(); }); });
     connect(shablon, &QLineEdit::textChanged, this, [this] { guarded([this] { shablon_Change(); }); });
-    // Ctrl+F anywhere in the window: also while the focus is on its frame, as long as it is
-    // the active window of the frame.
+    // Ctrl+F anywhere in the window, also while the focus is on its frame: the catalogue
+    // must be the frame's current window, and no other top-level window may be active.
     auto* find = new QShortcut(QKeySequence::Find, this);
-    find->setContext(Qt::WindowShortcut);
+    find->setContext(Qt::ApplicationShortcut);
     connect(find, &QShortcut::activated, this, [this] {
         auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget());
-        if (sub && sub->mdiArea() && sub->mdiArea()->activeSubWindow() != sub) return;
+        if (sub && sub->mdiArea() && sub->mdiArea()->currentSubWindow() != sub) return;
+        if (QWidget* active = QApplication::activeWindow(); active && active != window()) return;
         guarded([this] { enterSearch(); });
     });
 

@@ -232,10 +232,19 @@ read -r tx ty tw th <<< "$title"
 
 # --- The keyboard road: Ctrl+F, the words, Down, Enter, the quantity, Enter ----------
 say "finding a position by its words"
-xdotool windowfocus --sync "$main" 2> /dev/null || true
-xdotool key ctrl+f
-sleep 0.5
-enter_text "арм 12" || fail "the search words could not be entered"
+# Ctrl+F puts the cursor into the search field; a key that comes before the window takes the
+# focus is pressed again.
+found=0
+for attempt in 1 2 3; do
+  xdotool windowfocus --sync "$main" 2> /dev/null || true
+  xdotool key ctrl+f
+  sleep 0.5
+  if enter_text "арм 12"; then
+    found=1
+    break
+  fi
+done
+[ "$found" = 1 ] || fail "the search words could not be entered"
 sleep 0.5
 shot "search-result"
 xdotool key Down
