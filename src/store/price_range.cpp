@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
 #include <unordered_map>
 
 #include "core/errors.h"
@@ -37,31 +38,51 @@ bool skip(QStringView& s, QStringView word) {
     return true;
 }
 
-bool number(QStringView& s) {
+// Whole numbers beyond 2^53 would compare differently as SQLite's integers and as doubles.
+bool number(QStringView& s, double* out) {
     qsizetype n = s.startsWith(QLatin1Char('-')) ? 1 : 0;
     const qsizetype first = n;
     while (n < s.size() && s[n] >= QLatin1Char('0') && s[n] <= QLatin1Char('9')) ++n;
-    if (n == first) return false;
+    if (n == first || n - first > 15) return false;
+    double v = 0;  // exact: fewer than 16 digits
+    for (qsizetype i = first; i < n; ++i) v = v * 10 + double(s[i].unicode() - u'0');
+    *out = first ? -v : v;
     s = s.mid(n);
     return true;
 }
 
-bool numberList(QStringView& s) {
-    if (!skip(s, u"(") || !number(s)) return false;
-    while (skip(s, u","))
-        if (!number(s)) return false;
+bool numberList(QStringView& s, std::vector<double>* out) {
+    double v = 0;
+    if (!skip(s, u"(") || !number(s, &v)) return false;
+    out->push_back(v);
+    while (skip(s, u",")) {
+        if (!number(s, &v)) return false;
+        out->push_back(v);
+    }
     return skip(s, u")");
 }
 
 // "a.IND_GRP=n" or "a.IND IN (k,...)", optionally followed by " AND d.IND_BS IN (b,...)".
-bool servedCondition(QStringView s) {
+std::optional<PriceRanges::Condition> servedCondition(QStringView s) {
+    PriceRanges::Condition c;
+    double group = 0;
     if (skip(s, u"a.IND_GRP=")) {
-        if (!number(s)) return false;
-    } else if (!skip(s, u"a.IND IN ") || !numberList(s)) {
-        return false;
+        if (!number(s, &group)) return std::nullopt;
+        c.group = group;
+    } else if (!skip(s, u"a.IND IN ") || !numberList(s, &c.keys)) {
+        return std::nullopt;
     }
-    if (s.isEmpty()) return true;
-    return skip(s, u" AND d.IND_BS IN ") && numberList(s) && s.isEmpty();
+    if (s.isEmpty()) return c;
+    c.bases.emplace();
+    if (skip(s, u" AND d.IND_BS IN ") && numberList(s, &*c.bases) && s.isEmpty()) return c;
+    return std::nullopt;
+}
+
+}  // namespace
+
+double numberAt(const Column& c, uint32_t row) {
+    if (c.storage == Storage::Int32) return c.ints[row] == Column::kNullInt ? kNaN : double(c.ints[row]);
+    return c.doubles[row];
 }
 
 int columnOf(const TableData& t, const char* name) {
@@ -73,8 +94,7 @@ int columnOf(const TableData& t, const char* name) {
     return -1;
 }
 
-// A numeric column that SQLite sees as plain numbers (not logical values).
-bool numeric(const TableData& t, int col, bool needWhole) {
+bool numericColumn(const TableData& t, int col, bool needWhole) {
     if (col < 0) return false;
     const Column& c = t.column(col);
     if (c.kind == FieldKind::Logical) return false;
@@ -82,10 +102,8 @@ bool numeric(const TableData& t, int col, bool needWhole) {
     return c.whole || !needWhole;
 }
 
-double numberAt(const Column& c, uint32_t row) {
-    if (c.storage == Storage::Int32) return c.ints[row] == Column::kNullInt ? kNaN : double(c.ints[row]);
-    return c.doubles[row];
-}
+namespace {
+
 
 // The lowest and highest non-null price of a set of bands, and whether there was a band.
 struct Span {
@@ -370,12 +388,12 @@ bool PriceRanges::sources(Source out[3]) const {
     const TableData& offers = *out[0].table->data;
     const TableData& bands = *out[1].table->data;
     const TableData& lists = *out[2].table->data;
-    return numeric(offers, columnOf(offers, "IND"), false) &&
-           numeric(offers, columnOf(offers, "IND_PST"), true) &&
-           numeric(offers, columnOf(offers, "IND_PRS"), false) &&
-           numeric(bands, columnOf(bands, "IND_STF"), false) &&
-           numeric(bands, columnOf(bands, "CST"), false) && numeric(lists, columnOf(lists, "IND"), false) &&
-           numeric(lists, columnOf(lists, "IND_BS"), true);
+    return numericColumn(offers, columnOf(offers, "IND"), false) &&
+           numericColumn(offers, columnOf(offers, "IND_PST"), true) &&
+           numericColumn(offers, columnOf(offers, "IND_PRS"), false) &&
+           numericColumn(bands, columnOf(bands, "IND_STF"), false) &&
+           numericColumn(bands, columnOf(bands, "CST"), false) && numericColumn(lists, columnOf(lists, "IND"), false) &&
+           numericColumn(lists, columnOf(lists, "IND_BS"), true);
 }
 
 std::shared_ptr<const PriceRanges::Snapshot> PriceRanges::current() {
@@ -394,13 +412,14 @@ std::shared_ptr<const PriceRanges::Snapshot> PriceRanges::current() {
     return snapshot_;
 }
 
-bool PriceRanges::serves(const QString& sql) {
-    const QStringView condition = conditionOf(sql);
-    return !condition.isEmpty() && servedCondition(condition);
+std::optional<PriceRanges::Condition> PriceRanges::condition(const QString& sql) {
+    const QStringView text = conditionOf(sql);
+    if (text.isEmpty()) return std::nullopt;
+    return servedCondition(text);
 }
 
 QString PriceRanges::rewrite(const QString& sql) {
-    if (!serves(sql) || !engine_.entry(QStringLiteral("TBL_PSTS"))) return {};
+    if (!condition(sql) || !engine_.entry(QStringLiteral("TBL_PSTS"))) return {};
     try {
         current();
     } catch (const std::exception&) {

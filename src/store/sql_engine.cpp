@@ -266,7 +266,9 @@ void SqlEngine::execute(const QString& sql) {
 
 std::unique_ptr<RecordSet> SqlEngine::open(const QString& sql) {
     if (createTable(sql)) return std::make_unique<SqlRecordSet>(this, nullptr, sql, false);
-    // The positions statement runs over the kept price ranges; the caller sees only its own text.
+    // The positions statement is answered from the kept price ranges and the positions in
+    // memory, or else runs over the kept ranges; the caller sees only its own text.
+    if (auto answered = priceRanges_->answer(sql)) return answered;
     const QString kept = priceRanges_->rewrite(sql);
     const QString& run = kept.isEmpty() ? sql : kept;
     sqlite3_stmt* stmt = prepare(run, &sql);
