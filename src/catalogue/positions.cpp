@@ -262,12 +262,11 @@ void positions::LoadPositions() {
 
     condition_ = listCondition();
     rsCat = Global::Cn().open(catalogue::positionsStatement(condition_));
-    const QString tab = QStringLiteral("\t");
+    const QString ind = QStringLiteral("IND"), name = QStringLiteral("PST_NM"), low = QStringLiteral("MIN_CST"),
+                  high = QStringLiteral("MAX_CST");
     while (!rsCat->eof()) {
-        m.addItem(rsCat->field(QStringLiteral("IND")).toText() + tab +
-                  rsCat->field(QStringLiteral("PST_NM")).toText() + tab +
-                  Global::FormatValue(rsCat->field(QStringLiteral("MIN_CST"))).toText() + tab +
-                  Global::FormatValue(rsCat->field(QStringLiteral("MAX_CST"))).toText());
+        m.addRow({rsCat->field(ind).toText(), rsCat->field(name).toText(),
+                  Global::FormatValue(rsCat->field(low)).toText(), Global::FormatValue(rsCat->field(high)).toText()});
         rsCat->moveNext();
     }
     closeRsCat();

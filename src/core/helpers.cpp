@@ -86,6 +86,8 @@ core::Value FormatValue(const core::Value& value) {
     }
     if (!std::isfinite(v) || !(v >= 0))
         return value;
+    // Whole prices, the common case, show as they are: nothing to round below 10^15.
+    if (v >= 10 && v < 1e15 && v == std::trunc(v)) return core::Value::text(QString::number(qint64(v)));
 
     Pattern p;
     if (v >= 10)

@@ -159,10 +159,17 @@ void GridModel::setMergeRow(int row, bool merge) {
 }
 
 void GridModel::addItem(const QString& tabSeparated, int index) {
+    insertRow(tabSeparated.split(QLatin1Char('\t')), index);
+}
+
+void GridModel::addRow(QStringList cells) {
+    insertRow(std::move(cells), rows());
+}
+
+void GridModel::insertRow(QStringList parts, int index) {
     Row r;
     r.cells.resize(cols_);
-    const QStringList parts = tabSeparated.split(QLatin1Char('\t'));
-    for (int c = 0; c < cols_ && c < parts.size(); ++c) r.cells[c].text = parts[c];
+    for (int c = 0; c < cols_ && c < parts.size(); ++c) r.cells[c].text = std::move(parts[c]);
     if (index < 0 || index > rows()) index = rows();
     rows_.insert(rows_.begin() + index, std::move(r));
     ++layoutRev_;

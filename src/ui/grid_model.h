@@ -60,6 +60,8 @@ public:
     // Adds a row whose cells are the tab-separated parts of text (missing parts are
     // empty, surplus parts ignored), at the end (index < 0) or before row index.
     void addItem(const QString& tabSeparated, int index = -1);
+    // Appends a row of these cell texts (the same as addItem of them joined by tabs).
+    void addRow(QStringList cells);
     void removeItem(int row);
     // Empties every cell, colour and flag, keeping the shape.
     void clearCells();
@@ -100,6 +102,7 @@ public:
     quint64 layoutRevision() const { return layoutRev_; }
 
 private:
+    void insertRow(QStringList parts, int index);
     struct Cell {
         QString text;
         std::optional<QColor> back;
