@@ -16,13 +16,11 @@
 namespace db {
 namespace {
 
-// One key=value pair of an ODBC connection string; a value may stand in braces, with
-// "}}" for a brace inside. [from, to) is the value's place in the string.
+// One key=value pair of an ODBC connection string (the key in upper case); a value may
+// stand in braces, with "}}" for a brace inside.
 struct OdbcPair {
     QString key;
     QString value;
-    qsizetype from = 0;
-    qsizetype to = 0;
 };
 
 QList<OdbcPair> odbcPairs(const QString& s) {
@@ -38,8 +36,7 @@ QList<OdbcPair> odbcPairs(const QString& s) {
         }
         OdbcPair p;
         p.key = s.mid(i, eq - i).trimmed().toUpper();
-        p.from = eq + 1;
-        qsizetype v = p.from;
+        qsizetype v = eq + 1, to = 0;
         while (v < n && s.at(v) == QLatin1Char(' ')) ++v;
         if (v < n && s.at(v) == QLatin1Char('{')) {
             qsizetype j = v + 1;
@@ -56,12 +53,12 @@ QList<OdbcPair> odbcPairs(const QString& s) {
                 p.value += s.at(j++);
             }
             const qsizetype end = s.indexOf(QLatin1Char(';'), j);
-            p.to = end < 0 ? n : end;
+            to = end < 0 ? n : end;
         } else {
-            p.to = semi < 0 ? n : semi;
-            p.value = s.mid(p.from, p.to - p.from).trimmed();
+            to = semi < 0 ? n : semi;
+            p.value = s.mid(eq + 1, to - eq - 1).trimmed();
         }
-        i = p.to + 1;
+        i = to + 1;
         pairs << p;
     }
     return pairs;
@@ -356,8 +353,26 @@ QString withPasswordFromEnvironment(const QString& source) {
     return s + QStringLiteral("PWD=") + value;
 }
 
+// psqlODBC reads a whole result into memory before the first row is handed on, unless
+// told to fetch through a cursor: then a big table neither sits whole in memory nor holds
+// the window until its last row has arrived, and the progress and "Отмена" keep working.
+QString withFetchByChunks(const QString& source) {
+    if (!isOdbcSource(source) || QFileInfo::exists(source)) return source;
+    bool postgres = false;
+    for (const OdbcPair& p : odbcPairs(source)) {
+        if (p.key == QLatin1String("USEDECLAREFETCH")) return source;  // the site's own choice
+        if (p.key == QLatin1String("DRIVER"))
+            postgres = p.value.contains(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) ||
+                       p.value.contains(QLatin1String("psqlodbc"), Qt::CaseInsensitive);
+    }
+    if (!postgres) return source;
+    QString s = source.trimmed();
+    if (!s.endsWith(QLatin1Char(';'))) s += QLatin1Char(';');
+    return s + QStringLiteral("UseDeclareFetch=1;Fetch=5000");
+}
+
 std::unique_ptr<store::Connection> openCentralLink(const QString& given) {
-    const QString source = withPasswordFromEnvironment(given);
+    const QString source = withFetchByChunks(withPasswordFromEnvironment(given));
     const bool odbc = isOdbcSource(source) && !QFileInfo::exists(source);
     const QString driver = odbc ? QStringLiteral("QODBC") : QStringLiteral("QSQLITE");
     if (!QSqlDatabase::isDriverAvailable(driver))

@@ -36,6 +36,10 @@ QString sourceName(const QString& source);
 // ODBC connection string that names none, so that it need not stand on a command line.
 QString withPasswordFromEnvironment(const QString& source);
 
+// A psqlODBC connection string gets "UseDeclareFetch=1;Fetch=5000" unless it sets
+// UseDeclareFetch itself: rows then come 5 000 at a time instead of a whole table at once.
+QString withFetchByChunks(const QString& source);
+
 // Opens the central database. An SQLite file is opened read-only and must exist and be
 // a database: nothing is ever created in its place. Throws core::DbError naming the
 // source (without its password) and the driver's message.

@@ -167,19 +167,38 @@ TEST_F(CentralServer, AServerThatIsDownLeavesTheFolderAsItWasAndIsNamed) {
     EXPECT_EQ(snapshot(db), before);
 }
 
-// The server ends the link's session just before the last table is read, as a network
-// fault in the middle of the copy would.
-class DroppedBeforeCosts final : public store::Connection {
+// The server ends the link's session in the middle of the last table, as a network fault
+// would: its rows come 100 at a time, and the 1000th row is the last one that arrives.
+class DroppedMidTable final : public store::Connection {
 public:
-    DroppedBeforeCosts(std::unique_ptr<store::Connection> real, const pgtest::Cluster& server)
+    DroppedMidTable(std::unique_ptr<store::Connection> real, const pgtest::Cluster& server)
         : real_(std::move(real)), server_(server) {}
     void execute(const QString& sql) override { real_->execute(sql); }
     std::unique_ptr<store::RecordSet> open(const QString& sql) override {
-        if (sql.contains("tbl_costs")) server_.dropSessions();
-        return real_->open(sql);
+        auto rs = real_->open(sql);
+        if (!sql.contains("tbl_costs")) return rs;
+        return std::make_unique<Rows>(std::move(rs), server_);
     }
 
 private:
+    class Rows final : public store::RecordSet {
+    public:
+        Rows(std::unique_ptr<store::RecordSet> real, const pgtest::Cluster& server) : real_(std::move(real)), server_(server) {}
+        bool isOpen() const override { return real_->isOpen(); }
+        bool eof() const override { return real_->eof(); }
+        core::Value field(const QString& name) const override { return real_->field(name); }
+        void moveNext() override {
+            if (++read_ == 1000) server_.dropSessions();
+            real_->moveNext();
+        }
+        void close() override { real_->close(); }
+        QStringList fieldNames() const override { return real_->fieldNames(); }
+
+    private:
+        std::unique_ptr<store::RecordSet> real_;
+        const pgtest::Cluster& server_;
+        int read_ = 0;
+    };
     std::unique_ptr<store::Connection> real_;
     const pgtest::Cluster& server_;
 };
@@ -189,9 +208,8 @@ TEST_F(CentralServer, AConnectionDroppedInTheMiddleOfTheRefreshLeavesTheFolderAs
     const auto before = snapshot(db);
     testsupport::ScriptedMessages boxes;
     {
-        store::RoutedConnection cn(
-            store::openFolder(db),
-            std::make_unique<DroppedBeforeCosts>(db::openCentralLink(server->connectionString()), *server));
+        auto link = db::openCentralLink(server->connectionString() + ";UseDeclareFetch=1;Fetch=100");
+        store::RoutedConnection cn(store::openFolder(db), std::make_unique<DroppedMidTable>(std::move(link), *server));
         EXPECT_EQ(app::refreshPrices(nullptr, cn), nullptr);
     }
     ASSERT_EQ(boxes.texts().size(), 2) << "the question, then the failure";

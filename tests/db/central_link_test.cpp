@@ -184,6 +184,11 @@ TEST(CentralCredentials, ThePasswordIsMaskedWhereverItStandsAndMayComeFromTheEnv
     for (const auto& c : cases) EXPECT_EQ(db::maskPassword(c.in), QString(c.out)) << c.in;
     EXPECT_EQ(db::sourceName(kFreeTds), "сервер sql.trade.local, порт 1433, база trade");
     EXPECT_EQ(db::sourceName("DSN=trade;PWD=x"), "источник ODBC trade");
+    EXPECT_EQ(db::withFetchByChunks("DRIVER={PostgreSQL Unicode};SERVER=s"),
+              "DRIVER={PostgreSQL Unicode};SERVER=s;UseDeclareFetch=1;Fetch=5000");
+    EXPECT_EQ(db::withFetchByChunks("DRIVER={PostgreSQL Unicode};usedeclarefetch=0"),
+              "DRIVER={PostgreSQL Unicode};usedeclarefetch=0");
+    EXPECT_EQ(db::withFetchByChunks(kFreeTds), kFreeTds);
 
     const QByteArray saved = qgetenv("ZELVORIN_CENTRAL_PWD");
     qputenv("ZELVORIN_CENTRAL_PWD", "s;e}cret");
