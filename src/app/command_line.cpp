@@ -212,8 +212,9 @@ std::unique_ptr<mdi_zelvorin> startMainWindow(const CommandLine& cl, int* exitCo
         try {
             central = db::openCentralLink(cl.central);
         } catch (const std::exception& e) {
-            core::showMessage(QStringLiteral("Не удалось подключиться к центральной базе данных %1:\n%2")
-                                  .arg(db::sourceName(cl.central), core::errorText(e)));
+            // The link's message names the server (never its password).
+            core::showMessage(QStringLiteral("Не удалось подключиться к центральной базе данных.\n") +
+                              core::errorText(e));
             *exitCode = 1;
             return nullptr;
         }

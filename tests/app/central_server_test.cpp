@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include "app/command_line.h"
 #include "app/mdi_zelvorin.h"
@@ -220,6 +225,38 @@ TEST_F(CentralServer, AConnectionDroppedInTheMiddleOfTheRefreshLeavesTheFolderAs
                 m.contains("Связь с сервером прервалась"))
         << m.toStdString();
     EXPECT_FALSE(m.contains(server->password()));
+    EXPECT_EQ(snapshot(db), before);
+}
+
+}  // namespace
+
+namespace {
+
+// The window's refresh from the server: the progress counts the rows of a table while they
+// still arrive from the server, and "Отмена" pressed then stops the run at once.
+TEST_F(CentralServer, TheProgressCountsTheServersRowsAsTheyArriveAndOtmenaStopsTheCopy) {
+    const QString db = built();
+    const auto before = snapshot(db);
+    testsupport::ScriptedMessages boxes;
+    QString label;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QProgressDialog* progress = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == "refreshProgress" && w->isVisible()) progress = qobject_cast<QProgressDialog*>(w);
+        if (!progress || !progress->labelText().startsWith("Таблица TBL_CSTS: скопировано строк 1")) return;
+        poll.stop();
+        label = progress->labelText();
+        QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    poll.start(0);
+    {
+        auto link = db::openCentralLink(server->connectionString() + ";UseDeclareFetch=1;Fetch=100");
+        store::RoutedConnection cn(store::openFolder(db), std::move(link));
+        EXPECT_EQ(app::refreshPrices(nullptr, cn), nullptr);
+    }
+    EXPECT_TRUE(label.startsWith("Таблица TBL_CSTS: скопировано строк 1")) << label.toStdString();
+    EXPECT_EQ(boxes.texts().last(), "Обновление прервано. Справочники остались прежними.");
     EXPECT_EQ(snapshot(db), before);
 }
 
