@@ -85,7 +85,9 @@ QString Cluster::odbcDriver() {
 Cluster::Cluster() : bin_(serverBin()) {
     const QString why = unavailableReason();
     if (!why.isEmpty()) throw std::runtime_error(why.toStdString());
-    QTemporaryDir tmp(QDir::tempPath() + QStringLiteral("/zelvorin-pg-XXXXXX"));
+    // Run as root, the server's user must reach the folder: a private TMPDIR may not let it.
+    const QString parent = ::geteuid() == 0 ? QStringLiteral("/tmp") : QDir::tempPath();
+    QTemporaryDir tmp(parent + QStringLiteral("/zelvorin-pg-XXXXXX"));
     if (!tmp.isValid()) throw std::runtime_error("cannot create a temporary folder for the cluster");
     tmp.setAutoRemove(false);
     dir_ = tmp.path();
@@ -115,19 +117,32 @@ Cluster::Cluster() : bin_(serverBin()) {
         throw std::runtime_error("cannot start the cluster's guard");
     }
     password_ = QStringLiteral("Tr4d3r-") + QString::number(QRandomGenerator::global()->generate64(), 36);
-    run(bin_ + QStringLiteral("/initdb"),
-        {QStringLiteral("-D"), dir_ + QStringLiteral("/data"), QStringLiteral("-U"),
-         QString::fromLatin1(kAdmin), QStringLiteral("--auth-local=trust"),
-         QStringLiteral("--auth-host=scram-sha-256"), QStringLiteral("-E"), QStringLiteral("UTF8"),
-         QStringLiteral("--locale=C"), QStringLiteral("--no-sync")});
-    port_ = freePort();
-    start();
-    sql(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD %2").arg(user(), quoted(password_)),
-        QStringLiteral("postgres"));
-    sql(QStringLiteral("CREATE DATABASE %1 OWNER %2").arg(database(), user()), QStringLiteral("postgres"));
+    try {
+        run(bin_ + QStringLiteral("/initdb"),
+            {QStringLiteral("-D"), dir_ + QStringLiteral("/data"), QStringLiteral("-U"),
+             QString::fromLatin1(kAdmin), QStringLiteral("--auth-local=trust"),
+             QStringLiteral("--auth-host=scram-sha-256"), QStringLiteral("-E"), QStringLiteral("UTF8"),
+             QStringLiteral("--locale=C"), QStringLiteral("--no-sync")});
+        // Another process may take the free port before the server does: try another.
+        for (int attempt = 1;; ++attempt) {
+            port_ = freePort();
+            try {
+                start();
+                break;
+            } catch (const std::exception&) {
+                if (attempt == 3) throw;
+            }
+        }
+        sql(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD %2").arg(user(), quoted(password_)),
+            QStringLiteral("postgres"));
+        sql(QStringLiteral("CREATE DATABASE %1 OWNER %2").arg(database(), user()), QStringLiteral("postgres"));
+    } catch (...) {
+        shutdown();  // no destructor runs for a half-made object
+        throw;
+    }
 }
 
-Cluster::~Cluster() {
+void Cluster::shutdown() {
     guard_->closeWriteChannel();
     if (!guard_->waitForFinished(60000)) {
         guard_->kill();
@@ -142,6 +157,8 @@ Cluster::~Cluster() {
         QDir(dir_).removeRecursively();
     }
 }
+
+Cluster::~Cluster() { shutdown(); }
 
 QStringList Cluster::asOwner(const QString& program, const QStringList& args) const {
     if (user_.isEmpty()) return QStringList{program} + args;

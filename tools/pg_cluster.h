@@ -45,6 +45,7 @@ public:
     void start();
 
 private:
+    void shutdown();
     QStringList asOwner(const QString& program, const QStringList& args) const;
     QString run(const QString& program, const QStringList& args, bool check = true) const;
 
