@@ -1,8 +1,13 @@
 #include "data/demo_data.h"
 
-#include <sqlite3.h>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QString>
 
 #include <algorithm>
+#include <atomic>
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <stdexcept>
@@ -162,67 +167,111 @@ std::string shortName(const std::string& org) {
     return org.substr(a + open.size(), b - a - open.size());
 }
 
-// ---- SQLite plumbing ---------------------------------------------------------------
+// ---- Qt SQL plumbing ---------------------------------------------------------------
 
+QString qs(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// The open central database the generator writes to. An SQLite file takes prepared
+// inserts with bound values; a server gets a few hundred rows per statement, as
+// literals, since a round trip per row would dominate the run.
 class Db {
 public:
-    explicit Db(const std::string& path) {
-        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-            SQLITE_OK) {
-            const std::string msg = db_ ? sqlite3_errmsg(db_) : "out of memory";
-            sqlite3_close(db_);
-            throw std::runtime_error("cannot create " + path + ": " + msg);
-        }
-    }
-    ~Db() { sqlite3_close(db_); }
-    Db(const Db&) = delete;
-    Db& operator=(const Db&) = delete;
+    explicit Db(QSqlDatabase db) : db_(std::move(db)), literalRows_(db_.driverName() != QLatin1String("QSQLITE")) {}
     void exec(const std::string& sql) {
-        char* err = nullptr;
-        if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-            const std::string msg = err ? err : "unknown error";
-            sqlite3_free(err);
-            throw std::runtime_error(msg + " in: " + sql);
-        }
+        QSqlQuery q(db_);
+        if (!q.exec(qs(sql))) throw std::runtime_error(q.lastError().text().toStdString() + " in: " + sql);
     }
-    sqlite3* handle() { return db_; }
+    void begin() {
+        if (!db_.transaction()) throw std::runtime_error(db_.lastError().text().toStdString());
+    }
+    void commit() {
+        if (!failure_.empty()) throw std::runtime_error(failure_);
+        if (!db_.commit()) throw std::runtime_error(db_.lastError().text().toStdString());
+    }
+    // A failure found where nothing may throw (a flush when an insert goes out of scope);
+    // the commit reports it.
+    void fail(const std::string& why) {
+        if (failure_.empty()) failure_ = why;
+    }
+    QSqlDatabase& handle() { return db_; }
+    bool literalRows() const { return literalRows_; }
 
 private:
-    sqlite3* db_ = nullptr;
+    QSqlDatabase db_;
+    bool literalRows_;
+    std::string failure_;
 };
 
-// A prepared INSERT whose values are bound in column order.
+// An INSERT ("INSERT INTO t(a, b) VALUES(?,?)") whose values are given in column order.
 class Insert {
 public:
-    Insert(Db& db, const std::string& sql) : db_(db) {
-        if (sqlite3_prepare_v2(db.handle(), sql.c_str(), -1, &st_, nullptr) != SQLITE_OK)
-            throw std::runtime_error(std::string(sqlite3_errmsg(db.handle())) + " in: " + sql);
+    Insert(Db& db, const std::string& sql) : db_(db), q_(db.handle()) {
+        if (db_.literalRows()) {
+            head_ = sql.substr(0, sql.find("VALUES") + 6);
+        } else if (!q_.prepare(qs(sql))) {
+            throw std::runtime_error(q_.lastError().text().toStdString() + " in: " + sql);
+        }
     }
-    ~Insert() { sqlite3_finalize(st_); }
+    ~Insert() {
+        try {
+            flush();
+        } catch (const std::exception& e) {
+            db_.fail(e.what());
+        }
+    }
     Insert(const Insert&) = delete;
     Insert& operator=(const Insert&) = delete;
     Insert& i(int64_t v) {
-        sqlite3_bind_int64(st_, ++col_, v);
+        if (!db_.literalRows()) q_.addBindValue(static_cast<qlonglong>(v));
+        else add(std::to_string(v));
         return *this;
     }
     Insert& d(double v) {
-        sqlite3_bind_double(st_, ++col_, v);
+        if (!db_.literalRows()) {
+            q_.addBindValue(v);
+        } else {
+            // The shortest text that reads back as the same double.
+            char buf[32];
+            const auto r = std::to_chars(buf, buf + sizeof buf, v);
+            add(std::string(buf, r.ptr));
+        }
         return *this;
     }
     Insert& t(const std::string& v) {
-        sqlite3_bind_text(st_, ++col_, v.c_str(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+        if (!db_.literalRows()) {
+            q_.addBindValue(qs(v));
+        } else {
+            std::string lit = "'";
+            for (char c : v) lit += c == '\'' ? std::string("''") : std::string(1, c);
+            add(lit + "'");
+        }
         return *this;
     }
     void run() {
-        if (sqlite3_step(st_) != SQLITE_DONE) throw std::runtime_error(sqlite3_errmsg(db_.handle()));
-        sqlite3_reset(st_);
-        col_ = 0;
+        if (db_.literalRows()) {
+            rows_ += (rows_.empty() ? "(" : ",(") + row_ + ")";
+            row_.clear();
+            if (++pending_ == kRowsPerStatement) flush();
+            return;
+        }
+        if (!q_.exec()) throw std::runtime_error(q_.lastError().text().toStdString());
     }
 
 private:
+    static constexpr int kRowsPerStatement = 500;
+    void add(const std::string& v) { row_ += (row_.empty() ? "" : ",") + v; }
+    void flush() {
+        if (pending_ == 0) return;
+        const std::string sql = head_ + rows_;
+        rows_.clear();
+        pending_ = 0;
+        db_.exec(sql);
+    }
+
     Db& db_;
-    sqlite3_stmt* st_ = nullptr;
-    int col_ = 0;
+    QSqlQuery q_;
+    std::string head_, rows_, row_;
+    int pending_ = 0;
 };
 
 // ---- The generator -------------------------------------------------------------------
@@ -261,44 +310,48 @@ public:
     Generator(Db& db, double scale) : db_(db), scale_(scale), rng_(0x5A3E10C0FFEEull) {}
 
     Summary run() {
+        // One transaction: a server's tables are replaced all at once or not at all.
+        db_.begin();
         createTables();
-        db_.exec("BEGIN");
         writeTypesAndGroups();
         writePlaces();
         writePriceLists();
         writePositions();
         writeOffers();
-        db_.exec("COMMIT");
+        db_.commit();
         createIndexes();
         return sum_;
     }
 
 private:
     void createTables() {
-        db_.exec(
-            "CREATE TABLE tbl_types(ind INTEGER PRIMARY KEY, type_name TEXT);"
-            "CREATE TABLE tbl_groups(ind INTEGER PRIMARY KEY, ind_type INTEGER, group_name TEXT);"
-            "CREATE TABLE tbl_positions(ind INTEGER PRIMARY KEY, ind_group INTEGER, full_name TEXT);"
-            "CREATE TABLE tbl_regions(ind INTEGER PRIMARY KEY, region_name TEXT);"
-            "CREATE TABLE tbl_cities(ind INTEGER PRIMARY KEY, ind_region INTEGER, city_name TEXT);"
-            "CREATE TABLE tbl_organizations(ind INTEGER PRIMARY KEY, organization_name TEXT);"
-            "CREATE TABLE tbl_bases(ind INTEGER PRIMARY KEY, ind_city INTEGER, ind_organization INTEGER, "
-            "base_name TEXT);"
-            "CREATE TABLE tbl_prices(ind INTEGER PRIMARY KEY, ind_base INTEGER, price_name TEXT);"
-            "CREATE TABLE tbl_stuffs(ind INTEGER PRIMARY KEY, ind_position INTEGER, ind_price INTEGER, "
-            "to_out TEXT);"
-            "CREATE TABLE tbl_costs(ind INTEGER PRIMARY KEY, ind_stuff INTEGER, val_from REAL, val_to REAL, "
-            "cost REAL);");
+        static const char* const tables[][2] = {
+            {"tbl_types", "ind INTEGER PRIMARY KEY, type_name TEXT"},
+            {"tbl_groups", "ind INTEGER PRIMARY KEY, ind_type INTEGER, group_name TEXT"},
+            {"tbl_positions", "ind INTEGER PRIMARY KEY, ind_group INTEGER, full_name TEXT"},
+            {"tbl_regions", "ind INTEGER PRIMARY KEY, region_name TEXT"},
+            {"tbl_cities", "ind INTEGER PRIMARY KEY, ind_region INTEGER, city_name TEXT"},
+            {"tbl_organizations", "ind INTEGER PRIMARY KEY, organization_name TEXT"},
+            {"tbl_bases", "ind INTEGER PRIMARY KEY, ind_city INTEGER, ind_organization INTEGER, base_name TEXT"},
+            {"tbl_prices", "ind INTEGER PRIMARY KEY, ind_base INTEGER, price_name TEXT"},
+            {"tbl_stuffs", "ind INTEGER PRIMARY KEY, ind_position INTEGER, ind_price INTEGER, to_out TEXT"},
+            // DOUBLE PRECISION: a server's REAL would be a single-precision float.
+            {"tbl_costs", "ind INTEGER PRIMARY KEY, ind_stuff INTEGER, val_from DOUBLE PRECISION, "
+                          "val_to DOUBLE PRECISION, cost DOUBLE PRECISION"},
+        };
+        for (const auto& t : tables) {
+            db_.exec(std::string("DROP TABLE IF EXISTS ") + t[0]);
+            db_.exec(std::string("CREATE TABLE ") + t[0] + "(" + t[1] + ")");
+        }
     }
 
     void createIndexes() {
-        db_.exec(
-            "CREATE INDEX ix_groups_type ON tbl_groups(ind_type);"
-            "CREATE INDEX ix_positions_group ON tbl_positions(ind_group);"
-            "CREATE INDEX ix_stuffs_position ON tbl_stuffs(ind_position);"
-            "CREATE INDEX ix_stuffs_price ON tbl_stuffs(ind_price);"
-            "CREATE INDEX ix_costs_stuff ON tbl_costs(ind_stuff);"
-            "ANALYZE;");
+        for (const char* sql : {"CREATE INDEX ix_groups_type ON tbl_groups(ind_type)",
+                                "CREATE INDEX ix_positions_group ON tbl_positions(ind_group)",
+                                "CREATE INDEX ix_stuffs_position ON tbl_stuffs(ind_position)",
+                                "CREATE INDEX ix_stuffs_price ON tbl_stuffs(ind_price)",
+                                "CREATE INDEX ix_costs_stuff ON tbl_costs(ind_stuff)", "ANALYZE"})
+            db_.exec(sql);
     }
 
     void writeTypesAndGroups() {
@@ -691,24 +744,75 @@ private:
 
 }  // namespace
 
-Summary generateCentral(const std::string& path, double scale) {
+bool isServer(const std::string& target) {
+    const QString t = qs(target);
+    return t.contains(QLatin1String("DRIVER="), Qt::CaseInsensitive) ||
+           t.contains(QLatin1String("DSN="), Qt::CaseInsensitive);
+}
+
+Summary fillCentral(QSqlDatabase& db, double scale) {
     if (!(scale > 0) || scale > 1000) throw std::runtime_error("the scale must be above 0 and at most 1000");
+    Db d(db);
+    return Generator(d, scale).run();
+}
+
+namespace {
+
+// A named Qt SQL connection that is removed when it goes out of scope.
+class Connection {
+public:
+    Connection(const char* driver, const QString& name) : name_(QStringLiteral("zelvorin-demo-gen-%1").arg(counter()++)) {
+        QSqlDatabase d = QSqlDatabase::addDatabase(QString::fromLatin1(driver), name_);
+        d.setDatabaseName(name);
+    }
+    ~Connection() {
+        QSqlDatabase::database(name_, false).close();
+        QSqlDatabase::removeDatabase(name_);
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    // Opens it; `what` names the target in the failure without its password.
+    QSqlDatabase open(const std::string& what) {
+        QSqlDatabase d = QSqlDatabase::database(name_, false);
+        if (!d.open()) throw std::runtime_error("cannot open " + what + ": " + d.lastError().text().toStdString());
+        return d;
+    }
+
+private:
+    static std::atomic<int>& counter() {
+        static std::atomic<int> n{0};
+        return n;
+    }
+    QString name_;
+};
+
+}  // namespace
+
+Summary generateCentral(const std::string& target, double scale) {
+    if (!(scale > 0) || scale > 1000) throw std::runtime_error("the scale must be above 0 and at most 1000");
+    if (isServer(target)) {
+        Connection c("QODBC", qs(target));
+        QSqlDatabase d = c.open("the central server");
+        return fillCentral(d, scale);
+    }
     namespace fs = std::filesystem;
     // Build beside the target and move it into place, so a failed run never leaves half a file.
-    const fs::path target(path);
-    const fs::path tmp = fs::path(path + ".part");
+    const fs::path tmp = fs::path(target + ".part");
     std::error_code ec;
     fs::remove(tmp, ec);
     Summary s;
     {
-        Db db(tmp.string());
-        db.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
+        Connection c("QSQLITE", QString::fromStdString(tmp.string()));
+        QSqlDatabase d = c.open(tmp.string());
+        Db db(d);
+        db.exec("PRAGMA journal_mode=OFF");
+        db.exec("PRAGMA synchronous=OFF");
         s = Generator(db, scale).run();
     }
-    fs::rename(tmp, target, ec);
+    fs::rename(tmp, fs::path(target), ec);
     if (ec) {
         fs::remove(tmp);
-        throw std::runtime_error("cannot write " + path + ": " + ec.message());
+        throw std::runtime_error("cannot write " + target + ": " + ec.message());
     }
     return s;
 }

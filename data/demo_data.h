@@ -1,6 +1,9 @@
 #pragma once
-// Deterministic generator of the demo central trading database (an SQLite file with the
-// central tables the synchronisation copies), used by zelvorin-demo-gen and the benchmarks.
+// Deterministic generator of the demo central trading database (the central tables the
+// synchronisation copies), written through Qt SQL to an SQLite file or to a server, used
+// by zelvorin-demo-gen, the benchmarks and the server tests.
+
+#include <QSqlDatabase>
 
 #include <cstdint>
 #include <string>
@@ -27,9 +30,17 @@ struct Summary {
     int64_t heavyGroup = 0;
 };
 
-// Writes the demo central database to `path`, replacing any file there. `scale`
-// multiplies positions, offers and bands (1: about 2 000 positions and 60 000 bands).
-// The same scale always yields the same file content. Throws std::runtime_error.
-Summary generateCentral(const std::string& path, double scale = 1.0);
+// Writes the demo central database to `target`, an SQLite file (replacing any file there)
+// or, when it holds "DRIVER=" or "DSN=", the ODBC connection string of a server, whose
+// ten tables are replaced in one transaction. `scale` multiplies positions, offers and
+// bands (1: about 2 000 positions and 60 000 bands). The same scale always yields the
+// same rows. Throws std::runtime_error.
+Summary generateCentral(const std::string& target, double scale = 1.0);
+
+// True when `target` is an ODBC connection string rather than a file.
+bool isServer(const std::string& target);
+
+// The same into a database the caller has opened (any Qt SQL driver).
+Summary fillCentral(QSqlDatabase& db, double scale = 1.0);
 
 }  // namespace demodata

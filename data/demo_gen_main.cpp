@@ -1,5 +1,7 @@
 // zelvorin-demo-gen: writes the demo central trading database for a first run and for
-// the benchmarks.
+// the benchmarks, into an SQLite file or onto a server through ODBC.
+#include <QCoreApplication>
+
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -10,13 +12,16 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: zelvorin-demo-gen OUT.sqlite [--scale S]\n");
+    std::fprintf(stderr,
+                 "usage: zelvorin-demo-gen OUT.sqlite [--scale S]\n"
+                 "       zelvorin-demo-gen \"DRIVER={PostgreSQL Unicode};SERVER=…;DATABASE=…;UID=…;PWD=…\" [--scale S]\n");
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);  // the Qt SQL drivers are plugins
     std::string out;
     double scale = 1.0;
     for (int i = 1; i < argc; ++i) {
@@ -34,7 +39,9 @@ int main(int argc, char** argv) {
     if (out.empty()) return usage();
     try {
         const demodata::Summary s = demodata::generateCentral(out, scale);
-        std::printf("%s: %lld positions, %lld offers, %lld price bands\n", out.c_str(),
+        // A connection string may carry a password: it is not repeated.
+        const std::string where = demodata::isServer(out) ? std::string("central server") : out;
+        std::printf("%s: %lld positions, %lld offers, %lld price bands\n", where.c_str(),
                     static_cast<long long>(s.positions), static_cast<long long>(s.stuffs),
                     static_cast<long long>(s.costs));
     } catch (const std::exception& e) {

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev
   python3 python3-dbfread gdal-bin
   xvfb xauth xdotool xclip x11-apps imagemagick fonts-dejavu-core
+  postgresql unixodbc odbc-postgresql tdsodbc
 )
 missing=()
 for p in "${packages[@]}"; do

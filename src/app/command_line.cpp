@@ -20,6 +20,7 @@
 #include "ui/qt_seams.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHash>
@@ -176,10 +177,15 @@ QString helpText() {
         "Параметры:\n"
         "  --db ПАПКА           папка базы данных вместо DB рядом с программой\n"
         "  --central ИСТОЧНИК   центральная база данных: файл SQLite или строка подключения ODBC,\n"
-        "                       например \"DRIVER={FreeTDS};SERVER=host;DATABASE=trade\"\n"
+        "                       например \"DRIVER=FreeTDS;SERVER=host;PORT=1433;DATABASE=trade;UID=user;\n"
+        "                       TDS_Version=7.4\" или \"DRIVER={PostgreSQL Unicode};SERVER=host;PORT=5432;\n"
+        "                       DATABASE=trade;UID=user\"; пароль можно не писать в строке (PWD=…),\n"
+        "                       а задать переменной окружения ZELVORIN_CENTRAL_PWD; в сообщениях\n"
+        "                       он всегда скрыт (PWD=***)\n"
         "  --sync               построить локальную базу: создать все таблицы в (пустой) папке базы,\n"
         "                       создав её при необходимости, скопировать все справочные таблицы\n"
-        "                       из центральной базы (нужен --central) и завершиться\n"
+        "                       из центральной базы (нужен --central) и завершиться; при ошибке\n"
+        "                       всё, что она создала, удаляется\n"
         "  --refresh            обновить справочные таблицы построенной базы из центральной\n"
         "                       (нужен --central): заявки не изменятся; ход копирования — в поток\n"
         "                       ошибок, отчёт об изменениях — в стандартный вывод\n"
@@ -207,8 +213,9 @@ std::unique_ptr<mdi_zelvorin> startMainWindow(const CommandLine& cl, int* exitCo
         try {
             central = db::openCentralLink(cl.central);
         } catch (const std::exception& e) {
-            core::showMessage(QStringLiteral("Не удалось подключиться к центральной базе данных %1:\n%2")
-                                  .arg(cl.central, core::errorText(e)));
+            // The link's message names the server (never its password).
+            core::showMessage(QStringLiteral("Не удалось подключиться к центральной базе данных.\n") +
+                              core::errorText(e));
             *exitCode = 1;
             return nullptr;
         }
@@ -276,10 +283,46 @@ int runScreenshot(const CommandLine& cl) {
     return code;
 }
 
+// Opens the central link for a run that copies the reference tables; a link that cannot
+// be opened stops the run before its first table, and the failure says so.
+std::unique_ptr<store::Connection> centralFor(const CommandLine& cl) {
+    try {
+        return db::openCentralLink(cl.central);
+    } catch (const core::DbError& e) {
+        throw db::RefreshError(db::referenceTables().first(), e.message());
+    }
+}
+
+// What a failed --sync created in the folder goes again, so the folder is as it was.
+class SyncUndo {
+public:
+    explicit SyncUndo(const QString& folder)
+        : folder_(folder), existed_(QDir(folder).exists()), before_(entries()) {}
+    void undo() const {
+        QDir dir(folder_);
+        for (const QString& e : entries())
+            if (!before_.contains(e)) {
+                QFileInfo fi(dir.filePath(e));
+                if (fi.isDir()) QDir(fi.filePath()).removeRecursively();
+                else QFile::remove(fi.filePath());
+            }
+        if (!existed_) dir.rmdir(folder_);
+    }
+
+private:
+    QStringList entries() const {
+        return QDir(folder_).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+    QString folder_;
+    bool existed_;
+    QStringList before_;
+};
+
 int runSync(const CommandLine& cl) {
     const QString folder = store::dataSourceFolder(localConnectionString(dataSourceFor(cl)));
+    const SyncUndo undo(folder);
     try {
-        std::unique_ptr<store::Connection> central = db::openCentralLink(cl.central);
+        std::unique_ptr<store::Connection> central = centralFor(cl);
         if (!QDir().mkpath(folder))
             throw core::DbError(QStringLiteral("Не удалось создать папку %1").arg(folder));
         // A new folder is read by nobody until the run ends: its appends may be batched.
@@ -292,10 +335,19 @@ int runSync(const CommandLine& cl) {
         lines.finish();
         cn.flush();
     } catch (const db::SyncError& e) {
-        printErr(QStringLiteral("zelvorin: синхронизация в папку %1 остановлена.\nЗапрос: %2\nОшибка: %3")
-                     .arg(QDir::toNativeSeparators(folder), e.statement(), e.reason()));
+        undo.undo();
+        printErr(QStringLiteral("zelvorin: синхронизация в папку %1 остановлена на таблице %2, папка осталась "
+                                "прежней.\nЗапрос: %3\nОшибка: %4")
+                     .arg(QDir::toNativeSeparators(folder), e.table(), e.statement(), e.reason()));
+        return 1;
+    } catch (const db::RefreshError& e) {
+        undo.undo();
+        printErr(QStringLiteral("zelvorin: синхронизация в папку %1 остановлена на таблице %2, папка осталась "
+                                "прежней.\nОшибка: %3")
+                     .arg(QDir::toNativeSeparators(folder), e.table(), e.reason()));
         return 1;
     } catch (const std::exception& e) {
+        undo.undo();
         return failed(QStringLiteral("синхронизация в папку %1 не удалась: %2"), folder, e, 1);
     }
     return 0;
@@ -304,7 +356,8 @@ int runSync(const CommandLine& cl) {
 int runRefresh(const CommandLine& cl) {
     const QString folder = store::dataSourceFolder(localConnectionString(dataSourceFor(cl)));
     try {
-        store::RoutedConnection cn(store::openFolder(folder), db::openCentralLink(cl.central));
+        std::unique_ptr<store::Connection> central = centralFor(cl);
+        store::RoutedConnection cn(store::openFolder(folder), std::move(central));
         TableLines lines(printErr);
         const db::ChangeReport report =
             db::refreshReferenceTables(cn, [&](const db::SyncProgress& p) { lines.update(p); });

@@ -1,5 +1,6 @@
-// The central link over Qt SQL: the dialect adaptation for SQLite, the record values it
-// hands out, and its refusal to stand in for a missing or broken central database.
+// The central link over Qt SQL: the dialect adaptation per kind of server, the record
+// values it hands out, its refusal to stand in for a missing or broken central database,
+// and the password it keeps out of every text.
 #include "db/central_link.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +9,15 @@
 #include <QTemporaryDir>
 #include <functional>
 
+#include <QSqlDriver>
+#include <QSqlResult>
+
 #include "core/errors.h"
 #include "db/central_fixture.h"
+#include "db/schema.h"
+#include "db/sync.h"
+#include "store/dbf_connection.h"
+#include "store/store_helpers.h"
 #include "support/show_value.h"
 
 namespace {
@@ -85,6 +93,124 @@ TEST_F(CentralLink, FailuresNameTheStatementOrTheFileAndCreateNothing) {
     junk.close();
     EXPECT_THROW(db::openCentralLink(junk.fileName()), core::DbError);
     EXPECT_THROW(db::openCentralLink(tmp.path()), core::DbError) << "a folder is no database file";
+}
+
+}  // namespace
+
+namespace {
+
+// A Qt SQL driver in place of a SQL Server, which records every statement the link sends;
+// each query answers with no rows. Like an ODBC driver that does not tell the server's
+// kind, it leaves the link to the dialect the statements are written in.
+class RecordingDriver final : public QSqlDriver {
+public:
+    explicit RecordingDriver(QStringList* sent) : sent_(sent) {}
+    bool hasFeature(DriverFeature) const override { return false; }
+    bool open(const QString&, const QString&, const QString&, const QString&, int, const QString&) override {
+        setOpen(true);
+        setOpenError(false);
+        return true;
+    }
+    void close() override { setOpen(false); }
+    QSqlResult* createResult() const override { return new Result(this, sent_); }
+
+private:
+    class Result final : public QSqlResult {
+    public:
+        Result(const QSqlDriver* d, QStringList* sent) : QSqlResult(d), sent_(sent) {}
+
+    protected:
+        bool reset(const QString& sql) override {
+            sent_->append(sql);
+            setSelect(true);
+            setActive(true);
+            return true;
+        }
+        QVariant data(int) override { return {}; }
+        bool isNull(int) override { return true; }
+        bool fetch(int) override { return false; }
+        bool fetchFirst() override { return false; }
+        bool fetchLast() override { return false; }
+        int size() override { return 0; }
+        int numRowsAffected() override { return 0; }
+
+    private:
+        QStringList* sent_;
+    };
+    QStringList* sent_;
+};
+
+// The statements a full synchronisation sends to the recording driver.
+QStringList sentBySync(const QString& source) {
+    QStringList sent;
+    QTemporaryDir tmp;
+    store::RoutedConnection cn(store::openFolder(tmp.path()), db::openCentralLink(source, new RecordingDriver(&sent)));
+    QSet<QString> all;
+    for (const QString& t : db::referenceTables()) all.insert(t);
+    db::synchronise(cn, all);
+    return sent;
+}
+
+const char* const kFreeTds = "DRIVER=FreeTDS;SERVER=sql.trade.local;PORT=1433;DATABASE=trade;UID=desk;PWD=Zv3zda!;TDS_Version=7.4";
+
+// The PostgreSQL server tests (tests/app) check the other side: a server of another kind
+// gets the statements without the hint.
+TEST(CentralServerKind, ASqlServerThroughFreeTdsGetsTheSourceQueriesExactlyAsWritten) {
+    QStringList written;
+    for (const QString& t : db::referenceTables()) written << db::sourceQuery(t);
+    EXPECT_EQ(written.first(), "select * from tbl_types (nolock)");
+    EXPECT_EQ(written.last(),
+              "select a.* from tbl_costs a (nolock) inner join tbl_stuffs b (nolock) on a.ind_stuff=b.ind where "
+              "b.ind_position>0");
+    EXPECT_EQ(sentBySync(kFreeTds), written);
+
+    for (auto k : {QSqlDriver::MSSqlServer, QSqlDriver::Sybase, QSqlDriver::UnknownDbms}) EXPECT_TRUE(db::knowsNoLockHint(k)) << k;
+    for (auto k : {QSqlDriver::PostgreSQL, QSqlDriver::MySqlServer, QSqlDriver::SQLite, QSqlDriver::Oracle, QSqlDriver::DB2})
+        EXPECT_FALSE(db::knowsNoLockHint(k)) << k;
+}
+
+TEST(CentralCredentials, ThePasswordIsMaskedWhereverItStandsAndMayComeFromTheEnvironment) {
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {kFreeTds, "DRIVER=FreeTDS;SERVER=sql.trade.local;PORT=1433;DATABASE=trade;UID=desk;PWD=***;TDS_Version=7.4"},
+        {"DSN=trade;pwd={a;b}}c};UID=u", "DSN=trade;pwd=***;UID=u"},
+        {"Password = x y;Server=s", "Password = ***;Server=s"},
+        {"ошибка при PWD=abc\nследующая строка", "ошибка при PWD=***\nследующая строка"},
+        {"UID=u;XPWD=keep", "UID=u;XPWD=keep"},
+        {"/srv/central.sqlite", "/srv/central.sqlite"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(db::maskPassword(c.in), QString(c.out)) << c.in;
+    EXPECT_EQ(db::sourceName(kFreeTds), "сервер sql.trade.local, порт 1433, база trade");
+    EXPECT_EQ(db::sourceName("DSN=trade;PWD=x"), "источник ODBC trade");
+    EXPECT_EQ(db::withFetchByChunks("DRIVER={PostgreSQL Unicode};SERVER=s"),
+              "DRIVER={PostgreSQL Unicode};SERVER=s;UseDeclareFetch=1;Fetch=5000");
+    EXPECT_EQ(db::withFetchByChunks("DRIVER={PostgreSQL Unicode};usedeclarefetch=0"),
+              "DRIVER={PostgreSQL Unicode};usedeclarefetch=0");
+    EXPECT_EQ(db::withFetchByChunks(kFreeTds), kFreeTds);
+
+    const QByteArray saved = qgetenv("ZELVORIN_CENTRAL_PWD");
+    qputenv("ZELVORIN_CENTRAL_PWD", "s;e}cret");
+    EXPECT_EQ(db::withPasswordFromEnvironment("DSN=trade;UID=u"), "DSN=trade;UID=u;PWD={s;e}}cret}");
+    EXPECT_EQ(db::withPasswordFromEnvironment("DSN=trade;PWD=own"), "DSN=trade;PWD=own") << "the string's own wins";
+    EXPECT_EQ(db::withPasswordFromEnvironment("/srv/central.sqlite"), "/srv/central.sqlite");
+    qputenv("ZELVORIN_CENTRAL_PWD", "plain");
+    EXPECT_EQ(db::withPasswordFromEnvironment("DSN=trade;"), "DSN=trade;PWD=plain");
+    if (saved.isNull()) qunsetenv("ZELVORIN_CENTRAL_PWD");
+    else qputenv("ZELVORIN_CENTRAL_PWD", saved);
+}
+
+// The FreeTDS driver itself, pointed at a port where no SQL Server listens.
+TEST(CentralCredentials, AnUnreachableSqlServerIsNamedWithoutThePassword) {
+    QFile ini("/etc/odbcinst.ini");
+    if (!ini.open(QIODevice::ReadOnly) || !ini.readAll().contains("[FreeTDS]")) GTEST_SKIP() << "FreeTDS is not registered";
+    const QString m = storetest::failureOf([] {
+        db::openCentralLink("DRIVER=FreeTDS;SERVER=127.0.0.1;PORT=1;DATABASE=trade;UID=desk;PWD=Zv3zda!;TDS_Version=7.4");
+    });
+    EXPECT_TRUE(m.startsWith("Центральная база (сервер 127.0.0.1, порт 1, база trade) не открывается.\nСервер недоступен"))
+        << m.toStdString();
+    EXPECT_FALSE(m.contains("Zv3zda")) << m.toStdString();
 }
 
 }  // namespace
