@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "global/global.h"
 #include "app/mdi_zelvorin.h"
+#include "app/window_memory.h"
 #include "basket/dialogs.h"
 #include "catalogue/catalogue_logic.h"
 #include "catalogue/positions.h"
@@ -22,11 +23,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QHash>
 #include <QMdiSubWindow>
 #include <QPixmap>
-#include <QScreen>
 #include <QSet>
 #include <cstdio>
 
@@ -240,11 +239,8 @@ int runGui(const CommandLine& cl) {
     std::unique_ptr<mdi_zelvorin> w = startMainWindow(cl, &code);
     if (!w)
         return code;
-    QSize size(1280, 800);
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        size = size.boundedTo(screen->availableSize() * 0.9);
-    w->resize(size);
-    w->show();
+    QApplication::setWindowIcon(w->windowIcon());
+    showRemembered(*w);
     code = QApplication::exec();
     w.reset();
     // The connection goes before the application object, so the store lets go of the folder.

@@ -10,9 +10,13 @@
 #include "orderlist/BasketList.h"
 #include "store/connection.h"
 #include "store/dbf_connection.h"
+#include "app/window_memory.h"
+#include "ui/program_icon.h"
+#include "ui/twips.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -63,6 +67,13 @@ mdi_zelvorin::mdi_zelvorin(QWidget* parent) : QMainWindow(parent) {
     connect(basket_cl, &QAction::triggered, this, &mdi_zelvorin::basket_cl_Click);
     connect(sinch_cl, &QAction::triggered, this, &mdi_zelvorin::sinch_cl_Click);
 
+    setWindowIcon(ui::programIcon());
+    auto* about = new QAction(QStringLiteral("О программе"), this);
+    about->setObjectName(QStringLiteral("about"));
+    about->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(about, &QAction::triggered, this, &mdi_zelvorin::about_Click);
+    addAction(about);
+
     auto* quit = new QAction(QStringLiteral("Выход"), this);
     quit->setObjectName(QStringLiteral("quit"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -110,9 +121,41 @@ W* mdi_zelvorin::showChild(QPointer<W>& slot) {
     QMdiSubWindow* sub = mdi_->addSubWindow(w);
     // Closing the child destroys it; the next choice of the command builds it anew.
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->installEventFilter(this);
+    // The catalogue fills the frame's area, but not below the 12000 x 8500 twips its layout
+    // needs; the order list places itself when shown. Either opens where it was closed
+    // last time when that is known.
+    const QSize decoration = sub->size() - w->size();
+    if (qobject_cast<positions*>(w))
+        sub->resize(mdi_->viewport()->size().expandedTo(QSize(ui::twipsToPx(12000), ui::twipsToPx(8500)) + decoration));
     sub->show();
+    app::placeChild(*sub, w->objectName(), sub->geometry());
     mdi_->setActiveSubWindow(sub);
     return w;
+}
+
+bool mdi_zelvorin::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Close)
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(watched); sub && sub->widget())
+            app::rememberChild(*sub, sub->widget()->objectName());
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void mdi_zelvorin::closeEvent(QCloseEvent* event) {
+    app::rememberMainWindow(*this);
+    for (QMdiSubWindow* sub : mdi_->subWindowList())
+        if (sub->widget()) app::rememberChild(*sub, sub->widget()->objectName());
+    QMainWindow::closeEvent(event);
+}
+
+void mdi_zelvorin::about_Click() {
+    core::showMessage(QStringLiteral("Цены на металлопрокат\nВерсия %1.%2.%3\n\n"
+                                     "Каталог металлопроката с ценами поставщиков, сравнение предложений "
+                                     "по складам, корзина и заявки.")
+                          .arg(ZELVORIN_VERSION_MAJOR)
+                          .arg(ZELVORIN_VERSION_MINOR)
+                          .arg(ZELVORIN_VERSION_PATCH),
+                      QStringLiteral("О программе"));
 }
 
 positions* mdi_zelvorin::showPositions() { return showChild(positions_); }

@@ -62,6 +62,11 @@ public slots:
     void basket_cl_Click();
     void sinch_cl_Click();
     void refresh_cl_Click();
+    void about_Click();  // F1: the version
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;  // remembers a closing child
+    void closeEvent(QCloseEvent* event) override;               // remembers every window
 
 private:
     template <class W>

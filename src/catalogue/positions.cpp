@@ -121,6 +121,8 @@ void positions::showEvent(QShowEvent* e) {
         // The keyboard starts in the positions list, so that Ctrl+F and the arrows work at once.
         dg->setFocus(Qt::OtherFocusReason);
     }
+    // Laid out before it is first seen, whatever size the frame gave it.
+    guarded([this] { Form_Resize(); });
     QWidget::showEvent(e);
 }
 
@@ -506,6 +508,7 @@ void positions::resizeEvent(QResizeEvent* e) {
 }
 
 void positions::Form_Resize() {
+    ++resizePasses_;
     catalogue::LayoutInput in;
     in.W = ui::pxToTwips(width());
     in.H = ui::pxToTwips(height());
@@ -539,10 +542,14 @@ void positions::Form_Resize() {
     if (L.frBasketLeft) setLeft(Fr_basket, *L.frBasketLeft);
     if (L.correctedSize) {
         const QSize want(ui::twipsToPx(L.correctedSize->width()), ui::twipsToPx(L.correctedSize->height()));
+        const int pass = ++resizePasses_;
         if (sub)
             sub->resize(sub->size() + (want - size()));
         else
             resize(want);
+        // When the new size's own notification came at once, it laid the window out;
+        // the rest of this pass would put back the places of the old size.
+        if (resizePasses_ != pass) return;
     }
     if (!L.laidOut) return;
     const int H = L.H;
@@ -571,6 +578,7 @@ void positions::Form_Resize() {
     setHeight(prices, L.pricesHeight);
 
     setWidth(Frame1, L.frame1Width);
+    setWidth(Label8, L.frame1Width - 90);  // the panel's title stays inside the panel
     setWidth(dg, L.dgWidth);
     setLeft(Frame1, L.frame1Left);
     setHeight(Frame1, L.frame1Height);

@@ -179,6 +179,7 @@ private:
     bool sortPrices_ = false;
     bool loaded_ = false;
     bool pressOnFreeArea_ = false;
+    int resizePasses_ = 0;  // counts layout passes, to tell a nested one
     QHash<const QWidget*, QRect> twips_;
 
     // The search mode: on while Check_con is ticked. The names are read on first use.

@@ -18,6 +18,7 @@
 #include "catalogue/positions_design.h"
 #include "ui/flexgrid.h"
 #include "ui/label_array.h"
+#include "ui/elided_label.h"
 #include "ui/named.h"
 #include "ui/twips.h"
 #include "ui/twips_layout.h"
@@ -72,9 +73,10 @@ QFrame* decoration(QWidget* parent, const QString& name, int index) {
 }
 
 // A caption in bold, scaled, and in its own colour (0xBBGGRR) where the design gives one.
+template <class Label = QLabel>
 QLabel* caption(QWidget* parent, const QString& name, const QString& text, double scale = 1.0,
                 std::optional<uint32_t> colour = std::nullopt) {
-    auto* l = ui::named<QLabel>(parent, name, text);
+    auto* l = ui::named<Label>(parent, name, text);
     QFont f = l->font();
     f.setBold(true);
     f.setPointSizeF(f.pointSizeF() * scale);
@@ -114,7 +116,8 @@ void positions::buildControls() {
     // The type list opens on plain movement over the title, without a button held.
     Label10->setMouseTracking(true);
     Label10->installEventFilter(this);
-    zag = caption(this, QStringLiteral("zag"), QString(), 1.15, kLabelFore);
+    // A long title ends in "…" and shows whole in its tool tip.
+    zag = caption<ui::ElidedLabel>(this, QStringLiteral("zag"), QString(), 1.15, kLabelFore);
 
     // The filter controls of the design take part in no query; they stay out of sight so
     // that the operator is not offered filters that filter nothing.
@@ -233,9 +236,9 @@ void positions::buildControls() {
         {chckProf, 7650, 420, 1100, 285},
         {cmbProf, 8800, 420, 1100, 285},
         // The search sits in the title row, between the title and the basket.
-        {Check_con, 3050, 450, 2500, 270},
-        {shablon, 5600, 420, 3400, 300},
-        {Command3, W - 2230, 150, 900, 375},
+        {Check_con, 3050, 480, 2500, 240},
+        {shablon, 5600, 480, 3400, 300},
+        {Command3, W - 2230, 150, 975, 375},
         {Fr_basket, W - 1250, 45, 960, 630},
         {b_emp, 60, 75, 480, 480},
         {b_full, 60, 75, 480, 480},
@@ -245,7 +248,7 @@ void positions::buildControls() {
         {Label8, 45, 0, 4400, 270},
         {bases, 0, kBasesTop, right, H - 5000 - kBasesTop},
         {Line2, 0, H - 3885, W, 30},
-        {Label2, 150, H - 3865, 4400, 240},
+        {Label2, 150, H - 3865, 4400, 220},
         {descr, 150, H - 3100, W - 350, 300},
         {prices, 150, H - 3645, W - 400, 3070},
         {frmWaiting, (W - 4800) / 2, (H - 1100) / 2, 4800, 1100},
@@ -260,7 +263,7 @@ void positions::buildControls() {
     QWidget* order[] = {Check_con, shablon, dg, prices, bases, Command3};
     for (size_t k = 0; k + 1 < std::size(order); ++k) setTabOrder(order[k], order[k + 1]);
     for (QWidget* hidden :
-         std::initializer_list<QWidget*>{Check_r1, Combo_r1, Check_m, Combo_m, chckProf, cmbProf, shablon, b_full, c_bas, frmWaiting, frm1, frm2, width_label})
+         std::initializer_list<QWidget*>{Check_r1, Combo_r1, Check_m, Combo_m, chckProf, cmbProf, shablon, b_full, c_bas, frmWaiting, frm1, frm2, width_label, descr})
         hidden->hide();
 }
 

@@ -31,7 +31,7 @@ constexpr int kGridTop = 405;
 // The grid keeps at least this much room to the window's right and bottom edges.
 constexpr int kGridMargin = 45;
 // Right of "Вывести" with the designed gap.
-constexpr int kCommand3MinLeft = 6480;
+constexpr int kCommand3MinLeft = 6100;
 
 const QString kTitle = QStringLiteral("Обработка заявок");
 
@@ -122,10 +122,12 @@ BasketList::BasketList(QWidget* parent) : QWidget(parent) {
     ui::setGeometryTwips(*DTP1, 240, 45, 1335, 315);
     ui::setGeometryTwips(*Label1[1], 1575, 90, 285, 240);
     ui::setGeometryTwips(*DTP2, 1890, 45, 1455, 315);
-    ui::setGeometryTwips(*Combo1, 3420, 45, 1815, 315);
-    ui::setGeometryTwips(*Command4, 5310, 45, 1095, 330);
+    ui::setGeometryTwips(*Combo1, 3420, 45, 1560, 315);
+    ui::setGeometryTwips(*Command4, 5040, 45, 1000, 330);
     ui::setGeometryTwips(*width_label, 6480, 90, 855, 195);
-    ui::setGeometryTwips(*Command3, 7380, 45, 1575, 330);
+    // As wide as its caption needs, so that it fits beside "Вывести" in the narrowest window.
+    const int captionW = Command3->fontMetrics().horizontalAdvance(Command3->text().remove(QLatin1Char('&')));
+    ui::setGeometryTwips(*Command3, 7380, 45, ui::pxToTwips(captionW + 10), 330);
     ui::setGeometryTwips(*MFG, 0, kGridTop, 10245, 3765);
 
     connect(Command4, &QPushButton::clicked, this, [this] { core::guarded([this] { LoadList(); }); });
@@ -447,9 +449,12 @@ void BasketList::showEvent(QShowEvent* event) {
         if (!placed_) {
             placed_ = true;
             if (QMdiSubWindow* sub = subWindow()) {
-                // The frame first opens the child at a size of its own choosing; the list
-                // starts with its designed client area.
-                sub->resize(sub->size() - size() + sizeHint());
+                // The list opens 100 twips into the frame's area and fills the rest of it
+                // (not below its bounds); the frame may then put it where it was closed.
+                const QWidget* area = sub->parentWidget();
+                const int offset = ui::twipsToPx(100);
+                const QSize bound(ui::twipsToPx(kMinWidth), ui::twipsToPx(kMinHeight));
+                if (area) sub->resize((area->size() - QSize(offset, offset)).expandedTo(bound));
                 ui::moveTwips(*sub, 100, 100);
             }
         }
@@ -488,5 +493,7 @@ void BasketList::FitToWindow() {
     const int gridH = std::min(h - 900, clientH - kGridTop - kGridMargin);
     ui::resizeTwips(*MFG, std::max(gridW, 0), std::max(gridH, 0));
     // Near the narrowest width the rule would slide "Очистить корзину" over "Вывести".
-    ui::setLeftTwips(*Command3, std::max(w - 1770, kCommand3MinLeft));
+    // The rule's place, but never past the client area's edge nor over "Вывести".
+    const int fitLeft = clientW - ui::widthTwips(*Command3) - kGridMargin;
+    ui::setLeftTwips(*Command3, std::max(std::min(w - 1770, fitLeft), kCommand3MinLeft));
 }

@@ -215,6 +215,9 @@ export QT_QPA_PLATFORM=xcb
 export QT_ENABLE_HIGHDPI_SCALING=0
 export QT_SCALE_FACTOR=1
 export XDG_RUNTIME_DIR="$out/runtime"
+# A fresh settings folder: the program starts as on a first run.
+export XDG_CONFIG_HOME="$out/config"
+rm -rf "$XDG_CONFIG_HOME"
 "$build/zelvorin" --db "$out/DB" --central "$out/central.sqlite" >> "$log" 2>&1 &
 app_pid=$!
 
