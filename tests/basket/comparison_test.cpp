@@ -90,18 +90,18 @@ TEST(Comparison, APositionOrderedAtTwoQuantitiesIsPricedPerQuantity) {
     const Comparison cmp = build();
     const QList<QStringList> g = cmp.gridTexts();
     // Юг sells ф12 only from 3 t: nothing for 2 t, 49000 for 12 t.
-    EXPECT_EQ(g[kCaptionRow].mid(5), (QStringList{"2", "1", "12", "1"}));
-    EXPECT_EQ(g[kFixedRows].mid(kBaseCol), (QStringList{"Север", "824000", "52000", "60000", "50000", "60000"}));
-    EXPECT_EQ(g[kFixedRows + 1].mid(kBaseCol), (QStringList{"Юг", "", "", "", "49000", ""}));
+    EXPECT_EQ(g[kCaptionRow].mid(5), (QStringList{"2", "12", "1", "1"}));
+    EXPECT_EQ(g[kFixedRows].mid(kBaseCol), (QStringList{"Север", "824000", "52000", "50000", "60000", "60000"}));
+    EXPECT_EQ(g[kFixedRows + 1].mid(kBaseCol), (QStringList{"Юг", "", "", "49000", "", ""}));
     const QStringList opened = db.recorder().opened();
     ASSERT_EQ(opened.size(), 4);
-    EXPECT_TRUE(opened[3].contains("a.IND_PST IN (100) GROUP BY a.IND_PST, a.VL, c.IND_BS")) << opened[3];
+    EXPECT_TRUE(opened[3].contains("a.IND_PST IN (100) GROUP BY a.IND_PST, a.VL, c.IND_BS")) << opened[3].toStdString();
 
     Global::CurrentOrder().MoveFirst();
     Global::CurrentOrder().setField("qty", core::Value::dbl(12));
     db.recorder().clearCalls();
     EXPECT_EQ(build().gridTexts()[kFixedRows].mid(kBaseCol),
-              (QStringList{"Север", "1320000", "50000", "60000", "50000", "60000"}));
+              (QStringList{"Север", "1320000", "50000", "50000", "60000", "60000"}));
     EXPECT_EQ(db.recorder().opened().size(), 3);
 }
 
