@@ -346,7 +346,7 @@ void basket::fillGrid() {
     const QString summary = decision_.summary(QLocale()).join(QLatin1Char('\n'));
     lblSummary->setText(summary);
     lblSummary->setToolTip(summary);  // the whole text where the window cuts it off
-    cmdExport->setEnabled(!cmp_.lines.empty());
+    cmdExport->setEnabled(Global::CurrentOrder().RecordCount() > 0);
 }
 
 void basket::StoreHeader() {
@@ -397,7 +397,7 @@ void basket::Command2_Click() {
 }
 
 void basket::cmdExport_Click() {
-    if (cmp_.lines.empty()) return;  // an empty basket has nothing to hand on
+    if (Global::CurrentOrder().RecordCount() <= 0) return;  // an empty basket has nothing to hand on
     static QString folder = QDir::homePath();
     QFileDialog dialog(this, QStringLiteral("Экспорт сравнения"), folder,
                        QStringLiteral("Книга Excel (*.xlsx);;Текст CSV, разделитель «;» (*.csv)"));

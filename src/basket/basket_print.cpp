@@ -174,7 +174,10 @@ QString orderHtml(const PrintedOrder& o) {
     }
     h += QStringLiteral("</table>");
 
-    h += QStringLiteral("<h3>Сравнение предложений</h3>");
+    // A comparison of several tables starts on a page of its own, its captions with it.
+    h += o.tableHeader.size() - 3 > kLinesPerTable ? QStringLiteral("<h3 style=\"page-break-before: always\">")
+                                                   : QStringLiteral("<h3>");
+    h += QStringLiteral("Сравнение предложений</h3>");
     if (!o.compared) {
         h += QStringLiteral("<p>Сравнение предложений не построено.</p>");
     } else if (o.tableRows.isEmpty()) {

@@ -65,6 +65,25 @@ QString severalQuantities(const Comparison& cmp) {
     return keys.join(QLatin1Char(','));
 }
 
+// Writes the records of a price statement (IND_PST, IND_BS, MIN_CST and, per quantity,
+// VL) into the comparison, and closes it.
+void applyPrices(store::RecordSet& rs, Comparison& cmp, bool perQuantity) {
+    for (; !rs.eof(); rs.moveNext()) {
+        const core::Value pst = rs.field(QStringLiteral("IND_PST"));
+        const core::Value bs = rs.field(QStringLiteral("IND_BS"));
+        const core::Value cst = rs.field(QStringLiteral("MIN_CST"));
+        if (pst.isNull() || bs.isNull() || cst.isNull()) continue;  // a band without a price offers nothing
+        std::optional<double> qty;
+        if (perQuantity) {
+            const core::Value vl = rs.field(QStringLiteral("VL"));
+            if (vl.isNull()) continue;
+            qty = vl.toDouble();
+        }
+        cmp.setBasePrice(bs.toInt32(), pst.toInt32(), cst.toDouble(), qty);
+    }
+    rs.close();
+}
+
 }  // namespace
 
 QString sqlQuantity(double qty) {
@@ -211,14 +230,7 @@ Comparison BuildComparison(store::Connection& cn, clsZak& order) {
         "a.IND_PST=b.IND_PST) INNER JOIN TBL_PRSS c ON b.IND_PRS=c.IND) INNER JOIN TBL_CSTS d ON "
         "b.IND=d.IND_STF "
         "WHERE d.VL_FRM<=a.VL GROUP BY a.IND_PST, c.IND_BS"));
-    for (; !rs->eof(); rs->moveNext()) {
-        const core::Value pst = rs->field(QStringLiteral("IND_PST"));
-        const core::Value bs = rs->field(QStringLiteral("IND_BS"));
-        const core::Value cst = rs->field(QStringLiteral("MIN_CST"));
-        if (pst.isNull() || bs.isNull() || cst.isNull()) continue;  // a band without a price offers nothing
-        cmp.setBasePrice(bs.toInt32(), pst.toInt32(), cst.toDouble());
-    }
-    rs->close();
+    applyPrices(*rs, cmp, false);
 
     // The statement above takes the lowest price over the bands of every quantity a
     // position is ordered at; a position ordered at several quantities is priced once
@@ -231,15 +243,7 @@ Comparison BuildComparison(store::Connection& cn, clsZak& order) {
                          "TBL_STFS b on a.IND_PST=b.IND_PST) INNER JOIN TBL_PRSS c ON b.IND_PRS=c.IND) INNER JOIN "
                          "TBL_CSTS d ON b.IND=d.IND_STF WHERE d.VL_FRM<=a.VL AND a.IND_PST IN (") +
                      several + QStringLiteral(") GROUP BY a.IND_PST, a.VL, c.IND_BS"));
-        for (; !rs->eof(); rs->moveNext()) {
-            const core::Value pst = rs->field(QStringLiteral("IND_PST"));
-            const core::Value vl = rs->field(QStringLiteral("VL"));
-            const core::Value bs = rs->field(QStringLiteral("IND_BS"));
-            const core::Value cst = rs->field(QStringLiteral("MIN_CST"));
-            if (pst.isNull() || vl.isNull() || bs.isNull() || cst.isNull()) continue;
-            cmp.setBasePrice(bs.toInt32(), pst.toInt32(), cst.toDouble(), vl.toDouble());
-        }
-        rs->close();
+        applyPrices(*rs, cmp, true);
     }
 
     cmp.calcTotals();

@@ -88,6 +88,13 @@ protected:
         }
         return out;
     }
+    // Runs a Python script (json and sys imported) on a file with Debian's interpreter and
+    // reads what it prints as JSON.
+    static QJsonDocument python(const QString& script, const QString& file) {
+        const auto p = storetest::run("/usr/bin/python3", {"-c", "import json,sys\n" + script, file});
+        EXPECT_EQ(p.exitCode, 0) << p.err.toStdString();
+        return QJsonDocument::fromJson(p.out.toUtf8());
+    }
     // Exports through the window's file dialog into `path`; returns the name it proposed.
     QString exportTo(const QString& path) {
         QString proposed;
@@ -346,15 +353,13 @@ TEST_F(BasketTest, ExportWritesTheShownComparisonAsCsvAndXlsx) {
     doubleClick(kCaptionRow, kCityCol);  // descending: Челябинск first
     QTemporaryDir dir;
     EXPECT_EQ(exportTo(dir.filePath("a.csv")), "Заявка 7 05.12.2026.xlsx");
-    const auto csv = storetest::run("/usr/bin/python3",
-                                    {"-c",
-                                     "import csv,json,sys\n"
-                                     "raw=open(sys.argv[1],'rb').read(3)\n"
-                                     "rows=list(csv.reader(open(sys.argv[1],encoding='utf-8-sig'),delimiter=';'))\n"
-                                     "print(json.dumps([raw.hex()]+[';'.join(r) for r in rows],ensure_ascii=False))",
-                                     dir.filePath("a.csv")});
-    const QJsonArray lines = QJsonDocument::fromJson(csv.out.toUtf8()).array();
-    ASSERT_EQ(lines.size(), 11) << csv.err.toStdString() << csv.out.toStdString();
+    const QJsonArray lines = python("import csv\n"
+                                    "raw=open(sys.argv[1],'rb').read(3)\n"
+                                    "rows=list(csv.reader(open(sys.argv[1],encoding='utf-8-sig'),delimiter=';'))\n"
+                                    "print(json.dumps([raw.hex()]+[';'.join(r) for r in rows],ensure_ascii=False))",
+                                    dir.filePath("a.csv"))
+                                 .array();
+    ASSERT_EQ(lines.size(), 11);
     EXPECT_EQ(lines[0].toString(), "efbbbf");
     EXPECT_EQ(lines[3].toString(), "Город;Поставщик;Итого\\Заказ;4;2.5;1;Дешевле всего");
     EXPECT_EQ(lines[4].toString(), "Челябинск;УралМет;;49900;59500;;Арматура А500С ф12 11,7 м; Уголок 50х50х5 ст3 12 м");
@@ -362,18 +367,16 @@ TEST_F(BasketTest, ExportWritesTheShownComparisonAsCsvAndXlsx) {
     EXPECT_EQ(lines[10].toString(), "Лучшая разбивка: 417350 у 2 баз, на 1.7 % дешевле.");
 
     EXPECT_EQ(exportTo(dir.filePath("b.xlsx")), "Заявка 7 05.12.2026.xlsx");
-    const auto xlsx = storetest::run(
-        "/usr/bin/python3",
-        {"-c",
-         "import openpyxl,json,sys\n"
-         "ws=openpyxl.load_workbook(sys.argv[1]).active\n"
-         "cells=[[c.value for c in r] for r in ws.iter_rows(min_row=4,max_row=7)]\n"
-         "bold=[[c.column for c in r if c.font.b] for r in ws.iter_rows(min_row=4,max_row=7)]\n"
-         "print(json.dumps({'cells':cells,'bold':bold,'freeze':ws.freeze_panes,'q':ws['E3'].value,"
-         "'fmt':ws['D4'].number_format,'wide':ws.column_dimensions['B'].width>12},ensure_ascii=False))",
-         dir.filePath("b.xlsx")});
-    const QJsonObject x = QJsonDocument::fromJson(xlsx.out.toUtf8()).object();
-    ASSERT_FALSE(x.isEmpty()) << xlsx.err.toStdString();
+    const QJsonObject x =
+        python("import openpyxl\n"
+               "ws=openpyxl.load_workbook(sys.argv[1]).active\n"
+               "cells=[[c.value for c in r] for r in ws.iter_rows(min_row=4,max_row=7)]\n"
+               "bold=[[c.column for c in r if c.font.b] for r in ws.iter_rows(min_row=4,max_row=7)]\n"
+               "print(json.dumps({'cells':cells,'bold':bold,'freeze':ws.freeze_panes,'q':ws['E3'].value,"
+               "'fmt':ws['D4'].number_format,'wide':ws.column_dimensions['B'].width>12},ensure_ascii=False))",
+               dir.filePath("b.xlsx"))
+            .object();
+    ASSERT_FALSE(x.isEmpty());
     const QJsonArray first = x["cells"].toArray()[0].toArray();
     EXPECT_EQ(QJsonDocument(first).toJson(QJsonDocument::Compact),
               "[\"Челябинск\",\"УралМет\",null,49900,59500,null,\"Арматура А500С ф12 11,7 м; Уголок 50х50х5 ст3 12 м\"]");
