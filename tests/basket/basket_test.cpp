@@ -322,6 +322,7 @@ TEST_F(BasketTest, MarksSummaryAndToolTipsOfTheComparison) {
     EXPECT_EQ(QStringList({w.cellToolTip(4, 7), w.cellToolTip(4, kTotalCol), w.cellToolTip(6, 5),
                            w.cellToolTip(5, 5), w.cellToolTip(kCaptionRow, 5)}),
               (QStringList{"Нет предложения", "Нет позиций: «Труба 40х20х2 6 м»", "Предлагает от 5 по 48000", "", ""}));
+    if (qEnvironmentVariableIsSet("ZELVORIN_SHOT")) w.grab().save(qEnvironmentVariable("ZELVORIN_SHOT"));
     QHelpEvent help(QEvent::ToolTip, at(6, 5), view()->mapToGlobal(at(6, 5)));
     QApplication::sendEvent(view(), &help);
     EXPECT_EQ(QToolTip::text(), "Предлагает от 5 по 48000");
