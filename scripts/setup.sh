@@ -7,8 +7,9 @@ packages=(
   g++ cmake ninja-build pkg-config ccache
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-odbc qt6-qpa-plugins
   libsqlite3-dev sqlite3
+  libxlsxwriter-dev
   libgtest-dev
-  python3 python3-dbfread gdal-bin
+  python3 python3-dbfread python3-openpyxl gdal-bin
   xvfb xauth xdotool xclip x11-apps imagemagick fonts-dejavu-core
   postgresql unixodbc odbc-postgresql tdsodbc
 )

@@ -4,7 +4,10 @@
 #include "global/global.h"
 #include "app/mdi_zelvorin.h"
 #include "app/window_memory.h"
+#include "basket/comparison.h"
+#include "basket/decision.h"
 #include "basket/dialogs.h"
+#include "basket/export.h"
 #include "catalogue/catalogue_logic.h"
 #include "catalogue/positions.h"
 #include "catalogue/search.h"
@@ -12,6 +15,7 @@
 #include "core/errors.h"
 #include "core/sql_text.h"
 #include "core/seams.h"
+#include "order/clsZak.h"
 #include "db/central_link.h"
 #include "db/schema.h"
 #include "db/refresh.h"
@@ -126,6 +130,10 @@ CommandLine parseCommandLine(const QStringList& args) {
             valueOf(i, QStringLiteral("--central"), &cl.central);
         else if (is("--find"))
             valueOf(i, QStringLiteral("--find"), &cl.find);
+        else if (is("--compare"))
+            valueOf(i, QStringLiteral("--compare"), &cl.compare);
+        else if (is("--export"))
+            valueOf(i, QStringLiteral("--export"), &cl.exportFile);
         else if (is("--screenshot"))
             valueOf(i, QStringLiteral("--screenshot"), &cl.screenshot);
         else if (a == QLatin1String("--sync"))
@@ -145,7 +153,18 @@ CommandLine parseCommandLine(const QStringList& args) {
         cl.mode = CommandLine::Mode::Help;
     else if (version)
         cl.mode = CommandLine::Mode::Version;
-    else if (!cl.find.isEmpty() && (refresh || sync || !cl.screenshot.isEmpty()))
+    else if (!cl.compare.isEmpty() && (refresh || sync || !cl.find.isEmpty() || !cl.screenshot.isEmpty()))
+        cl.error = QStringLiteral("--compare нельзя задать вместе с --sync, --refresh, --find или --screenshot");
+    else if (!cl.exportFile.isEmpty() && cl.compare.isEmpty())
+        cl.error = QStringLiteral("--export задаётся только вместе с --compare ЗАЯВКА");
+    else if (!cl.compare.isEmpty()) {
+        bool ok = false;
+        cl.compare.toInt(&ok);
+        if (ok)
+            cl.mode = CommandLine::Mode::Compare;
+        else
+            cl.error = QStringLiteral("для --compare нужен номер заявки, а не %1").arg(cl.compare);
+    } else if (!cl.find.isEmpty() && (refresh || sync || !cl.screenshot.isEmpty()))
         cl.error = QStringLiteral("--find нельзя задать вместе с --sync, --refresh или --screenshot");
     else if (!cl.find.isEmpty())
         cl.mode = CommandLine::Mode::Find;
@@ -191,6 +210,10 @@ QString helpText() {
         "  --find \"СЛОВА\"       найти позиции, в названии которых есть все слова, и вывести строки\n"
         "                       IND, название, группа, наименьшая и наибольшая цена (через табуляцию);\n"
         "                       код выхода 0 — найдено, 1 — ничего не найдено, 2 — ошибка\n"
+        "  --compare ЗАЯВКА     сравнить предложения баз для сохранённой заявки с этим номером:\n"
+        "                       таблица сравнения через табуляцию (числа с точкой), затем итоги;\n"
+        "                       код выхода 0 — готово, 1 — такой заявки нет, 2 — ошибка\n"
+        "  --export ФАЙЛ        вместе с --compare: записать сравнение в файл .xlsx или .csv\n"
         "  --screenshot ФАЙЛ    снять главное окно с открытым каталогом в PNG-файл и завершиться;\n"
         "                       дисплей не нужен\n"
         "  --version            показать версию и завершиться\n"
@@ -400,6 +423,53 @@ int runFind(const CommandLine& cl) {
     }
 }
 
+int runCompare(const CommandLine& cl) {
+    using namespace basket_cmp;
+    const QString folder = store::dataSourceFolder(localConnectionString(dataSourceFor(cl)));
+    const int32_t number = cl.compare.toInt();
+    try {
+        std::unique_ptr<store::Connection> cn = store::openFolder(folder);
+        if (cn->open(QStringLiteral("SELECT IND FROM TBL_APPS WHERE IND=") + QString::number(number))->eof()) {
+            printErr(QStringLiteral("zelvorin: заявки %1 нет в папке %2").arg(number).arg(QDir::toNativeSeparators(folder)));
+            return 1;
+        }
+        clsZak order;
+        order.setConnection(cn.get());
+        order.Init();
+        order.LoadOrder(number);
+        // Numbers with a point on stdout, whatever the settings; the file follows the operator's.
+        const QLocale operatorLocale = QLocale::system();
+        QLocale::setDefault(QLocale::c());
+        const Comparison cmp = BuildComparison(*cn, order);
+        const Decision decision(cmp, LoadOffers(*cn));
+        const QList<QStringList> rows = cmp.gridTexts();
+        for (int r = kKeyRow + 1; r < rows.size(); ++r) {
+            if (r >= kFixedRows && cmp.hasPlaceholderRow())
+                break;
+            printOut(rows[r].mid(kKeyCol + 1).join(QLatin1Char('\t')));
+        }
+        const QStringList summary = decision.summary(QLocale::c());
+        if (!summary.isEmpty())
+            printOut(QString());
+        for (const QString& line : summary)
+            printOut(line);
+        if (!cl.exportFile.isEmpty()) {
+            std::vector<int32_t> keys;
+            for (const BaseRow& b : cmp.bases)
+                keys.push_back(b.baseKey);
+            QString error;
+            if (!basket_export::writeTable(basket_export::makeTable(cmp, decision, keys, operatorLocale),
+                                           cl.exportFile, operatorLocale, &error)) {
+                printErr(QStringLiteral("zelvorin: ") + error);
+                return kUsageError;
+            }
+        }
+        return 0;
+    } catch (const std::exception& e) {
+        return failed(QStringLiteral("сравнение в папке %1 не выполнено: %2"), folder, e, kUsageError);
+    }
+}
+
 int main(int argc, char** argv) {
     core::installKillAtCheckpointFromEnvironment();
     QStringList args;
@@ -421,6 +491,10 @@ int main(int argc, char** argv) {
     case CommandLine::Mode::Find: {
         QCoreApplication a(argc, argv);
         return runFind(cl);
+    }
+    case CommandLine::Mode::Compare: {
+        QCoreApplication a(argc, argv);
+        return runCompare(cl);
     }
     case CommandLine::Mode::Sync:
     case CommandLine::Mode::Refresh: {

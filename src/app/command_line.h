@@ -13,12 +13,14 @@ class mdi_zelvorin;
 namespace app {
 
 struct CommandLine {
-    enum class Mode { Gui, Sync, Refresh, Find, Screenshot, Version, Help };
+    enum class Mode { Gui, Sync, Refresh, Find, Compare, Screenshot, Version, Help };
     Mode mode = Mode::Gui;
     QString db;          // --db: the database folder itself; empty for DB beside the executable
     QString central;     // --central: an SQLite file or an ODBC connection string
     QString screenshot;  // --screenshot: the PNG to write
     QString find;        // --find: the words to search the positions' names for
+    QString compare;     // --compare: the number of the stored order to compare
+    QString exportFile;  // --export: the .xlsx or .csv file the comparison goes to
     QString error;       // what is wrong with the arguments; empty when they are fine
 };
 
@@ -44,6 +46,8 @@ int runSync(const CommandLine& cl);
 int runRefresh(const CommandLine& cl);
 // Exit codes: 0 matches printed, 1 nothing matches, 2 an error (the reason on stderr).
 int runFind(const CommandLine& cl);
+// Exit codes: 0 the comparison printed (and written), 1 no such order, 2 an error.
+int runCompare(const CommandLine& cl);
 
 // The whole program: parses, creates the application object and runs the mode.
 int main(int argc, char** argv);

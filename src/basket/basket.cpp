@@ -1,6 +1,11 @@
 #include "basket/basket.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,6 +14,7 @@
 #include "basket/basket_layout.h"
 #include "basket/basket_print.h"
 #include "basket/dialogs.h"
+#include "basket/export.h"
 #include "core/guard.h"
 #include "core/helpers.h"
 #include "core/seams.h"
@@ -40,6 +46,10 @@ constexpr int kRightField = 6480, kRightFieldWidth = 2280;
 constexpr int kGridLeft = 90, kGridTop = 1710;
 constexpr int kButtonHeight = 375;
 constexpr int kStartWidth = 13500, kStartHeight = 7800;  // outer size when the window opens
+constexpr int kExportLeft = 4860, kExportWidth = 1200;  // right of "Печать"
+constexpr int kSummaryGap = 45;  // between the grid, the summary and the buttons
+// The back colour of the marked cells, light green.
+const QColor kMarkColour = ui::bgr(0xCCF0CC);
 
 // A key press that would type, delete or paste text (not one that only moves the
 // cursor or the focus, or confirms or leaves the window).
@@ -127,8 +137,14 @@ basket::basket(QWidget* parent) : QDialog(parent) {
     oform->setObjectName(QStringLiteral("oform"));
     Command3 = new QPushButton(QStringLiteral("Закрыть"), this);
     Command3->setObjectName(QStringLiteral("Command3"));
+    cmdExport = new QPushButton(QStringLiteral("Экспорт…"), this);
+    cmdExport->setObjectName(QStringLiteral("cmdExport"));
+    lblSummary = new QLabel(this);
+    lblSummary->setObjectName(QStringLiteral("lblSummary"));
+    lblSummary->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblSummary->setTextFormat(Qt::PlainText);
     // Enter in a header field must neither save nor close the window.
-    for (QPushButton* b : {Command1, Command2, oform, Command3}) {
+    for (QPushButton* b : {Command1, Command2, oform, Command3, cmdExport}) {
         b->setAutoDefault(false);
         b->setDefault(false);
     }
@@ -171,6 +187,7 @@ basket::basket(QWidget* parent) : QDialog(parent) {
     ui::setGeometryTwips(*oform, 120, 0, 3300, kButtonHeight);
     ui::setGeometryTwips(*Command2, 3540, 0, 1200, kButtonHeight);
     ui::setGeometryTwips(*Command3, 0, 0, 930, kButtonHeight);
+    ui::setGeometryTwips(*cmdExport, kExportLeft, 0, kExportWidth, kButtonHeight);
     ui::setGeometryTwips(*gbasket, kGridLeft, kGridTop, 8685, 3200);
 
     setMinimumSize(ui::twipsToPx(basket_layout::kMinWidth - basket_layout::kFrameWidth),
@@ -192,6 +209,8 @@ basket::basket(QWidget* parent) : QDialog(parent) {
     connect(Command2, &QPushButton::clicked, this, [this] { core::guarded([this] { Command2_Click(); }); });
     connect(oform, &QPushButton::clicked, this, [this] { core::guarded([this] { oform_Click(); }); });
     connect(Command3, &QPushButton::clicked, this, [this] { core::guarded([this] { Command3_Click(); }); });
+    connect(cmdExport, &QPushButton::clicked, this, [this] { core::guarded([this] { cmdExport_Click(); }); });
+    gbasket->viewport()->installEventFilter(this);
     connect(gbasket, &ui::FlexGrid::doubleClicked, this,
             [this] { core::guarded([this] { gbasket_DblClick(); }); });
     connect(gbasket, &ui::FlexGrid::mousePressed, this, [this] { gbasket_MouseDown(); });
@@ -243,15 +262,60 @@ void basket::BuildComparison() {
     markedRow_ = 0;
     try {
         cmp_ = basket_cmp::BuildComparison(Global::Cn(), Global::CurrentOrder());
+        decision_ = Decision(cmp_, LoadOffers(Global::Cn()));
     } catch (...) {
         // Never leave a table whose columns no longer match the order's lines.
         cmp_ = Comparison{};
+        decision_ = Decision{};
         fillGrid();
         gbasket->setUpdatesEnabled(true);
         throw;
     }
     fillGrid();
     gbasket->setUpdatesEnabled(true);
+}
+
+int basket::baseOfRow(int row) const {
+    const ui::GridModel& m = gbasket->model();
+    if (row < kFixedRows || row >= m.rows()) return -1;
+    bool ok = false;
+    const int32_t key = m.text(row, kKeyCol).toInt(&ok);
+    if (!ok) return -1;
+    for (size_t i = 0; i < cmp_.bases.size(); ++i)
+        if (cmp_.bases[i].baseKey == key) return static_cast<int>(i);
+    return -1;
+}
+
+void basket::applyMarks() {
+    ui::GridModel& m = gbasket->model();
+    const int highlighted = m.highlightedRow();
+    for (int r = kFixedRows; r < m.rows(); ++r) {
+        const int b = baseOfRow(r);
+        if (b < 0) continue;
+        auto mark = [&](int c, bool on) {
+            m.setCellBold(r, c, on);
+            if (r != highlighted) m.setCellBackColor(r, c, on ? std::optional<QColor>(kMarkColour) : std::nullopt);
+        };
+        mark(kTotalCol, decision_.cheapestTotal(size_t(b)));
+        for (size_t l = 0; l < cmp_.lines.size(); ++l)
+            mark(kFirstLineCol + int(l), decision_.cheapestPrice(size_t(b), l));
+    }
+}
+
+QString basket::cellToolTip(int row, int col) const {
+    const int b = baseOfRow(row);
+    if (b < 0) return {};
+    if (col == kTotalCol) return decision_.totalTip(size_t(b));
+    const int line = col - kFirstLineCol;
+    if (line < 0 || line >= int(cmp_.lines.size())) return {};
+    return decision_.priceTip(size_t(b), size_t(line), QLocale());
+}
+
+QList<QStringList> basket::shownRows() const {
+    QList<QStringList> rows;
+    const ui::GridModel& m = gbasket->model();
+    for (int r = 0; r < m.rows(); ++r) rows.append(m.rowTexts(r));
+    return rows;
 }
 
 void basket::fillGrid() {
@@ -278,6 +342,11 @@ void basket::fillGrid() {
     m.setCol(0);
     m.setTopRow(kFixedRows);
     ui::FitColumns(*gbasket, *width_label, kFixedRows);
+    applyMarks();
+    const QString summary = decision_.summary(QLocale()).join(QLatin1Char('\n'));
+    lblSummary->setText(summary);
+    lblSummary->setToolTip(summary);  // the whole text where the window cuts it off
+    cmdExport->setEnabled(Global::CurrentOrder().RecordCount() > 0);
 }
 
 void basket::StoreHeader() {
@@ -324,10 +393,34 @@ void basket::oform_Click() {
 void basket::Command2_Click() {
     // The print-out shows the header as the window shows it, edits included.
     StoreHeader();
-    QList<QStringList> rows;
+    basket_print::printOrder(basket_print::collectOrder(Global::CurrentOrder(), cmp_, shownRows(), &decision_), this);
+}
+
+void basket::cmdExport_Click() {
+    if (Global::CurrentOrder().RecordCount() <= 0) return;  // an empty basket has nothing to hand on
+    static QString folder = QDir::homePath();
+    QFileDialog dialog(this, QStringLiteral("Экспорт сравнения"), folder,
+                       QStringLiteral("Книга Excel (*.xlsx);;Текст CSV, разделитель «;» (*.csv)"));
+    dialog.setObjectName(QStringLiteral("exportDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("xlsx"));
+    dialog.selectFile(basket_export::proposedFileName(Global::CurrentOrder(), QDate::currentDate()));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        dialog.setDefaultSuffix(filter.contains(QStringLiteral("*.csv")) ? QStringLiteral("csv")
+                                                                           : QStringLiteral("xlsx"));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const QString path = dialog.selectedFiles().first();
+    folder = QFileInfo(path).absolutePath();
+    // The bases in the order the grid shows them now, a sort included.
+    std::vector<int32_t> order;
     const ui::GridModel& m = gbasket->model();
-    for (int r = 0; r < m.rows(); ++r) rows.append(m.rowTexts(r));
-    basket_print::printOrder(basket_print::collectOrder(Global::CurrentOrder(), cmp_, rows), this);
+    for (int r = kFixedRows; r < m.rows(); ++r)
+        if (baseOfRow(r) >= 0) order.push_back(cmp_.bases[size_t(baseOfRow(r))].baseKey);
+    QString error;
+    const QLocale locale;
+    if (!basket_export::writeTable(basket_export::makeTable(cmp_, decision_, order, locale), path, locale, &error))
+        core::showMessage(error, kCaption);
 }
 
 void basket::Command3_Click() {
@@ -380,6 +473,7 @@ void basket::gbasket_MouseDown() {
         if (m.rows() <= kFixedRows) return;
         if (row != markedRow_) {
             m.setHighlightedRow(row, kMarkCol);
+            applyMarks();  // the row the highlight left gets its marks back
             gbasket->refresh();
         }
         markedRow_ = row;
@@ -437,14 +531,30 @@ void basket::Form_Resize() {
         ui::setTopTwips(*Command2, p.buttonsTop);
         ui::setTopTwips(*Command3, p.buttonsTop);
         ui::setLeftTwips(*Command3, p.command3Left);
+        ui::setTopTwips(*cmdExport, p.buttonsTop);
         ui::setWidthTwips(*gbasket, p.gridWidth);
-        ui::setHeightTwips(*gbasket, p.gridHeight);
+        // The summary's two lines sit right above the buttons; the grid gives up what
+        // they need of its height.
+        const int summaryHeight = ui::pxToTwips(2 * lblSummary->fontMetrics().lineSpacing() + 2);
+        const int summaryTop = p.buttonsTop - kSummaryGap - summaryHeight;
+        ui::setGeometryTwips(*lblSummary, kGridLeft, summaryTop, p.gridWidth, summaryHeight);
+        ui::setHeightTwips(*gbasket, std::min(p.gridHeight, summaryTop - kSummaryGap - kGridTop));
     } catch (...) {
         Global::ReportError(QStringLiteral("Ошибка 23!"));
     }
 }
 
 bool basket::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == gbasket->viewport() && event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<const QHelpEvent*>(event);
+        QString tip;
+        core::guarded([&] { tip = cellToolTip(gbasket->rowAt(help->pos().y()), gbasket->colAt(help->pos().x())); });
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, gbasket->viewport());
+        return true;
+    }
     if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
     const auto* e = static_cast<const QKeyEvent*>(event);
     if (watched == namek) {

@@ -6,6 +6,7 @@
 #include <QDialog>
 
 #include "basket/comparison.h"
+#include "basket/decision.h"
 
 class QComboBox;
 class QLabel;
@@ -46,16 +47,26 @@ public:
     QPushButton* Command2;  // "Печать"
     QPushButton* oform;  // "Оформить заявку" / "Сохранить изменения в заявке"
     QPushButton* Command3;  // "Закрыть"
+    QPushButton* cmdExport;  // "Экспорт…", beside "Печать"
+    QLabel* lblSummary;      // what the comparison tells, under the grid
     ui::FlexGrid* gbasket;
     QLabel* width_label;
 
     int markedRow() const { return markedRow_; }
     const basket_cmp::Comparison& comparison() const { return cmp_; }
+    const basket_cmp::Decision& decision() const { return decision_; }
+    // The tool tip of a grid cell: why a price or a total is missing, or the next price
+    // break; empty where there is nothing to say.
+    QString cellToolTip(int row, int col) const;
+    // The comparison as the grid shows it now (bases in the current order), for the
+    // print-out and the export.
+    QList<QStringList> shownRows() const;
 
     // The handlers, reachable for tests that drive the window without a mouse.
     void oform_Click();
     void Command2_Click();
     void Command3_Click();
+    void cmdExport_Click();
     void gbasket_DblClick();
     void gbasket_MouseDown();
     void gbasket_KeyDown(int key);
@@ -71,10 +82,16 @@ private:
     void Form_Load();
     void BuildComparison();
     void fillGrid();
+    // Bold on the mark colour for the lowest price of each line and the cheapest complete
+    // total; the highlighted row keeps the highlight colour.
+    void applyMarks();
+    // The index in cmp_.bases of a grid row, or -1.
+    int baseOfRow(int row) const;
     void StoreHeader();
     void ShowOrderNumber();
     void Form_Resize();
 
     basket_cmp::Comparison cmp_;
+    basket_cmp::Decision decision_;
     int markedRow_ = 0;
 };

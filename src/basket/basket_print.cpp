@@ -8,9 +8,13 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QTextDocument>
+#include <algorithm>
+#include <tuple>
 
 #include "basket/comparison.h"
+#include "basket/decision.h"
 #include "order/clsZak.h"
+#include "store/connection.h"
 
 namespace basket_print {
 namespace {
@@ -53,8 +57,29 @@ const QStringList& stateCaptions() {
     return captions;
 }
 
-PrintedOrder collectOrder(clsZak& order, const basket_cmp::Comparison& cmp,
-                          const QList<QStringList>& gridRows) {
+namespace {
+
+// Group and name of a position the comparison has no column for; its key when the
+// reference tables cannot tell either.
+std::pair<QString, QString> namesOf(clsZak& order, int32_t idn) {
+    try {
+        if (store::Connection* cn = order.connection()) {
+            auto rs = cn->open(
+                QStringLiteral("SELECT c.GRP_NM, b.PST_NM FROM TBL_PSTS b INNER JOIN TBL_GRPS c ON b.IND_GRP=c.IND "
+                               "WHERE b.IND=") +
+                QString::number(idn));
+            if (!rs->eof()) return {rs->field(QStringLiteral("GRP_NM")).toText(), rs->field(QStringLiteral("PST_NM")).toText()};
+        }
+    } catch (const std::exception&) {
+        // The print-out names the line by its key then.
+    }
+    return {QString(), QString::number(idn)};
+}
+
+}  // namespace
+
+PrintedOrder collectOrder(clsZak& order, const basket_cmp::Comparison& cmp, const QList<QStringList>& gridRows,
+                          const basket_cmp::Decision* decision) {
     using namespace basket_cmp;
     PrintedOrder p;
     p.number = order.norder;
@@ -68,14 +93,25 @@ PrintedOrder collectOrder(clsZak& order, const basket_cmp::Comparison& cmp,
     p.comment = order.Comment;
 
     const int32_t cursor = order.Field(QStringLiteral("pos")).toInt32();
-    for (const LineColumn& l : cmp.lines) {
-        order.MoveTo(l.slot);
-        const QString note = order.Field(QStringLiteral("pos")).toInt32() >= 0
-                                 ? order.Field(QStringLiteral("prim")).toText()
-                                 : QString();
-        p.lines.append({l.group, l.name, l.qtyText, note});
+    order.MoveFirst();
+    for (; order.Field(QStringLiteral("pos")).toInt32() >= 0; order.MoveNext()) {
+        const int slot = order.Field(QStringLiteral("pos")).toInt32();
+        const int32_t idn = order.Field(QStringLiteral("idn")).toInt32();
+        PrintedOrder::Line line;
+        line.qty = core::Value::dbl(order.Field(QStringLiteral("qty")).toDouble()).toText();
+        line.note = order.Field(QStringLiteral("prim")).toText();
+        const auto col = std::find_if(cmp.lines.begin(), cmp.lines.end(), [&](const LineColumn& l) { return l.slot == slot; });
+        if (col != cmp.lines.end() && col->known) {
+            line.group = col->group;
+            line.name = col->name;
+        } else {
+            std::tie(line.group, line.name) = namesOf(order, idn);
+            order.MoveTo(slot);  // the look-up does not move the cursor, but keep the walk exact
+        }
+        p.lines.append(line);
     }
     order.MoveTo(cursor);
+    p.compared = !cmp.lines.empty() || p.lines.isEmpty();
 
     const QList<QStringList> rows = gridRows.isEmpty() ? cmp.gridTexts() : gridRows;
     p.tableHeader << QStringLiteral("Город") << QStringLiteral("Поставщик") << QStringLiteral("Итого");
@@ -87,8 +123,17 @@ PrintedOrder collectOrder(clsZak& order, const basket_cmp::Comparison& cmp,
         QStringList out;
         out << row.value(kCityCol) << row.value(kBaseCol) << row.value(kTotalCol);
         for (int c = kFirstLineCol; c < cmp.columnCount(); ++c) out << row.value(c);
+        QList<bool> marks(out.size(), false);
+        const int32_t key = row.value(kKeyCol).toInt();
+        for (size_t b = 0; decision && b < cmp.bases.size(); ++b) {
+            if (cmp.bases[b].baseKey != key) continue;
+            marks[2] = decision->cheapestTotal(b);
+            for (size_t l = 0; l < cmp.lines.size(); ++l) marks[3 + int(l)] = decision->cheapestPrice(b, l);
+        }
         p.tableRows.append(out);
+        p.tableMarks.append(marks);
     }
+    if (decision) p.summary = decision->summary(QLocale());
     return p;
 }
 
@@ -129,25 +174,42 @@ QString orderHtml(const PrintedOrder& o) {
     }
     h += QStringLiteral("</table>");
 
-    h += QStringLiteral("<h3>Сравнение предложений</h3>");
-    if (o.tableRows.isEmpty()) {
+    // A comparison of several tables starts on a page of its own, its captions with it.
+    h += o.tableHeader.size() - 3 > kLinesPerTable ? QStringLiteral("<h3 style=\"page-break-before: always\">")
+                                                   : QStringLiteral("<h3>");
+    h += QStringLiteral("Сравнение предложений</h3>");
+    if (!o.compared) {
+        h += QStringLiteral("<p>Сравнение предложений не построено.</p>");
+    } else if (o.tableRows.isEmpty()) {
         h += QStringLiteral("<p>Ни одна база не предлагает заказанные позиции.</p>");
     } else {
-        h += QStringLiteral(
-            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"2\" style=\"font-size: small\"><tr>");
-        for (const QString& caption : o.tableHeader)
-            h += QStringLiteral("<th>") + esc(caption) + QStringLiteral("</th>");
-        h += QStringLiteral("</tr>");
-        for (const QStringList& row : o.tableRows) {
-            h += QStringLiteral("<tr>");
-            for (int c = 0; c < row.size(); ++c) {
-                h += c >= 2 ? QStringLiteral("<td align=\"right\">") : QStringLiteral("<td>");
-                h += esc(row[c]) + QStringLiteral("</td>");
-            }
+        // Cities, bases and totals are repeated on every table of line columns.
+        const int lines = o.tableHeader.size() - 3;
+        for (int from = 0; from < std::max(lines, 1); from += kLinesPerTable) {
+            const int to = std::min(lines, from + kLinesPerTable);
+            if (lines > kLinesPerTable)
+                h += QStringLiteral("<p><b>Позиции %1–%2 из %3</b></p>").arg(from + 1).arg(to).arg(lines);
+            QList<int> cols = {0, 1, 2};
+            for (int c = 3 + from; c < 3 + to; ++c) cols << c;
+            h += QStringLiteral(
+                "<table border=\"1\" cellspacing=\"0\" cellpadding=\"2\" width=\"100%\" style=\"font-size: small\"><tr>");
+            for (int c : cols) h += QStringLiteral("<th>") + esc(o.tableHeader.value(c)) + QStringLiteral("</th>");
             h += QStringLiteral("</tr>");
+            for (int r = 0; r < o.tableRows.size(); ++r) {
+                h += QStringLiteral("<tr>");
+                for (int c : cols) {
+                    const bool mark = o.tableMarks.value(r).value(c);
+                    h += c >= 2 ? QStringLiteral("<td align=\"right\"") : QStringLiteral("<td");
+                    h += mark ? QStringLiteral(" bgcolor=\"#CCF0CC\"><b>") : QStringLiteral(">");
+                    h += esc(o.tableRows[r].value(c)) + (mark ? QStringLiteral("</b>") : QString()) +
+                         QStringLiteral("</td>");
+                }
+                h += QStringLiteral("</tr>");
+            }
+            h += QStringLiteral("</table>");
         }
-        h += QStringLiteral("</table>");
     }
+    for (const QString& line : o.summary) h += QStringLiteral("<p>") + esc(line) + QStringLiteral("</p>");
     h += QStringLiteral("</body></html>");
     return h;
 }

@@ -15,7 +15,8 @@ class QTextDocument;
 class QWidget;
 namespace basket_cmp {
 class Comparison;
-}
+class Decision;
+}  // namespace basket_cmp
 
 namespace basket_print {
 
@@ -40,16 +41,25 @@ struct PrintedOrder {
     // the price per line.
     QStringList tableHeader;
     QList<QStringList> tableRows;
+    QList<QList<bool>> tableMarks;  // per cell of tableRows: the lowest price or total
+    bool compared = true;           // false: the comparison could not be built
+    QStringList summary;
 };
+
+// Line columns of the comparison on one printed table; more go on to the next table,
+// with the cities, bases and totals repeated.
+constexpr int kLinesPerTable = 6;
 
 // The order states 1 to 3 by name, as the window's state list offers them.
 const QStringList& stateCaptions();
 
-// Gathers what is printed. gridRows are the comparison grid's texts as shown (header
-// rows first, base rows in their current order); empty takes the comparison's own
-// order. The order's cursor is put back where it was.
+// Gathers what is printed. The lines are the order's own, named from the comparison or,
+// where it has no column for them, from the reference tables. gridRows are the
+// comparison grid's texts as shown (header rows first, base rows in their current
+// order); empty takes the comparison's own order. The decision gives the marks and the
+// summary. The order's cursor is put back where it was.
 PrintedOrder collectOrder(clsZak& order, const basket_cmp::Comparison& cmp,
-                          const QList<QStringList>& gridRows = {});
+                          const QList<QStringList>& gridRows = {}, const basket_cmp::Decision* decision = nullptr);
 
 QString orderHtml(const PrintedOrder& order);
 std::unique_ptr<QTextDocument> orderDocument(const PrintedOrder& order);

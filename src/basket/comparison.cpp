@@ -48,18 +48,63 @@ OrderLine* lineOfRecord(std::vector<OrderLine>& lines, int32_t idn, double qty) 
     return samePosition;
 }
 
+// The known positions the order holds at more than one quantity, as a list for IN (…).
+QString severalQuantities(const Comparison& cmp) {
+    QStringList keys;
+    for (size_t i = 0; i < cmp.lines.size(); ++i) {
+        const LineColumn& a = cmp.lines[i];
+        const QString key = QString::number(a.positionKey);
+        if (!a.known || keys.contains(key)) continue;
+        for (size_t j = i + 1; j < cmp.lines.size(); ++j) {
+            if (cmp.lines[j].known && cmp.lines[j].positionKey == a.positionKey && cmp.lines[j].qty != a.qty) {
+                keys << key;
+                break;
+            }
+        }
+    }
+    return keys.join(QLatin1Char(','));
+}
+
+// Writes the records of a price statement (IND_PST, IND_BS, MIN_CST and, per quantity,
+// VL) into the comparison, and closes it.
+void applyPrices(store::RecordSet& rs, Comparison& cmp, bool perQuantity) {
+    for (; !rs.eof(); rs.moveNext()) {
+        const core::Value pst = rs.field(QStringLiteral("IND_PST"));
+        const core::Value bs = rs.field(QStringLiteral("IND_BS"));
+        const core::Value cst = rs.field(QStringLiteral("MIN_CST"));
+        if (pst.isNull() || bs.isNull() || cst.isNull()) continue;  // a band without a price offers nothing
+        std::optional<double> qty;
+        if (perQuantity) {
+            const core::Value vl = rs.field(QStringLiteral("VL"));
+            if (vl.isNull()) continue;
+            qty = vl.toDouble();
+        }
+        cmp.setBasePrice(bs.toInt32(), pst.toInt32(), cst.toDouble(), qty);
+    }
+    rs.close();
+}
+
 }  // namespace
 
 QString sqlQuantity(double qty) {
     return core::doubleToText(qty, QLatin1Char('.'));
 }
 
-void Comparison::setBasePrice(int32_t baseKey, int32_t positionKey, double price) {
+void Comparison::setBasePrice(int32_t baseKey, int32_t positionKey, double price, std::optional<double> qty) {
     for (BaseRow& row : bases) {
         if (row.baseKey != baseKey) continue;
         for (size_t c = 0; c < lines.size(); ++c) {
-            if (lines[c].known && lines[c].positionKey == positionKey) row.prices[c] = price;
+            if (lines[c].known && lines[c].positionKey == positionKey && (!qty || lines[c].qty == *qty))
+                row.prices[c] = price;
         }
+    }
+}
+
+void Comparison::clearPrices(const QString& positionKeys) {
+    const QStringList keys = positionKeys.split(QLatin1Char(','));
+    for (size_t c = 0; c < lines.size(); ++c) {
+        if (!keys.contains(QString::number(lines[c].positionKey))) continue;
+        for (BaseRow& row : bases) row.prices[c].reset();
     }
 }
 
@@ -185,14 +230,21 @@ Comparison BuildComparison(store::Connection& cn, clsZak& order) {
         "a.IND_PST=b.IND_PST) INNER JOIN TBL_PRSS c ON b.IND_PRS=c.IND) INNER JOIN TBL_CSTS d ON "
         "b.IND=d.IND_STF "
         "WHERE d.VL_FRM<=a.VL GROUP BY a.IND_PST, c.IND_BS"));
-    for (; !rs->eof(); rs->moveNext()) {
-        const core::Value pst = rs->field(QStringLiteral("IND_PST"));
-        const core::Value bs = rs->field(QStringLiteral("IND_BS"));
-        const core::Value cst = rs->field(QStringLiteral("MIN_CST"));
-        if (pst.isNull() || bs.isNull() || cst.isNull()) continue;  // a band without a price offers nothing
-        cmp.setBasePrice(bs.toInt32(), pst.toInt32(), cst.toDouble());
+    applyPrices(*rs, cmp, false);
+
+    // The statement above takes the lowest price over the bands of every quantity a
+    // position is ordered at; a position ordered at several quantities is priced once
+    // more, per quantity, and each of its columns takes the price of its own quantity.
+    const QString several = severalQuantities(cmp);
+    if (!several.isEmpty()) {
+        cmp.clearPrices(several);
+        rs = cn.open(QStringLiteral(
+                         "SELECT a.IND_PST, a.VL, c.IND_BS, MIN(d.CST) as MIN_CST FROM ((TBL_CORD a INNER JOIN "
+                         "TBL_STFS b on a.IND_PST=b.IND_PST) INNER JOIN TBL_PRSS c ON b.IND_PRS=c.IND) INNER JOIN "
+                         "TBL_CSTS d ON b.IND=d.IND_STF WHERE d.VL_FRM<=a.VL AND a.IND_PST IN (") +
+                     several + QStringLiteral(") GROUP BY a.IND_PST, a.VL, c.IND_BS"));
+        applyPrices(*rs, cmp, true);
     }
-    rs->close();
 
     cmp.calcTotals();
     return cmp;

@@ -59,7 +59,10 @@ public:
 
     // Writes the price into every base row with the base key and every known line
     // column with the position key (a position ordered twice is priced in both columns).
-    void setBasePrice(int32_t baseKey, int32_t positionKey, double price);
+    // With a quantity, only the columns ordered at that quantity.
+    void setBasePrice(int32_t baseKey, int32_t positionKey, double price, std::optional<double> qty = {});
+    // Empties every base's price in the columns of the listed positions ("k1,k2,…").
+    void clearPrices(const QString& positionKeys);
     // Sum of quantity x price for each base that prices every line; others get none.
     void calcTotals();
 

@@ -4,6 +4,14 @@
 #include "basket/basket.h"
 
 #include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHelpEvent>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QToolTip>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,6 +21,7 @@
 #include "basket/basket_print.h"
 #include "basket/frmEd.h"
 #include "basket_db.h"
+#include "store/store_helpers.h"
 #include "support/scripted_seams.h"
 #include "ui/flexgrid.h"
 #include "ui/twips.h"
@@ -64,6 +73,41 @@ protected:
             if (n > 0) rows << (n == grid().cols() - 1 ? r : -r);
         }
         return rows;
+    }
+
+    // Per base row: the base's name and the columns (4 and on) shown bold, or on the mark
+    // colour when `back` is set.
+    QStringList marks(bool back) {
+        QStringList out;
+        for (int r = kFixedRows; r < grid().rows(); ++r) {
+            QString m = grid().text(r, kBaseCol) + ":";
+            for (int c = kTotalCol; c < grid().cols(); ++c)
+                if (back ? grid().cellBackColor(r, c) == QColor(0xCC, 0xF0, 0xCC) : grid().cellBold(r, c))
+                    m += QString::number(c);
+            out << m;
+        }
+        return out;
+    }
+    // Runs a Python script (json and sys imported) on a file with Debian's interpreter and
+    // reads what it prints as JSON.
+    static QJsonDocument python(const QString& script, const QString& file) {
+        const auto p = storetest::run("/usr/bin/python3", {"-c", "import json,sys\n" + script, file});
+        EXPECT_EQ(p.exitCode, 0) << p.err.toStdString();
+        return QJsonDocument::fromJson(p.out.toUtf8());
+    }
+    // Exports through the window's file dialog into `path`; returns the name it proposed.
+    QString exportTo(const QString& path) {
+        QString proposed;
+        QTimer::singleShot(0, [&] {
+            auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(d, nullptr);
+            proposed = QFileInfo(d->selectedFiles().value(0)).fileName();
+            d->setDirectory(QFileInfo(path).absolutePath());
+            d->selectFile(QFileInfo(path).fileName());
+            static_cast<QDialog*>(d)->accept();  // QFileDialog makes its own accept() protected
+        });
+        window_->cmdExport->click();
+        return proposed;
     }
 
     BasketDb db_;
@@ -251,6 +295,96 @@ TEST_F(BasketTest, TypingRulesOfTheHeaderFields) {
     w.namek->end(false);
     QTest::keyClick(w.namek, Qt::Key_Delete);
     EXPECT_EQ(w.namek->text() + o.contr_id + o.contr_code, "ООО Альфа");
+}
+
+// The lowest price of each line and the cheapest complete total are bold on light green; the
+// press highlight shows over a marked row and gives the marks back when it moves on, and a
+// sort takes them along. The summary sits under the grid, the tool tips say why a cell is
+// empty, and the new controls overlap nothing at any size.
+TEST_F(BasketTest, MarksSummaryAndToolTipsOfTheComparison) {
+    threeLines();
+    basket& w = open();
+    const QStringList start = {"СтальСнаб:", "Металлобаза Север:4", "Электросталь:7", "УралМет:56"};
+    EXPECT_EQ(marks(false), start);
+    EXPECT_EQ(marks(true), start);
+    press(7, kBaseCol);
+    EXPECT_EQ(highlighted(), QList<int>{7});
+    EXPECT_EQ(marks(true).value(3), "УралМет:");
+    EXPECT_EQ(marks(false), start);
+    press(5, kBaseCol);
+    EXPECT_EQ(marks(true), (QStringList{"СтальСнаб:", "Металлобаза Север:", "Электросталь:7", "УралМет:56"}));
+    doubleClick(kCaptionRow, kCityCol);
+    EXPECT_EQ(marks(false), (QStringList{"УралМет:56", "Металлобаза Север:4", "Электросталь:7", "СтальСнаб:"}));
+    EXPECT_EQ(highlighted(), QList<int>{5});
+
+    EXPECT_EQ(w.lblSummary->text(), "Целиком дешевле всего: Металлобаза Север (Москва) — 424500.\n"
+                                    "Лучшая разбивка: 417350 у 2 баз, на 1.7 % дешевле.");
+    EXPECT_EQ(QStringList({w.cellToolTip(4, 7), w.cellToolTip(4, kTotalCol), w.cellToolTip(6, 5),
+                           w.cellToolTip(5, 5), w.cellToolTip(kCaptionRow, 5)}),
+              (QStringList{"Нет предложения", "Нет позиций: «Труба 40х20х2 6 м»", "Предлагает от 5 по 48000", "", ""}));
+    if (qEnvironmentVariableIsSet("ZELVORIN_SHOT")) w.grab().save(qEnvironmentVariable("ZELVORIN_SHOT"));
+    QHelpEvent help(QEvent::ToolTip, at(6, 5), view()->mapToGlobal(at(6, 5)));
+    QApplication::sendEvent(view(), &help);
+    EXPECT_EQ(QToolTip::text(), "Предлагает от 5 по 48000");
+
+    for (QSize size : {w.size(), QSize(100, 100), QSize(1600, 900)}) {
+        w.resize(size);
+        QApplication::processEvents();
+        for (QWidget* added : {static_cast<QWidget*>(w.cmdExport), static_cast<QWidget*>(w.lblSummary)}) {
+            EXPECT_TRUE(w.rect().contains(added->geometry())) << added->objectName().toStdString();
+            for (QWidget* other : w.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                if (other == added || other->isHidden()) continue;
+                EXPECT_FALSE(added->geometry().intersects(other->geometry()))
+                    << added->objectName().toStdString() << " " << other->objectName().toStdString();
+            }
+        }
+    }
+}
+
+// The export writes the comparison as the grid shows it, sorted: the .csv read back with
+// Python's csv module (";" and the operator's decimal mark), the .xlsx with openpyxl
+// (numbers are numbers, the marks bold, the header rows frozen). An empty basket offers none.
+TEST_F(BasketTest, ExportWritesTheShownComparisonAsCsvAndXlsx) {
+    EXPECT_FALSE(open().cmdExport->isEnabled());
+    threeLines();
+    Global::CurrentOrder().norder = 7;
+    Global::CurrentOrder().create_date = "05.12.2026";
+    basket& w = open();
+    EXPECT_TRUE(w.cmdExport->isEnabled());
+    doubleClick(kCaptionRow, kCityCol);  // descending: Челябинск first
+    QTemporaryDir dir;
+    EXPECT_EQ(exportTo(dir.filePath("a.csv")), "Заявка 7 05.12.2026.xlsx");
+    const QJsonArray lines = python("import csv\n"
+                                    "raw=open(sys.argv[1],'rb').read(3)\n"
+                                    "rows=list(csv.reader(open(sys.argv[1],encoding='utf-8-sig'),delimiter=';'))\n"
+                                    "print(json.dumps([raw.hex()]+[';'.join(r) for r in rows],ensure_ascii=False))",
+                                    dir.filePath("a.csv"))
+                                 .array();
+    ASSERT_EQ(lines.size(), 11);
+    EXPECT_EQ(lines[0].toString(), "efbbbf");
+    EXPECT_EQ(lines[3].toString(), "Город;Поставщик;Итого\\Заказ;4;2.5;1;Дешевле всего");
+    EXPECT_EQ(lines[4].toString(), "Челябинск;УралМет;;49900;59500;;Арматура А500С ф12 11,7 м; Уголок 50х50х5 ст3 12 м");
+    EXPECT_EQ(lines[5].toString(), "Москва;Металлобаза Север;424500;50500;61000;70000;итог");
+    EXPECT_EQ(lines[10].toString(), "Лучшая разбивка: 417350 у 2 баз, на 1.7 % дешевле.");
+
+    EXPECT_EQ(exportTo(dir.filePath("b.xlsx")), "Заявка 7 05.12.2026.xlsx");
+    const QJsonObject x =
+        python("import openpyxl\n"
+               "ws=openpyxl.load_workbook(sys.argv[1]).active\n"
+               "cells=[[c.value for c in r] for r in ws.iter_rows(min_row=4,max_row=7)]\n"
+               "bold=[[c.column for c in r if c.font.b] for r in ws.iter_rows(min_row=4,max_row=7)]\n"
+               "print(json.dumps({'cells':cells,'bold':bold,'freeze':ws.freeze_panes,'q':ws['E3'].value,"
+               "'fmt':ws['D4'].number_format,'wide':ws.column_dimensions['B'].width>12},ensure_ascii=False))",
+               dir.filePath("b.xlsx"))
+            .object();
+    ASSERT_FALSE(x.isEmpty());
+    const QJsonArray first = x["cells"].toArray()[0].toArray();
+    EXPECT_EQ(QJsonDocument(first).toJson(QJsonDocument::Compact),
+              "[\"Челябинск\",\"УралМет\",null,49900,59500,null,\"Арматура А500С ф12 11,7 м; Уголок 50х50х5 ст3 12 м\"]");
+    EXPECT_EQ(QJsonDocument(x["bold"].toArray()).toJson(QJsonDocument::Compact), "[[4,5],[3],[6],[]]");
+    EXPECT_EQ(QStringList({x["freeze"].toString(), x["fmt"].toString()}), QStringList({"C4", "#,##0.00"}));
+    EXPECT_EQ(x["q"].toDouble(), 2.5);
+    EXPECT_TRUE(x["wide"].toBool());
 }
 
 }  // namespace

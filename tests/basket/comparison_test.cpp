@@ -72,4 +72,37 @@ TEST(Comparison, UnknownPositionsShowTheirKeyTakeNoPriceAndColumnsFollowTheSlots
     EXPECT_EQ(Global::CurrentOrder().Field("pos").toInt32(), -1);
 }
 
+// One position in two lines: each column is priced at its own line's quantity (not at the
+// lowest band of either), and the total counts each at its price. Two lines of one quantity
+// keep the three queries and identical prices.
+TEST(Comparison, APositionOrderedAtTwoQuantitiesIsPricedPerQuantity) {
+    BasketDb db;
+    db.exec("INSERT INTO TBL_GRPS VALUES (10,1,'Арматура')");
+    db.exec("INSERT INTO TBL_PSTS VALUES (100,10,'Арматура ф12'),(101,10,'Арматура ф14')");
+    db.exec("INSERT INTO TBL_CTS VALUES (1,1,'Москва')");
+    db.exec("INSERT INTO TBL_BSS VALUES (1,1,1,'Север'),(2,1,2,'Юг')");
+    db.exec("INSERT INTO TBL_PRSS VALUES (1,1,'прайс'),(2,2,'прайс')");
+    db.exec("INSERT INTO TBL_STFS VALUES (1,100,1,'т'),(2,100,2,'т'),(3,101,1,'т')");
+    db.exec("INSERT INTO TBL_CSTS VALUES (1,1,0,5,52000),(2,1,5,10,51000),(3,1,10,1000,50000),"
+            "(4,2,3,1000,49000),(5,3,0,1000,60000)");
+    for (const auto& [idn, qty] : {std::pair{100, 2.0}, {101, 1.0}, {100, 12.0}, {101, 1.0}})
+        BasketDb::addLine(idn, qty);
+    const Comparison cmp = build();
+    const QList<QStringList> g = cmp.gridTexts();
+    // Юг sells ф12 only from 3 t: nothing for 2 t, 49000 for 12 t.
+    EXPECT_EQ(g[kCaptionRow].mid(5), (QStringList{"2", "12", "1", "1"}));
+    EXPECT_EQ(g[kFixedRows].mid(kBaseCol), (QStringList{"Север", "824000", "52000", "50000", "60000", "60000"}));
+    EXPECT_EQ(g[kFixedRows + 1].mid(kBaseCol), (QStringList{"Юг", "", "", "49000", "", ""}));
+    const QStringList opened = db.recorder().opened();
+    ASSERT_EQ(opened.size(), 4);
+    EXPECT_TRUE(opened[3].contains("a.IND_PST IN (100) GROUP BY a.IND_PST, a.VL, c.IND_BS")) << opened[3].toStdString();
+
+    Global::CurrentOrder().MoveFirst();
+    Global::CurrentOrder().setField("qty", core::Value::dbl(12));
+    db.recorder().clearCalls();
+    EXPECT_EQ(build().gridTexts()[kFixedRows].mid(kBaseCol),
+              (QStringList{"Север", "1320000", "50000", "50000", "60000", "60000"}));
+    EXPECT_EQ(db.recorder().opened().size(), 3);
+}
+
 }  // namespace
