@@ -10,6 +10,7 @@ packages=(
   libxlsxwriter-dev
   libgtest-dev
   python3 python3-dbfread python3-openpyxl gdal-bin
+  clang strace
   xvfb xauth xdotool xclip x11-apps imagemagick fonts-dejavu-core
   postgresql unixodbc odbc-postgresql tdsodbc
 )

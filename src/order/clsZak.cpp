@@ -37,7 +37,8 @@ QString textOrNull(const QString& s) {
 // General format: at most 15 significant digits, a point whatever the operator's locale.
 QString sqlNumber(double q) {
     const double rounded = QString::number(q, 'g', 15).toDouble();
-    return core::sql::number(rounded);
+    // Fifteen digits of the largest quantities round past the largest double.
+    return core::sql::number(std::isfinite(rounded) ? rounded : q);
 }
 
 // MAX(IND) + 1 of a key query, or 1 for an empty table.

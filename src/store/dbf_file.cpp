@@ -145,6 +145,7 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
     f->headerLength_ = le16(head + 8);
     f->recordLength_ = le16(head + 10);
     f->languageDriver_ = head[29];
+    f->flags_ = head[28];
     if (f->headerLength_ < 32 + 32 + 1)
         f->fail(QStringLiteral("неверная длина заголовка %1").arg(f->headerLength_));
     if (f->headerLength_ > fileSize)
@@ -321,6 +322,14 @@ void DbfFile::writeAt(int64_t offset, const char* data, size_t len) {
     if (!writable_) cannot(QStringLiteral("он открыт только для чтения"));
     if (writeHook() && !writeHook()(path_, offset, len))
         cannot(QStringLiteral("имитированная ошибка ввода-вывода"));
+    unsynced_ = true;
+    if (flags_ & 0x01) {
+        // The peer's index would miss this change: tell it to rebuild or ignore its index.
+        char cleared = char(flags_ & ~0x01);
+        const QString why = transfer(true, fd_, &cleared, 1, 28);
+        if (!why.isEmpty()) cannot(why);
+        flags_ = uint8_t(cleared);
+    }
     const QString why = transfer(true, fd_, const_cast<char*>(data), len, offset);
     if (!why.isEmpty()) cannot(why);
 }
@@ -345,6 +354,8 @@ void DbfFile::writeRecords(const char* records, uint32_t n) {
     buf.append(records, bytes);
     buf.push_back('\x1A');
     writeAt(int64_t(headerLength_) + int64_t(written_) * recordLength_, buf.data(), buf.size());
+    // A power cut must not find a count that covers records still in the cache.
+    if (!batched_) syncNow();
     unsigned char head[7];
     putToday(head);
     putLe32(head + 3, written_ + n);
@@ -366,9 +377,18 @@ void DbfFile::writePending() {
 
 void DbfFile::flush() {
     writePending();
-    if (fd_ >= 0 && writable_ && ::fdatasync(fd_) != 0)
+    if (writable_) syncNow();
+}
+
+void DbfFile::sync() {
+    if (unsynced_ && !batched_) syncNow();
+}
+
+void DbfFile::syncNow() {
+    if (fd_ >= 0 && ::fdatasync(fd_) != 0)
         throw core::DbError(QStringLiteral("Файл таблицы %1 не записывается на диск: %2.")
                                 .arg(QDir::toNativeSeparators(path_), errnoText()));
+    unsynced_ = false;
 }
 
 void DbfFile::overwrite(uint32_t index, const char* record) {

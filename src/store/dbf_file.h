@@ -72,7 +72,8 @@ public:
     void read(uint32_t first, uint32_t count, char* buf) const;
 
     // Appends n records: first the records and the end-of-file mark, then the header's
-    // count, so that a crash in between leaves the old count and a readable file.
+    // count, so that a crash in between leaves the old count and a readable file. Written
+    // through (not batched), the records reach the disk before the count is written.
     void append(const char* records, uint32_t n);
     // Overwrites one record in place.
     void overwrite(uint32_t index, const char* record);
@@ -93,6 +94,9 @@ public:
     void setBatched(bool on);
     // Writes what waits and makes the file durable (fdatasync). Throws core::DbError.
     void flush();
+    // Makes the writes since the last sync durable; nothing when there were none or while
+    // batched (a bulk load is made durable once, by flush()). Throws core::DbError.
+    void sync();
 
 private:
     DbfFile() = default;
@@ -100,12 +104,17 @@ private:
     [[noreturn]] void fail(const QString& what) const;
 
     void writePending();
+    void syncNow();
     // Writes n records after the ones the header counts, then the new count.
     void writeRecords(const char* records, uint32_t n);
 
     QString path_;
     int fd_ = -1;
     bool batched_ = false;
+    bool unsynced_ = false;  // written since the last fdatasync
+    // The header's flags byte; bit 0 says a production index belongs to the table, which
+    // the store does not keep: it is cleared before the first change.
+    uint8_t flags_ = 0;
     std::string pending_;    // appended records not yet in the file
     uint32_t written_ = 0;   // records the file's header counts
     bool writable_ = false;

@@ -99,9 +99,20 @@ SqlEngine::SqlEngine(const QString& folder, bool batched) : folder_(folder), bat
         sqlite3_set_authorizer(db_, authorize, this);
         priceRanges_ = std::make_unique<PriceRanges>(*this);
         priceRanges_->attach(db_);
-        const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
+        const QFileInfoList files =
+            dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+        const QString inside = dir.canonicalPath() + QLatin1Char('/');
         for (const QFileInfo& fi : files) {
             if (fi.suffix().compare(QLatin1String("dbf"), Qt::CaseInsensitive) != 0) continue;
+            // A table is a file of this folder: a folder under its name, or a link to a file
+            // elsewhere that other folders may share, is refused rather than read or written.
+            const QString why = fi.isSymLink() && !fi.canonicalFilePath().startsWith(inside)
+                                    ? QStringLiteral("это ссылка на файл вне папки базы данных")
+                                : fi.isDir() ? QStringLiteral("это папка, а не файл")
+                                             : QString();
+            if (!why.isEmpty())
+                throw core::DbError(QStringLiteral("Файл таблицы %1 не читается: %2.")
+                                        .arg(QDir::toNativeSeparators(fi.filePath()), why));
             const QString name = fi.completeBaseName();
             if (tables_.count(name.toUpper()))
                 throw core::DbError(QStringLiteral("В папке базы данных %1 два файла таблицы %2 "

@@ -42,7 +42,8 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 uint64_t TextArena::add(const char* p, size_t n) {
     if (n > 0xFFFFF) n = 0xFFFFF;
     if (chunks_.empty() || used_ + n > kChunk) {
-        chunks_.push_back(std::make_unique<char[]>(kChunk));
+        // Not zeroed: only the bytes written are read, and a small table touches few pages.
+        chunks_.push_back(std::make_unique_for_overwrite<char[]>(kChunk));
         used_ = 0;
     }
     const uint64_t ref = (uint64_t(chunks_.size() - 1) << 40) | (uint64_t(used_) << 20) | uint64_t(n);

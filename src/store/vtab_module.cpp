@@ -329,6 +329,7 @@ void undoFile(Table& table, size_t updatesDone, size_t deletesDone) {
         for (size_t k = updatesDone; k-- > 0;)
             file.overwrite(table.updates[k].row, table.updates[k].old.data());
         if (file.recordCount() != table.countBefore) file.setRecordCount(table.countBefore);
+        file.sync();
     } catch (...) {
         // Nothing more can be done; the next statement reports the file's trouble.
     }
@@ -354,6 +355,8 @@ int xSync(sqlite3_vtab* vt) {
                 // The date of the last change is a courtesy; the data is written.
             }
         }
+        // The statement's changes are on the disk before it reports success.
+        file.sync();
         table.synced = true;
         return SQLITE_OK;
     } catch (const std::exception& e) {

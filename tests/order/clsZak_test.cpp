@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
+
 using core::Value;
 
 namespace {
@@ -144,7 +146,7 @@ TEST_F(OrderObject, FieldSqlRendersTheCurrentLinesField) {
     addLine(0, 0.0);
     const struct { const char* field; Value value; const char* sql; } cases[] = {
         {"qty", 2.5, "2.5"}, {"qty", 3, "3"}, {"qty", 0.1 + 0.2, "0.3"}, {"qty", 1234567.125, "1234567.125"},
-        {"qty", 0.00001, "0.00001"}, {"qty", -1.5, "-1.5"}, {"idn", -17, "-17"}, {"ind_tbl", 2048, "2048"},
+        {"qty", 0.00001, "0.00001"}, {"qty", -1.5, "-1.5"}, {"qty", -DBL_MAX, "-1.7976931348623157e+308"}, {"idn", -17, "-17"}, {"ind_tbl", 2048, "2048"},
         {"prim", "  ", "NULL"}, {"prim", " ab ", "'ab'"}, {"prim", "O'Neil", "'O''Neil'"}, {"ed", "", "NULL"},
         {"filial", "Склад №1", "'Склад №1'"}, {"rezFlg", -1, "1"}, {"rezFlg", 0, "NULL"}, {"id_usl", "   ", "NULL"},
         {"id_usl", " 12345678901", "' 12345678'"}, {"id_usl", "ab'cdefghij", "'ab''cdefgh'"},

@@ -367,3 +367,19 @@ TEST(EngineFolder, StatementsAreRoutedByWhatTheyAre) {
 }
 
 }  // namespace
+
+// A table is a file of the folder itself: a folder under a table's name, or a link to a
+// table elsewhere, stops the opening with the entry and why, and changes nothing.
+TEST(EngineFolder, AFolderOrALinkOutsideIsNoTable) {
+    QTemporaryDir dir, elsewhere;
+    store::openFolder(elsewhere.path())->execute("CREATE TABLE T (IND int)");
+    const QByteArray before = readFile(elsewhere.filePath("T.dbf"));
+    const auto refusal = [&] { return failureOf([&] { store::openFolder(dir.path()); }); };
+    QDir(dir.path()).mkdir("D.dbf");
+    EXPECT_EQ(refusal(), "Файл таблицы " + dir.filePath("D.dbf") + " не читается: это папка, а не файл.");
+    QDir(dir.path()).rmdir("D.dbf");
+    QFile::link(elsewhere.filePath("T.dbf"), dir.filePath("T.dbf"));
+    EXPECT_EQ(refusal(),
+              "Файл таблицы " + dir.filePath("T.dbf") + " не читается: это ссылка на файл вне папки базы данных.");
+    EXPECT_EQ(readFile(elsewhere.filePath("T.dbf")), before);
+}

@@ -12,6 +12,7 @@
 
 #include "core/value.h"
 #include "store/dbf_connection.h"
+#include "store/dbf_file.h"
 #include "store_helpers.h"
 
 namespace {
@@ -181,3 +182,24 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<GdalCase>& info) { return std::string(info.param.table); });
 
 }  // namespace
+
+// A table another program flagged as having a production index loses the flag on the
+// first change (its index does not know the new record), and still reads in both peers.
+TEST(PeerIndexFlag, IsClearedByTheFirstChangeAndTheFileStillReads) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("T.dbf");
+    store::DbfFile::create(path, {{"IND", 'N', 11, 0}});
+    QByteArray bytes = storetest::readFile(path);
+    bytes[28] = 0x01;
+    storetest::writeFile(path, bytes);
+    store::openFolder(dir.path())->execute("INSERT INTO T (IND) VALUES (7)");
+    EXPECT_EQ(storetest::readFile(path).at(28), 0);
+    if (QFile::exists(kPython) && run(kPython, {"-c", "import dbfread"}).exitCode == 0) {
+        EXPECT_EQ(run(kPython, {"-c", kDbfreadScript, path}).out.split('\n').value(2), "n:7");
+    }
+    const QString ogrinfo = QStandardPaths::findExecutable("ogrinfo");
+    if (!ogrinfo.isEmpty()) {
+        const QString out = run(ogrinfo, {"-ro", "-al", "-q", path}).out;
+        EXPECT_TRUE(out.contains(QRegularExpression(R"(IND \(Integer(64)?\) = 7)"))) << out.toStdString();
+    }
+}

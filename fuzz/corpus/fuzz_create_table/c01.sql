@@ -1,0 +1,1 @@
+create table if not exists tbl_pos (id int)

@@ -1,0 +1,1 @@
+CREATE TABLE tbl_ord (IND int, NORDER int, QTY double, PR varchar(50), D varchar(16))

@@ -1,0 +1,1 @@
+CREATE TABLE t(a VARCHAR ( 254 ) , b INT)

@@ -1,0 +1,1 @@
+select p.name, sum(l.qty) as total from tbl_pos p join tbl_line l on l.pos_id = p.id group by p.name order by total desc

@@ -1,0 +1,1 @@
+select max(id) as MAX_IND from tbl_line where pos_id = 1

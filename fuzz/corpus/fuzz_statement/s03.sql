@@ -1,0 +1,1 @@
+select * from tbl_pos where name like '%лист%' and price between 10 and 200

@@ -1,0 +1,1 @@
+select count(*) from tbl_line where note is null or qty < 0

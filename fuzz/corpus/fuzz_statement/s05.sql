@@ -1,0 +1,1 @@
+insert into tbl_line (id, pos_id, qty, note) values (4, 3, 1.5, 'новая строка')

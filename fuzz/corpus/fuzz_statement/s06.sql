@@ -1,0 +1,1 @@
+insert into tbl_pos values (9, 'Швеллер', 1e300, -2147483648)

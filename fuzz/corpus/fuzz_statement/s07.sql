@@ -1,0 +1,1 @@
+update tbl_pos set price = price * 1.1, name = upper(name) where grp = 3

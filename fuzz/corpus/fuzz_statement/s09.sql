@@ -1,0 +1,1 @@
+delete from tbl_line where pos_id = 2

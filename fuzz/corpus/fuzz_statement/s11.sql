@@ -1,0 +1,1 @@
+create table tbl_new (a int, b double, c varchar(254))

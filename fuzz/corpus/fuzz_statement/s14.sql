@@ -1,0 +1,1 @@
+select * from tbl_pos where id in (select pos_id from tbl_line) order by 1 limit 2
