@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the hand-made seed inputs of the fuzz targets into fuzz/corpus/ (the table files
 other programs write are added beside them by ogr2ogr when it is installed). A table
-file seed is one byte n, n bytes of the .cpg file beside the table, then the .dbf file."""
+file seed is one byte n, n bytes of the .cpg file beside the table, then the .dbf file. The
+seeds ours_*.bin are tables our own store wrote (the statement target's folder)."""
 import os, shutil, struct, subprocess, sys, tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
