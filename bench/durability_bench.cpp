@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "bench/bench_timing.h"
+#include "bench_timing.h"
 #include "core/errors.h"
 #include "db/schema.h"
 #include "order/clsZak.h"
