@@ -5,6 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QScreen>
+#include <QTimer>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -15,10 +19,13 @@
 #include "app/window_memory.h"
 #include "app_fixture.h"
 #include "basket/basket.h"
+#include "basket/comparison.h"
+#include "basket/dialogs.h"
 #include "catalogue/positions.h"
 #include "orderlist/BasketList.h"
 #include "support/scripted_seams.h"
 #include "ui/elided_label.h"
+#include "ui/grid_model.h"
 #include "ui/twips.h"
 
 namespace {
@@ -184,6 +191,37 @@ TEST_F(Layout, F1ShowsTheVersionAndTheWindowHasTheIcon) {
                                                  .arg(ZELVORIN_VERSION_PATCH)));
     EXPECT_FALSE(w->windowIcon().isNull());
     EXPECT_FALSE(w->windowIcon().pixmap(32).isNull());
+}
+
+}  // namespace
+
+namespace {
+
+// The basket opens centred over the main window, showing its whole header and ten bases,
+// and within the screen whatever its size (the scaled runs have a screen large enough).
+TEST_F(Layout, TheBasketOpensCentredWithItsHeaderAndTenBaseRows) {
+    const QRect room = w->screen()->availableGeometry();
+    w->setGeometry(room);
+    QRect place;
+    int baseRows = 0;
+    QStringList cut;
+    QTimer::singleShot(0, [&] {
+        auto* b = qobject_cast<basket*>(QApplication::activeModalWidget());
+        if (!b) return;
+        place = b->frameGeometry();
+        const QWidget* grid = b->findChild<QAbstractScrollArea*>("gbasket")->viewport();
+        baseRows = grid->height() / ui::twipsToPx(ui::GridModel::kDefaultRowHeight) - basket_cmp::kFixedRows;
+        cut = overlaps(b);
+        b->reject();
+    });
+    basket_dialogs::showBasket(w.get());
+    EXPECT_TRUE(room.contains(place)) << "on a screen of " << room.width() << "x" << room.height() << " at "
+                                      << place.x() << "," << place.y() << " " << place.width() << "x" << place.height();
+    if (room.width() < ui::twipsToPx(13500) || room.height() < ui::twipsToPx(7800)) return;
+    EXPECT_NEAR(place.center().x(), w->frameGeometry().center().x(), 3);
+    EXPECT_NEAR(place.center().y(), w->frameGeometry().center().y(), 3);
+    EXPECT_GE(baseRows, 10);
+    EXPECT_EQ(cut.join("; ").toStdString(), "");
 }
 
 }  // namespace
