@@ -96,7 +96,7 @@ shot "order-list"
 say "Down, Enter: the order opens"
 xdotool windowfocus --sync "$main" 2> /dev/null || true
 xdotool key Down
-sleep 0.4
+sleep 1
 shot "order-list-row"
 xdotool key Return
 wait_window "Заявка" 15 > /dev/null || fail "the order did not open by Enter"
