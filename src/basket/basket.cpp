@@ -459,7 +459,9 @@ void basket::gbasket_MouseDown() {
 }
 
 void basket::gbasket_KeyDown(int key) {
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) core::guarded([this] { editLine(gbasket->model().col()); });
+    // Enter opens the line whose column is pointed at, as the double click on its name does.
+    if (key == Qt::Key_Return || key == Qt::Key_Enter)
+        core::guarded([this] { editLine(gbasket->model().col()); });
     if (key != Qt::Key_Delete) return;
     try {
         ui::GridModel& m = gbasket->model();

@@ -16,12 +16,12 @@
 using namespace basket_cmp;
 
 void basket::setUpKeys() {
-    const std::pair<QLabel*, QWidget*> buddies[] = {{Label4, namek}, {Label6, kl},       {Label7, kt},
-                                                    {Label8, email}, {Label5, Comment},  {Label15, cmbRekl},
+    const std::pair<QLabel*, QWidget*> buddies[] = {{Label4, namek},    {Label6, kl},      {Label7, kt},
+                                                    {Label8, email},    {Label5, Comment}, {Label15, cmbRekl},
                                                     {Label10, cmbState}};
     for (const auto& [label, field] : buddies) label->setBuddy(field);
-    QWidget* order[] = {cmbState, namek, Command1, kl, kt, email, cmbRekl, Comment,
-                        gbasket,  oform, Command2, cmdExport, Command3};
+    QWidget* order[] = {cmbState, namek,   Command1, kl,       kt,        email,   cmbRekl,
+                        Comment,  gbasket, oform,    Command2, cmdExport, Command3};
     for (size_t k = 0; k + 1 < std::size(order); ++k) setTabOrder(order[k], order[k + 1]);
     // The client is what an operator fills first.
     namek->setFocus(Qt::OtherFocusReason);

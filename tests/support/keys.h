@@ -24,11 +24,7 @@ inline QStringList mnemonicFaults(const QWidget& window) {
     return faults;
 }
 
-// The object name of the focused control (the named widget a focused part belongs to).
-inline QString focusedName() {
-    QWidget* w = QApplication::focusWidget();
-    while (w && (w->objectName().isEmpty() || w->objectName().startsWith("qt_"))) w = w->parentWidget();
-    return w ? w->objectName() : QString();
-}
+// The object name of the focused control.
+inline QString focusedName() { return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : ""; }
 
 }  // namespace testsupport
