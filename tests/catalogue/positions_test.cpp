@@ -379,12 +379,15 @@ TEST_F(PositionsWindow, TheKeyboardMovesThroughThePositionsAddsOneAndMarksBases)
     QTest::keyClick(dg(), Qt::Key_Menu);
     ASSERT_EQ(menus.positions.size(), 1);
     EXPECT_TRUE(dg()->rect().contains(dg()->mapFromGlobal(menus.positions[0]))) << "the menu opens at the row";
-    QWidget* order[] = {child("Check_con"), dg(), prices(), bases(), child("Command3")};
     child("Check_con")->setFocus();
-    for (QWidget* next : {order[1], order[2], order[3], order[4]}) {
+    for (QWidget* next : std::initializer_list<QWidget*>{dg(), prices(), bases(), child("Command3"), child("Fr_basket")}) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
     }
+    int basketShown = 0;  // the basket picture opens by Enter or Space as by a double click
+    Global::dialogs().showBasket = [&] { ++basketShown; };
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Space, Qt::Key_Down}) QTest::keyClick(child("Fr_basket"), key);
+    EXPECT_EQ(basketShown, 2);
     click(bases(), 4, 1);
     QTest::keyClick(bases(), Qt::Key_Right);
     QTest::keyClick(bases(), Qt::Key_Space);
