@@ -343,8 +343,9 @@ TEST_F(PositionsWindow, TheContextSearchListsThePositionsOfEveryGroupThatMatchEv
     words->clear();
     type(words, "a500c 12");  // Latin letters
     EXPECT_EQ(dg()->model().rowTexts(1), (QStringList{"100", "Арматура 12 А500С", "49500", "53000"}));
-    click(dg(), 1, 1);
-    EXPECT_TRUE(shown("prices"));
+    QTest::keyClick(words, Qt::Key_Down);  // into the result: its first row and offers
+    EXPECT_TRUE(dg()->hasFocus() && shown("prices"));
+    EXPECT_EQ(dg()->model().highlightedRow(), 1);
     menus.choose(1);
     click(dg(), 1, 1, Qt::RightButton);
     QTest::keyClick(dg(), Qt::Key_Return);
