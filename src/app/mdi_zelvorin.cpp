@@ -149,7 +149,7 @@ void mdi_zelvorin::closeEvent(QCloseEvent* event) {
 }
 
 void mdi_zelvorin::about_Click() {
-    core::showMessage(QStringLiteral("Цены на металлопрокат\nВерсия %1.%2.%3\n\n"
+    core::showInformation(QStringLiteral("Цены на металлопрокат\nВерсия %1.%2.%3\n\n"
                                      "Каталог металлопроката с ценами поставщиков, сравнение предложений "
                                      "по складам, корзина и заявки.")
                           .arg(ZELVORIN_VERSION_MAJOR)

@@ -30,8 +30,8 @@ using namespace basket_cmp;
 namespace {
 
 const QString kCaption = QStringLiteral("Заявка");
-const QString kSaveNew = QStringLiteral("Оформить заявку");
-const QString kSaveChanges = QStringLiteral("Сохранить изменения в заявке");
+const QString kSaveNew = QStringLiteral("&Оформить заявку");
+const QString kSaveChanges = QStringLiteral("&Сохранить изменения в заявке");
 
 bool g_sortAscending = false;
 
@@ -116,10 +116,10 @@ basket::basket(QWidget* parent) : QDialog(parent) {
         QLabel** label;
         const char* text;
         const char* name;
-    } captions[] = {{&Label4, "Клиент:", "Label4"},      {&Label6, "Контактное лицо:", "Label6"},
-                    {&Label7, "Телефон:", "Label7"},     {&Label8, "eMail:", "Label8"},
-                    {&Label5, "КомПоЗаявке:", "Label5"}, {&Label15, "Реклама:", "Label15"},
-                    {&Label10, "Статус:", "Label10"}};
+    } captions[] = {{&Label4, "&Клиент:", "Label4"},     {&Label6, "Ко&нтактное лицо:", "Label6"},
+                    {&Label7, "&Телефон:", "Label7"},    {&Label8, "&eMail:", "Label8"},
+                    {&Label5, "Ко&мПоЗаявке:", "Label5"}, {&Label15, "&Реклама:", "Label15"},
+                    {&Label10, "Стат&ус:", "Label10"}};
     for (const auto& c : captions) *c.label = caption(QString::fromUtf8(c.text), c.name, this);
     namek = lineEdit("namek", this);
     kl = editableCombo("kl", this);
@@ -129,15 +129,15 @@ basket::basket(QWidget* parent) : QDialog(parent) {
     cmbRekl = editableCombo("cmbRekl", this);
     cmbState = editableCombo("cmbState", this);
 
-    Command1 = new QPushButton(QStringLiteral("Выбрать"), this);
+    Command1 = new QPushButton(QStringLiteral("&Выбрать"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
-    Command2 = new QPushButton(QStringLiteral("Печать"), this);
+    Command2 = new QPushButton(QStringLiteral("&Печать"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
     oform = new QPushButton(kSaveNew, this);
     oform->setObjectName(QStringLiteral("oform"));
-    Command3 = new QPushButton(QStringLiteral("Закрыть"), this);
+    Command3 = new QPushButton(QStringLiteral("&Закрыть"), this);
     Command3->setObjectName(QStringLiteral("Command3"));
-    cmdExport = new QPushButton(QStringLiteral("Экспорт…"), this);
+    cmdExport = new QPushButton(QStringLiteral("&Экспорт…"), this);
     cmdExport->setObjectName(QStringLiteral("cmdExport"));
     lblSummary = new QLabel(this);
     lblSummary->setObjectName(QStringLiteral("lblSummary"));
@@ -218,6 +218,7 @@ basket::basket(QWidget* parent) : QDialog(parent) {
             [this](int key, Qt::KeyboardModifiers) { gbasket_KeyDown(key); });
     connect(gbasket, &ui::FlexGrid::scrolled, this, [this] { core::guarded([this] { gbasket_Scroll(); }); });
 
+    setUpKeys();
     Form_Load();
     Form_Resize();
 }
@@ -447,42 +448,20 @@ void basket::gbasket_DblClick() {
         gbasket->refresh();
         return;
     }
-    if (col < kFirstLineCol || (row != kGroupRow && row != kNameRow)) return;
-
-    clsZak& o = Global::CurrentOrder();
-    bool ok = false;
-    const int32_t key = m.text(kKeyRow, col).toInt(&ok);
-    if (!ok) return;
-    // The column's own line, so that a position ordered twice opens the line pointed at.
-    const int slot = cmp_.slotOfColumn(col);
-    o.MoveTo(slot);
-    if (o.Field(QStringLiteral("pos")).toInt32() < 0 || o.Field(QStringLiteral("idn")).toInt32() != key)
-        o.FindIND(key);
-    if (o.Field(QStringLiteral("pos")).toInt32() < 0) return;
-    basket_dialogs::showLineEditor(false, {}, this);
-    BuildComparison();
+    if (row == kGroupRow || row == kNameRow) editLine(col);
 }
 
 void basket::gbasket_MouseDown() {
-    try {
-        ui::GridModel& m = gbasket->model();
-        const int row = gbasket->mouseRow();
-        if (row < 0) return;
-        m.setRow(row);
-        if (gbasket->mouseCol() >= 0) m.setCol(gbasket->mouseCol());
-        if (m.rows() <= kFixedRows) return;
-        if (row != markedRow_) {
-            m.setHighlightedRow(row, kMarkCol);
-            applyMarks();  // the row the highlight left gets its marks back
-            gbasket->refresh();
-        }
-        markedRow_ = row;
-    } catch (...) {
-        Global::ReportError(QStringLiteral("Ошибка 24!"));
-    }
+    if (gbasket->mouseRow() < 0) return;
+    gbasket->model().setRow(gbasket->mouseRow());
+    if (gbasket->mouseCol() >= 0) gbasket->model().setCol(gbasket->mouseCol());
+    markRow(gbasket->mouseRow());
 }
 
 void basket::gbasket_KeyDown(int key) {
+    // Enter opens the line whose column is pointed at, as the double click on its name does.
+    if (key == Qt::Key_Return || key == Qt::Key_Enter)
+        core::guarded([this] { editLine(gbasket->model().col()); });
     if (key != Qt::Key_Delete) return;
     try {
         ui::GridModel& m = gbasket->model();

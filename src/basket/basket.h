@@ -90,6 +90,12 @@ private:
     void StoreHeader();
     void ShowOrderNumber();
     void Form_Resize();
+    // Tab order, the captions' buddies, Ctrl+S and the grid's keys.
+    void setUpKeys();
+    // Opens the line of a grid column in the line editor; other columns do nothing.
+    void editLine(int col);
+    // Moves the press highlight to a row (a header row takes it away).
+    void markRow(int row);
 
     basket_cmp::Comparison cmp_;
     basket_cmp::Decision decision_;

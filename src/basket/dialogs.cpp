@@ -1,6 +1,8 @@
 #include "basket/dialogs.h"
 
 #include <QApplication>
+#include <QScreen>
+#include <algorithm>
 
 #include "global/global.h"
 #include "basket/basket.h"
@@ -17,7 +19,22 @@ void registerDialogs() {
 }
 
 void showBasket(QWidget* parent) {
-    basket dialog(parent ? parent : QApplication::activeWindow());
+    QWidget* owner = parent ? parent : QApplication::activeWindow();
+    basket dialog(owner);
+    // Centred over the window it belongs to, within the screen, and no larger than it.
+    if (const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen()) {
+        const QRect room = screen->availableGeometry();
+        // The window system's frame, as it frames the owner.
+        const QSize frame = owner ? owner->frameGeometry().size() - owner->size() : QSize(0, 0);
+        dialog.resize(dialog.size().boundedTo(room.size() - frame).expandedTo(dialog.minimumSize()));
+        QRect place(QPoint(0, 0), dialog.size() + frame);
+        place.moveCenter(owner ? owner->frameGeometry().center() : room.center());
+        place.moveRight(std::min(place.right(), room.right()));
+        place.moveBottom(std::min(place.bottom(), room.bottom()));
+        place.moveLeft(std::max(place.left(), room.left()));
+        place.moveTop(std::max(place.top(), room.top()));
+        dialog.move(place.topLeft());
+    }
     dialog.exec();
 }
 

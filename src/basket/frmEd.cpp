@@ -44,12 +44,12 @@ frmEd::frmEd(QWidget* parent) : QDialog(parent) {
     setModal(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    Label11 = ui::named<QLabel>(this, QStringLiteral("Label11"), QStringLiteral("Количество:"));
+    Label11 = ui::named<QLabel>(this, QStringLiteral("Label11"), QStringLiteral("&Количество:"));
     qty = ui::named<QLineEdit>(this, QStringLiteral("qty"));
-    Label8 = ui::named<QLabel>(this, QStringLiteral("Label8"), QStringLiteral("Примечание:"));
+    Label8 = ui::named<QLabel>(this, QStringLiteral("Label8"), QStringLiteral("&Примечание:"));
     prim = ui::named<QLineEdit>(this, QStringLiteral("prim"));
-    Command1 = ui::named<QPushButton>(this, QStringLiteral("Command1"), QStringLiteral("ОК"));
-    Command2 = ui::named<QPushButton>(this, QStringLiteral("Command2"), QStringLiteral("Отмена"));
+    Command1 = ui::named<QPushButton>(this, QStringLiteral("Command1"), QStringLiteral("&ОК"));
+    Command2 = ui::named<QPushButton>(this, QStringLiteral("Command2"), QStringLiteral("О&тмена"));
     Label11->setBuddy(qty);
     Label8->setBuddy(prim);
 

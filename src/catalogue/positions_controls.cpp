@@ -160,6 +160,15 @@ void positions::buildControls() {
         b->installEventFilter(this);
     }
     c_bas = caption(Fr_basket, QStringLiteral("c_bas"), QStringLiteral("0"), 1.0, 0x0000C0);
+    // Tab reaches the basket too; Enter or Space opens it as the double click does.
+    Fr_basket->setFocusPolicy(Qt::TabFocus);
+    Fr_basket->setStyleSheet(QStringLiteral("QFrame#Fr_basket { border: 1px solid palette(mid); }"
+                                            "QFrame#Fr_basket:focus { border: 2px solid palette(highlight); }"));
+    for (const int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+        auto* open = new QShortcut(QKeySequence(key), Fr_basket);
+        open->setContext(Qt::WidgetShortcut);
+        connect(open, &QShortcut::activated, this, [this] { guarded([this] { basketPicture_DblClick(); }); });
+    }
 
     dg = ui::named<ui::FlexGrid>(this, QStringLiteral("dg"));
     shapeGrid(dg->model(), 1, 2, {0, 3000, 1000, 1000},
@@ -259,8 +268,8 @@ void positions::buildControls() {
     };
     for (const auto& p : places) place(p.w, p.left, p.top, p.width, p.height);
     descr->lower();
-    // Tab walks the search, the lists of positions, offers and bases, and the button.
-    QWidget* order[] = {Check_con, shablon, dg, prices, bases, Command3};
+    // Tab walks the search, the lists of positions, offers and bases, the button and the basket.
+    QWidget* order[] = {Check_con, shablon, dg, prices, bases, Command3, Fr_basket};
     for (size_t k = 0; k + 1 < std::size(order); ++k) setTabOrder(order[k], order[k + 1]);
     for (QWidget* hidden :
          std::initializer_list<QWidget*>{Check_r1, Combo_r1, Check_m, Combo_m, chckProf, cmbProf, shablon, b_full, c_bas, frmWaiting, frm1, frm2, width_label, descr})

@@ -20,10 +20,12 @@ void positions::enterSearch() {
 void positions::enterResult() {
     dg->setFocus(Qt::OtherFocusReason);
     ui::GridModel& m = dg->model();
-    if (!isPositionRow(m.row()) && isPositionRow(m.fixedRows())) {
+    if (!isPositionRow(m.row())) {
+        if (!isPositionRow(m.fixedRows())) return;
         m.setRow(m.fixedRows());
-        ShowPositionRow();
     }
+    // The row the cursor stands on is selected as a press selects it: highlighted, its offers loaded.
+    ShowPositionRow();
 }
 
 void positions::Check_con_Click() {

@@ -46,6 +46,10 @@ MsgAnswer showMessage(const QString& text, const QString& title) {
     return messageBoxes().show({text, title, MsgButtons::Ok});
 }
 
+MsgAnswer showInformation(const QString& text, const QString& title) {
+    return messageBoxes().show({text, title, MsgButtons::Ok, MsgKind::Information});
+}
+
 bool askYesNo(const QString& text, const QString& title) {
     return messageBoxes().show({text, title, MsgButtons::YesNo}) == MsgAnswer::Yes;
 }

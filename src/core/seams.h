@@ -11,11 +11,14 @@ namespace core {
 
 enum class MsgButtons { Ok, YesNo };
 enum class MsgAnswer { Ok, Yes, No, Closed };
+// A question shows a question mark; a message with Ok is a warning unless it only informs.
+enum class MsgKind { Warning, Information };
 
 struct MessageRequest {
     QString text;
     QString title;  // empty: the application's title
     MsgButtons buttons = MsgButtons::Ok;
+    MsgKind kind = MsgKind::Warning;
 };
 
 class MessageBoxes {
@@ -49,6 +52,7 @@ PopupMenus* installPopupMenus(PopupMenus* menus);
 // Shorthands for the common calls.
 MsgAnswer showMessage(const QString& text, const QString& title = QString());
 bool askYesNo(const QString& text, const QString& title = QString());
+MsgAnswer showInformation(const QString& text, const QString& title = QString());
 
 // The application's title used for message boxes that give none.
 QString applicationTitle();

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QShortcut>
 #include <algorithm>
 
 #include "core/errors.h"
@@ -101,14 +102,14 @@ BasketList::BasketList(QWidget* parent) : QWidget(parent) {
     Combo1->installEventFilter(this);
     Combo1->view()->installEventFilter(this);
 
-    Command4 = new QPushButton(QStringLiteral("Вывести"), this);
+    Command4 = new QPushButton(QStringLiteral("&Вывести"), this);
     Command4->setObjectName(QStringLiteral("Command4"));
 
     width_label = new QLabel(this);
     width_label->setObjectName(QStringLiteral("width_label"));
     width_label->hide();
 
-    Command3 = new QPushButton(QStringLiteral("Очистить корзину"), this);
+    Command3 = new QPushButton(QStringLiteral("&Очистить корзину"), this);
     Command3->setObjectName(QStringLiteral("Command3"));
 
     MFG = new ui::FlexGrid(this);
@@ -139,9 +140,14 @@ BasketList::BasketList(QWidget* parent) : QWidget(parent) {
             });
     connect(MFG, &ui::FlexGrid::doubleClicked, this,
             [this] { core::guarded([this] { OnGridDoubleClick(); }); });
-    connect(MFG, &ui::FlexGrid::keyPressed, this, [this](int key, Qt::KeyboardModifiers) {
-        if (key == Qt::Key_Delete) core::guarded([this] { DeleteThroughService(); });
-    });
+    connect(MFG, &ui::FlexGrid::keyPressed, this,
+            [this](int key, Qt::KeyboardModifiers) { core::guarded([&] { OnGridKey(key); }); });
+    // The arrow keys move the whole row's selection, as a press does.
+    connect(MFG, &ui::FlexGrid::currentCellChanged, this, [this] { SelectRow(MFG->model().row()); });
+    // F5 lists anew while the focus is anywhere in the window.
+    auto* reload = new QShortcut(QKeySequence(Qt::Key_F5), this);
+    reload->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(reload, &QShortcut::activated, Command4, &QPushButton::click);
     connect(MFG, &ui::FlexGrid::wheelTurned, this, [this](int delta) {
         // A sideways wheel has no vertical turn and must not scroll the list down.
         if (delta != 0) core::guarded([&] { MouseWheel(0, delta, 0, 0); });
@@ -260,8 +266,22 @@ void BasketList::SortByHeader(int col) {
 void BasketList::OnGridPress(Qt::MouseButton button, const QPoint& pos) {
     const int row = MFG->rowAt(pos.y());
     if (!SelectRow(row)) return;
-    if (button != Qt::RightButton) return;
-    const int id = core::popupMenus().track(menu_, MFG->viewport()->mapToGlobal(pos));
+    if (button == Qt::RightButton) ShowMenu(MFG->viewport()->mapToGlobal(pos));
+}
+
+void BasketList::OnGridKey(int key) {
+    const int row = MFG->model().row();
+    if (key == Qt::Key_Delete) DeleteThroughService();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && SelectRow(row)) OpenOrder();
+    if (key == Qt::Key_Menu && SelectRow(row)) {
+        // Under the row's first shown cell, where the operator looks.
+        MFG->ensureCellVisible(row, colNumber);
+        ShowMenu(MFG->viewport()->mapToGlobal(MFG->cellRect(row, colNumber).bottomLeft()));
+    }
+}
+
+void BasketList::ShowMenu(const QPoint& at) {
+    const int id = core::popupMenus().track(menu_, at);
     if (id == 1)
         OpenOrder();
     else if (id == 2)
@@ -448,6 +468,8 @@ void BasketList::showEvent(QShowEvent* event) {
     core::guarded([this] {
         if (!placed_) {
             placed_ = true;
+            // The keyboard starts in the list: the arrows and Enter work at once.
+            MFG->setFocus(Qt::OtherFocusReason);
             if (QMdiSubWindow* sub = subWindow()) {
                 // The list opens 100 twips into the frame's area and fills the rest of it
                 // (not below its bounds); the frame may then put it where it was closed.

@@ -68,6 +68,9 @@ private:
     void RefreshRow(int row);
     void ClearBasketCommand();
     void OnGridPress(Qt::MouseButton button, const QPoint& pos);
+    // Delete, Enter (opens the order) and the context-menu key (the popup at the row).
+    void OnGridKey(int key);
+    void ShowMenu(const QPoint& at);
     void OnGridDoubleClick();
     // Makes a visible data row current with all its columns selected; false for any other row.
     bool SelectRow(int row);

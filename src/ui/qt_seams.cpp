@@ -12,7 +12,10 @@ core::MsgAnswer QtMessageBoxes::show(const core::MessageRequest& request) {
     const bool yesNo = request.buttons == core::MsgButtons::YesNo;
     const QString title = request.title.isEmpty() ? core::applicationTitle() : request.title;
     // Owned by the active window so that it stays on top of it and centred over it.
-    QMessageBox box(yesNo ? QMessageBox::Question : QMessageBox::NoIcon, title, request.text,
+    const QMessageBox::Icon icon = yesNo                                            ? QMessageBox::Question
+                                   : request.kind == core::MsgKind::Information ? QMessageBox::Information
+                                                                                : QMessageBox::Warning;
+    QMessageBox box(icon, title, request.text,
                     yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok,
                     QApplication::activeWindow());
     box.setDefaultButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);

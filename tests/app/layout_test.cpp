@@ -5,6 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QScreen>
+#include <QTimer>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -15,42 +19,32 @@
 #include "app/window_memory.h"
 #include "app_fixture.h"
 #include "basket/basket.h"
+#include "basket/comparison.h"
+#include "basket/dialogs.h"
+#include "basket/frmEd.h"
 #include "catalogue/positions.h"
 #include "orderlist/BasketList.h"
 #include "support/scripted_seams.h"
 #include "ui/elided_label.h"
+#include "ui/grid_model.h"
 #include "ui/twips.h"
 
 namespace {
 
-// Widgets that hold other controls (rather than being one control made of parts).
-bool isContainer(const QWidget* w) {
-    const QString cls = QString::fromLatin1(w->metaObject()->className());
-    return cls == "QFrame" || cls == "QGroupBox" || cls == "QWidget";
-}
-
-// Lines and shapes along the edges decorate; they may cross anything.
-bool isDecoration(const QWidget* w) {
-    return w->objectName().startsWith("Shape") || w->objectName().startsWith("Line");
-}
-
-// A caption that its control cannot show whole (a title that ends in "…" by design aside).
+// A caption that its control cannot show whole (a title that ends in "…" by design aside);
+// a button's own hint holds a minimum width, so it is measured by its text.
 bool clipped(const QWidget* c) {
-    QString text;
-    if (const auto* l = qobject_cast<const QLabel*>(c); l && !qobject_cast<const ui::ElidedLabel*>(c))
-        text = l->text();
-    else if (const auto* b = qobject_cast<const QAbstractButton*>(c))
-        text = b->text();
+    const auto* l = qobject_cast<const QLabel*>(c);
+    const auto* b = qobject_cast<const QAbstractButton*>(c);
+    const QString text = l && !qobject_cast<const ui::ElidedLabel*>(c) ? l->text() : b ? b->text() : QString();
     if (text.isEmpty()) return false;
-    // A button's own hint holds a minimum width; its caption needs its text inside the frame.
-    const int need = qobject_cast<const QAbstractButton*>(c)
-                         ? c->fontMetrics().horizontalAdvance(QString(text).remove('&')) + 4
-                         : c->sizeHint().width();
+    const int need = b ? c->fontMetrics().horizontalAdvance(QString(text).remove('&')) + 4 : c->sizeHint().width();
     return need > c->width() + 1 || c->fontMetrics().height() > c->height() + 1;
 }
 
-// Every pair of visible sibling controls that intersect, every control that runs past
-// its parent's edge and every caption cut short, inside `top`.
+// Every pair of visible sibling controls that intersect, every control that runs past its
+// parent's edge and every caption cut short, inside `top`. Frames and plain widgets hold
+// controls; the shapes and lines along the edges decorate and may cross anything.
 QStringList overlaps(QWidget* top) {
     QStringList found;
     QList<QWidget*> parents{top};
@@ -58,23 +52,14 @@ QStringList overlaps(QWidget* top) {
         QWidget* p = parents.takeFirst();
         QList<QWidget*> kids;
         for (QWidget* c : p->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            if (!c->isVisible() || c->isWindow() || c->objectName().isEmpty() || c->objectName().startsWith("qt_") ||
-                isDecoration(c))
+            const QString name = c->objectName();
+            if (!c->isVisible() || c->isWindow() || name.isEmpty() || name.startsWith("qt_") ||
+                name.startsWith("Shape") || name.startsWith("Line"))
                 continue;
             kids << c;
-            if (clipped(c))
-                found << QString("%1 cuts its caption (%2x%3)").arg(c->objectName()).arg(c->width()).arg(c->height());
-            if (isContainer(c)) parents << c;
-            if (!p->rect().contains(c->geometry()))
-                found << QString("%1 runs past %2 (%3 in %4x%5)")
-                             .arg(c->objectName(), p->objectName())
-                             .arg(QString("%1,%2 %3x%4")
-                                      .arg(c->x())
-                                      .arg(c->y())
-                                      .arg(c->width())
-                                      .arg(c->height()))
-                             .arg(p->width())
-                             .arg(p->height());
+            if (QStringList{"QFrame", "QGroupBox", "QWidget"}.contains(c->metaObject()->className())) parents << c;
+            if (clipped(c)) found << name + " cuts its caption";
+            if (!p->rect().contains(c->geometry())) found << name + " runs past " + p->objectName();
         }
         for (int i = 0; i < kids.size(); ++i)
             for (int j = i + 1; j < kids.size(); ++j)
@@ -126,6 +111,11 @@ TEST_F(Layout, NoControlOverlapsAnotherAtTheSmallestAndALargeSize) {
         resizeTo(list, twips.width() * 2 / 3, twips.height() * 2 / 3);
         EXPECT_EQ(overlaps(list).join("; ").toStdString(), "") << "order list at " << twips.width() * 2 / 3;
     }
+    frmEd editor;
+    editor.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&editor));
+    EXPECT_EQ(overlaps(&editor).join("; ").toStdString(), "") << "line editor";
+    editor.close();
     basket b;
     b.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&b));
@@ -184,6 +174,37 @@ TEST_F(Layout, F1ShowsTheVersionAndTheWindowHasTheIcon) {
                                                  .arg(ZELVORIN_VERSION_PATCH)));
     EXPECT_FALSE(w->windowIcon().isNull());
     EXPECT_FALSE(w->windowIcon().pixmap(32).isNull());
+}
+
+}  // namespace
+
+namespace {
+
+// The basket opens centred over the main window, showing its whole header and ten bases,
+// and within the screen whatever its size (the scaled runs have a screen large enough).
+TEST_F(Layout, TheBasketOpensCentredWithItsHeaderAndTenBaseRows) {
+    const QRect room = w->screen()->availableGeometry();
+    w->setGeometry(room);
+    QRect place;
+    int baseRows = 0;
+    QStringList cut;
+    QTimer::singleShot(0, [&] {
+        auto* b = qobject_cast<basket*>(QApplication::activeModalWidget());
+        if (!b) return;
+        place = b->frameGeometry();
+        const QWidget* grid = b->findChild<QAbstractScrollArea*>("gbasket")->viewport();
+        baseRows = grid->height() / ui::twipsToPx(ui::GridModel::kDefaultRowHeight) - basket_cmp::kFixedRows;
+        cut = overlaps(b);
+        b->reject();
+    });
+    basket_dialogs::showBasket(w.get());
+    EXPECT_TRUE(room.contains(place)) << "on a screen of " << room.width() << "x" << room.height() << " at "
+                                      << place.x() << "," << place.y() << " " << place.width() << "x" << place.height();
+    if (room.width() < ui::twipsToPx(13500) || room.height() < ui::twipsToPx(7800)) return;
+    EXPECT_NEAR(place.center().x(), w->frameGeometry().center().x(), 3);
+    EXPECT_NEAR(place.center().y(), w->frameGeometry().center().y(), 3);
+    EXPECT_GE(baseRows, 10);
+    EXPECT_EQ(cut.join("; ").toStdString(), "");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "db/schema.h"
 #include "global/global.h"
 #include "store/dbf_connection.h"
 #include "support/global_guard.h"
@@ -19,7 +20,9 @@ class BasketDb {
 public:
     BasketDb() {
         real_ = store::openFolder(dir_.path());
-        for (const char* sql : kCreate) exec(QString::fromUtf8(sql));
+        for (const char* t : {"TBL_APPS", "TBL_APTS", "TBL_CORD", "TBL_GRPS", "TBL_PSTS", "TBL_CTS", "TBL_BSS",
+                              "TBL_PRSS", "TBL_STFS", "TBL_CSTS"})
+            exec(db::createStatement(t));
         Global::CurrentOrder().Clear();
         Global::CurrentOrder().Init();
         recorder_ = new testsupport::RecordingConnection(real_.get());
@@ -64,20 +67,6 @@ public:
     }
 
 private:
-    static constexpr const char* kCreate[] = {
-        "CREATE TABLE TBL_APPS (IND int,IND_STT int,CGT_NM varchar(250),CNT_NM varchar(250),TLP varchar(250),"
-        "ML varchar(250),CMT varchar(250),ADVT varchar(250),CR_DT varchar(25))",
-        "CREATE TABLE TBL_APTS (IND int,IND_APP int,IND_PST int,VL double)",
-        "CREATE TABLE TBL_CORD (IND int,IND_PST int,VL double)",
-        "CREATE TABLE TBL_GRPS (IND int,IND_TP int,GRP_NM varchar (250))",
-        "CREATE TABLE TBL_PSTS (IND int,IND_GRP int,PST_NM varchar (250))",
-        "CREATE TABLE TBL_CTS (IND int,IND_RGN int,CT_NM varchar (250))",
-        "CREATE TABLE TBL_BSS (IND int,IND_CT int,IND_ORG int,BS_NM varchar (250))",
-        "CREATE TABLE TBL_PRSS (IND int,IND_BS int,PRS_NM varchar (250))",
-        "CREATE TABLE TBL_STFS (IND int,IND_PST int,IND_PRS int,TO_OUT varchar (250))",
-        "CREATE TABLE TBL_CSTS (IND int,IND_STF int,VL_FRM double,VL_TO double,CST double)",
-    };
-
     QTemporaryDir dir_;
     std::unique_ptr<store::Connection> real_;
     testsupport::GlobalGuard guard_;  // gives Cn back before real_ goes

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "basket_db.h"
+#include "support/keys.h"
 #include "support/scripted_seams.h"
 
 using basket_test::BasketDb;
@@ -77,6 +78,7 @@ TEST(FrmEd, CancelRemovesOnlyALineJustAddedAndTheCloseBoxNothing) {
         frmEd ed;
         EXPECT_EQ(QStringList({ed.windowTitle(), ed.qty->text(), ed.prim->text()}),
                   QStringList({"Заказ позиции", "2", "как было"}));
+        EXPECT_EQ(testsupport::mnemonicFaults(ed), QStringList{});
         ed.onAdd = onAdd;
         ed.show();
         ed.qty->setText("5");

@@ -343,8 +343,9 @@ TEST_F(PositionsWindow, TheContextSearchListsThePositionsOfEveryGroupThatMatchEv
     words->clear();
     type(words, "a500c 12");  // Latin letters
     EXPECT_EQ(dg()->model().rowTexts(1), (QStringList{"100", "Арматура 12 А500С", "49500", "53000"}));
-    click(dg(), 1, 1);
-    EXPECT_TRUE(shown("prices"));
+    QTest::keyClick(words, Qt::Key_Down);  // into the result: its first row and offers
+    EXPECT_TRUE(dg()->hasFocus() && shown("prices"));
+    EXPECT_EQ(dg()->model().highlightedRow(), 1);
     menus.choose(1);
     click(dg(), 1, 1, Qt::RightButton);
     QTest::keyClick(dg(), Qt::Key_Return);
@@ -379,12 +380,15 @@ TEST_F(PositionsWindow, TheKeyboardMovesThroughThePositionsAddsOneAndMarksBases)
     QTest::keyClick(dg(), Qt::Key_Menu);
     ASSERT_EQ(menus.positions.size(), 1);
     EXPECT_TRUE(dg()->rect().contains(dg()->mapFromGlobal(menus.positions[0]))) << "the menu opens at the row";
-    QWidget* order[] = {child("Check_con"), dg(), prices(), bases(), child("Command3")};
     child("Check_con")->setFocus();
-    for (QWidget* next : {order[1], order[2], order[3], order[4]}) {
+    for (QWidget* next : std::initializer_list<QWidget*>{dg(), prices(), bases(), child("Command3"), child("Fr_basket")}) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
     }
+    int basketShown = 0;  // the basket picture opens by Enter or Space as by a double click
+    Global::dialogs().showBasket = [&] { ++basketShown; };
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Space, Qt::Key_Down}) QTest::keyClick(child("Fr_basket"), key);
+    EXPECT_EQ(basketShown, 2);
     click(bases(), 4, 1);
     QTest::keyClick(bases(), Qt::Key_Right);
     QTest::keyClick(bases(), Qt::Key_Space);

@@ -42,14 +42,17 @@ TEST(QtMessageBoxes, ShowTheTextUnderItsTitleAndMapTheButtonPressed) {
         QString seen;
         whenShown([&](QWidget* w) {
             auto* box = qobject_cast<QMessageBox*>(w);
-            seen = box->windowTitle() + ": " + box->text();
+            seen = box->windowTitle() + ": " + box->text() + (box->icon() == QMessageBox::Question  ? " (?)"
+                                                          : box->icon() == QMessageBox::Warning ? " (!)"
+                                                                                                : " (-)");
             if (c.press == QMessageBox::NoButton)
                 QTest::keyClick(box, Qt::Key_Escape);
             else
                 box->button(c.press)->click();
         });
         EXPECT_EQ(ui::QtMessageBoxes().show({"Неверный диапазон!", c.title, c.buttons}), c.expected);
-        EXPECT_EQ(seen, (c.title.isEmpty() ? core::applicationTitle() : c.title) + ": Неверный диапазон!");
+        EXPECT_EQ(seen, (c.title.isEmpty() ? core::applicationTitle() : c.title) + ": Неверный диапазон!" +
+                            (c.buttons == core::MsgButtons::YesNo ? " (?)" : " (!)"));
     }
 }
 
