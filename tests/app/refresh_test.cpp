@@ -165,17 +165,11 @@ TEST_F(Refresh, AProcessKilledAtAnyMomentLeavesTheOldTablesOrTheNew) {
             break;
         }
         ++kills;
-        if (now != before) {  // the new tables stand: start again from the old ones
-            refresh(oldCentral());
-        }
+        if (now != before) refresh(oldCentral());  // the new tables stand: start again from the old ones
     }
     EXPECT_GE(kills, 20);
     EXPECT_EQ(referenceRows(db()), after);
 }
-
-}  // namespace
-
-namespace {
 
 // --find as scripts run it: the matching priced positions in name order, 1 for none, 2 on
 // an error; the words are never SQL.

@@ -97,8 +97,7 @@ protected:
 
 TEST_F(PositionsWindow, LoadListsEveryBaseMarkedUnderRegionRowsShowsAnEmptyBasketAndUnloadLetsItGo) {
     const ui::GridModel& b = bases()->model();
-    EXPECT_EQ(column(bases(), 3),
-              (QStringList{"Урал", "Склад ЕКБ", "Центр", "Склад Москва-1", "Тульская база"}));
+    EXPECT_EQ(column(bases(), 3), (QStringList{"Урал", "Склад ЕКБ", "Центр", "Склад Москва-1", "Тульская база"}));
     EXPECT_TRUE(b.mergeRow(2) && b.cellBold(2, 1) && !b.mergeRow(1) && !b.cellBold(1, 1));
     EXPECT_EQ(b.cellBackColor(0, 3), ui::bgr(positions::kRegionBack));
     EXPECT_TRUE(shown("b_emp") && !shown("b_full") && !shown("c_bas") && !shown("frm1") &&
@@ -240,8 +239,7 @@ TEST_F(PositionsWindow, ClickingAMarkTogglesItAndRebuildsThePositions) {
     EXPECT_EQ(opened().last(), positionsSql(10, " AND d.IND_BS IN (2,1)"));
     EXPECT_EQ(dg()->model().rowTexts(rowOf("100")).mid(2), (QStringList{"50000", "53000"}));
     click(dg(), rowOf("100"), 1);
-    EXPECT_EQ(prices()->model().text(0, 6), "5 - 7")
-        << "an unmarked base still cuts the bands but shows no row";
+    EXPECT_EQ(prices()->model().text(0, 6), "5 - 7") << "an unmarked base still cuts the bands but shows no row";
     EXPECT_EQ(column(prices(), 3), (QStringList{"Склад ЕКБ", "Склад Москва-1"}));
 
     click(bases(), 1, 1);  // other columns change no mark but still rebuild
