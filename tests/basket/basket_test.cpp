@@ -69,8 +69,7 @@ protected:
         QList<int> rows;
         for (int r = 0; r < grid().rows(); ++r) {
             int n = 0;
-            for (int c = kMarkCol; c < grid().cols(); ++c)
-                n += grid().cellBackColor(r, c) == QColor(194, 214, 235);
+            for (int c = kMarkCol; c < grid().cols(); ++c) n += grid().cellBackColor(r, c) == QColor(194, 214, 235);
             if (n > 0) rows << (n == grid().cols() - 1 ? r : -r);
         }
         return rows;
@@ -245,8 +244,7 @@ TEST_F(BasketTest, SavingNumbersTheOrderOncePrintsItAndSurvivesAFailedComparison
     basket_print::setPrintRunner(previous);
     EXPECT_EQ(QStringList({QString::number(p.number), p.client, p.state, p.phone}),
               QStringList({"1", "ООО «Стройка» & Ко", "Отложена", "+7 912 000-00-00"}));
-    EXPECT_EQ(QStringList(
-                  {p.lines.value(0).name, p.lines.value(0).qty, p.lines.value(0).note, p.lines.value(2).qty}),
+    EXPECT_EQ(QStringList({p.lines.value(0).name, p.lines.value(0).qty, p.lines.value(0).note, p.lines.value(2).qty}),
               QStringList({"Арматура А500С ф12 11,7 м", "4", "резать по 6 м", "1"}));
     EXPECT_EQ(p.tableRows.value(0), (QStringList{"Екатеринбург", "СтальСнаб", "428000", "51500", "60000", "72000"}));
     EXPECT_TRUE(basket_print::orderHtml(p).contains("ООО «Стройка» &amp; Ко"));  // escaped, not markup

@@ -103,8 +103,7 @@ TEST_F(PositionsWindow, LoadListsEveryBaseMarkedUnderRegionRowsShowsAnEmptyBaske
     EXPECT_TRUE(shown("b_emp") && !shown("b_full") && !shown("c_bas") && !shown("frm1") &&
                 !shown("frmWaiting") && text("c_bas") + text("zag") == "0");
     // The filter controls exist, hidden; of the search only the check box shows.
-    for (const char* name : {"Check_r1", "Check_m", "chckProf", "shablon"})
-        EXPECT_FALSE(shown(name));
+    for (const char* name : {"Check_r1", "Check_m", "chckProf", "shablon"}) EXPECT_FALSE(shown(name));
     EXPECT_TRUE(shown("Check_con"));
 
     // Unloading gives the basket indicator up; shown again, the window loads afresh.
@@ -420,8 +419,7 @@ TEST_F(PositionsWindow, FortyTypesAndFortyGroupsStayInsideTheWindow) {
     }
     reopen(data);
     hoverTitle();
-    for (int i = 0; i < 40; ++i)
-        EXPECT_TRUE(child("frm1")->rect().contains(w->lb1().label(i)->geometry())) << i;
+    for (int i = 0; i < 40; ++i) EXPECT_TRUE(child("frm1")->rect().contains(w->lb1().label(i)->geometry())) << i;
     EXPECT_TRUE(w->rect().contains(child("frm1")->geometry()));
     hoverType(39);
     EXPECT_LE(child("frm2")->geometry().bottom(), w->rect().bottom());

@@ -183,8 +183,7 @@ TEST(InsertStatement, IsBuiltAsTheLocalTableExpectsOrRefused) {
         EXPECT_EQ(db::insertStatement(c.table, rs), QString::fromUtf8(c.expected));
     }
 
-    MemoryRecordSet text(
-        {{{"ind", 1}, {"ind_stuff", 2}, {"val_from", "много"}, {"val_to", 1.0}, {"cost", 1.0}}});
+    MemoryRecordSet text({{{"ind", 1}, {"ind_stuff", 2}, {"val_from", "много"}, {"val_to", 1.0}, {"cost", 1.0}}});
     EXPECT_THROW(db::insertStatement("TBL_CSTS", text), core::ConversionError);
     MemoryRecordSet missing({{{"ind", 1}}});
     EXPECT_THROW(db::insertStatement("TBL_TPS", missing), core::DbError);

@@ -61,8 +61,7 @@ protected:
                   const char* client = "", const char* comment = "") {
         real_->execute(QStringLiteral("INSERT INTO TBL_APPS(IND, IND_STT, CR_DT, CGT_NM, CMT) "
                                       "VALUES(%1, %2, '%3', '%4', '%5')")
-                           .arg(ind)
-                           .arg(state, created, client, comment));
+                           .arg(ind).arg(state, created, client, comment));
     }
     // The IND column of a table as stored on disk.
     QStringList stored(const char* table) {

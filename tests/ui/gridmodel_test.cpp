@@ -92,8 +92,7 @@ TEST(GridModelSort, OrdersTheDataRowsNumbersAsNumbersAndTextsWithoutCaseAndSurvi
     // Numbers and texts mixed in one column do not form a consistent order; the sort must
     // still finish with every row present once.
     QStringList cells;
-    for (int i = 0; i < 300; ++i)
-        cells << (i % 3 ? QStringLiteral("%1x").arg(i * 13 % 97) : QString::number(i % 101));
+    for (int i = 0; i < 300; ++i) cells << (i % 3 ? QStringLiteral("%1x").arg(i * 13 % 97) : QString::number(i % 101));
     GridModel m = gridWith(1, cells);
     m.sort(0, true);
     QStringList got = column(m, 0);
