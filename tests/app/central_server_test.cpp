@@ -64,9 +64,13 @@ protected:
     }
     QString sqlite() const { return dir.filePath("central.sqlite"); }
     QString folder(const char* name) const { return dir.filePath(name); }
-    int sync(const QString& central, const QString& db) const {
-        return app::runSync({.db = db, .central = central});
+    static app::CommandLine line(const QString& central, const QString& db) {
+        app::CommandLine cl;
+        cl.central = central;
+        cl.db = db;
+        return cl;
     }
+    int sync(const QString& central, const QString& db) const { return app::runSync(line(central, db)); }
     storetest::ProgramRun zelvorin(const QStringList& args,
         const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) const {
         return storetest::run(ZELVORIN_BINARY_DIR "/zelvorin", args, env);
@@ -128,7 +132,7 @@ TEST_F(CentralServer, ARefusedLoginIsSaidWithTheServerAndTheTableAndNoOutputHold
         testsupport::GlobalGuard guard;
         testsupport::ScriptedMessages boxes;
         int code = 0;
-        EXPECT_EQ(app::startMainWindow({.db = db, .central = old}, &code), nullptr);
+        EXPECT_EQ(app::startMainWindow(line(old, db), &code), nullptr);
         EXPECT_EQ(code, 1);
         ASSERT_EQ(boxes.texts().size(), 1);
         EXPECT_TRUE(boxes.texts()[0].contains(where)) << boxes.texts()[0].toStdString();
