@@ -48,19 +48,15 @@ void expectSameRows(QStringList a, QStringList b) {
     a.sort();
     b.sort();
     EXPECT_EQ(a.size(), b.size());
-    for (qsizetype i = 0; i < std::min(a.size(), b.size()); ++i)
-        if (a[i] != b[i]) {
-            ADD_FAILURE() << "row " << i << ": " << a[i].toStdString() << " | " << b[i].toStdString();
-            return;
-        }
+    const auto [x, y] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+    if (x != a.end() && y != b.end()) ADD_FAILURE() << x->toStdString() << " | " << y->toStdString();
 }
 
 class CentralServer : public ::testing::Test {
 protected:
     void SetUp() override {
         const QString why = pgtest::Cluster::unavailableReason();
-        ASSERT_TRUE(why.isEmpty()) << "the server tests need the packages of scripts/setup.sh: "
-                                   << why.toStdString();
+        ASSERT_TRUE(why.isEmpty()) << "the server tests need the packages of scripts/setup.sh: " << why.toStdString();
         ASSERT_TRUE(QSqlDatabase::isDriverAvailable("QODBC"));
         server = std::make_unique<pgtest::Cluster>();
         demodata::generateCentral(server->connectionString().toStdString(), kScale);
@@ -68,14 +64,14 @@ protected:
     }
     QString sqlite() const { return dir.filePath("central.sqlite"); }
     QString folder(const char* name) const { return dir.filePath(name); }
-    int sync(const QString& central, const QString& db) const {
+    static app::CommandLine line(const QString& central, const QString& db) {
         app::CommandLine cl;
         cl.central = central;
         cl.db = db;
-        return app::runSync(cl);
+        return cl;
     }
-    storetest::ProgramRun zelvorin(
-        const QStringList& args,
+    int sync(const QString& central, const QString& db) const { return app::runSync(line(central, db)); }
+    storetest::ProgramRun zelvorin(const QStringList& args,
         const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) const {
         return storetest::run(ZELVORIN_BINARY_DIR "/zelvorin", args, env);
     }
@@ -99,8 +95,7 @@ TEST_F(CentralServer, SyncAndRefreshOverOdbcGiveTheTablesOfTheSqliteFileRowForRo
 
     // The server's data change; the password comes from the environment, not the command line.
     server->sql("UPDATE tbl_costs SET cost = cost + 100 WHERE ind = (SELECT min(ind) FROM tbl_costs)");
-    server->sql(
-        "INSERT INTO tbl_positions SELECT max(ind) + 1, min(ind_group), 'Позиция с сервера' FROM "
+    server->sql("INSERT INTO tbl_positions SELECT max(ind) + 1, min(ind_group), 'Позиция с сервера' FROM "
         "tbl_positions");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("ZELVORIN_CENTRAL_PWD", server->password());
@@ -136,11 +131,8 @@ TEST_F(CentralServer, ARefusedLoginIsSaidWithTheServerAndTheTableAndNoOutputHold
     {
         testsupport::GlobalGuard guard;
         testsupport::ScriptedMessages boxes;
-        app::CommandLine cl;
-        cl.central = old;
-        cl.db = db;
         int code = 0;
-        EXPECT_EQ(app::startMainWindow(cl, &code), nullptr);
+        EXPECT_EQ(app::startMainWindow(line(old, db), &code), nullptr);
         EXPECT_EQ(code, 1);
         ASSERT_EQ(boxes.texts().size(), 1);
         EXPECT_TRUE(boxes.texts()[0].contains(where)) << boxes.texts()[0].toStdString();
@@ -162,8 +154,7 @@ TEST_F(CentralServer, AServerThatIsDownLeavesTheFolderAsItWasAndIsNamed) {
     for (const auto& r : {sync, refresh}) {
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_TRUE(r.err.contains(QString("порт %1").arg(server->port())) && r.err.contains("TBL_TPS") &&
-                    r.err.contains("Сервер недоступен"))
-            << r.err.toStdString();
+                    r.err.contains("Сервер недоступен")) << r.err.toStdString();
         EXPECT_FALSE((r.out + r.err).contains(server->password()));
     }
     EXPECT_TRUE(refresh.err.contains("данные прежние")) << refresh.err.toStdString();
@@ -222,15 +213,10 @@ TEST_F(CentralServer, AConnectionDroppedInTheMiddleOfTheRefreshLeavesTheFolderAs
     EXPECT_TRUE(m.startsWith("Не удалось обновить справочники; данные остались прежними.\nТаблица TBL_CSTS"))
         << m.toStdString();
     EXPECT_TRUE(m.contains(QString("сервер 127.0.0.1, порт %1").arg(server->port())) &&
-                m.contains("Связь с сервером прервалась"))
-        << m.toStdString();
+                m.contains("Связь с сервером прервалась")) << m.toStdString();
     EXPECT_FALSE(m.contains(server->password()));
     EXPECT_EQ(snapshot(db), before);
 }
-
-}  // namespace
-
-namespace {
 
 // The window's refresh from the server: the progress counts the rows of a table while they
 // still arrive from the server, and "Отмена" pressed then stops the run at once.

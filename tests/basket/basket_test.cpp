@@ -69,8 +69,7 @@ protected:
         QList<int> rows;
         for (int r = 0; r < grid().rows(); ++r) {
             int n = 0;
-            for (int c = kMarkCol; c < grid().cols(); ++c)
-                n += grid().cellBackColor(r, c) == QColor(194, 214, 235);
+            for (int c = kMarkCol; c < grid().cols(); ++c) n += grid().cellBackColor(r, c) == QColor(194, 214, 235);
             if (n > 0) rows << (n == grid().cols() - 1 ? r : -r);
         }
         return rows;
@@ -134,8 +133,7 @@ TEST_F(BasketTest, OpensWithTheOrdersNumberStateAndPrintingAsStoredAndClosingKee
         EXPECT_EQ(QStringList({w.cmbState->currentText(), w.Label3->text(), w.oform->text().remove('&')}),
                   QStringList({text, norder ? "№ заявки: 12" : "№ заявки: не сохранена",
                                norder ? "Сохранить изменения в заявке" : "Оформить заявку"}));
-        EXPECT_EQ(
-            QList<int>({w.cmbState->currentIndex(), w.Command2->isEnabled(), grid().cols(), grid().rows(),
+        EXPECT_EQ(QList<int>({w.cmbState->currentIndex(), w.Command2->isEnabled(), grid().cols(), grid().rows(),
                         grid().colWidth(kKeyCol), grid().rowHeight(kKeyRow), grid().rowHeight(kFixedRows)}),
             QList<int>({index, norder != 0, 5, 5, 0, 0, 0}));
         const QStringList edits = {QStringLiteral("Клиент %1").arg(state), "Иванова", " срочно "};
@@ -236,8 +234,7 @@ TEST_F(BasketTest, SavingNumbersTheOrderOncePrintsItAndSurvivesAFailedComparison
     auto rs = Global::Cn().open("SELECT * FROM TBL_APPS");
     QStringList stored;
     for (const char* f : {"IND", "IND_STT", "CGT_NM", "TLP", "CMT", "ADVT"}) stored << rs->field(f).toText();
-    EXPECT_EQ(stored,
-              (QStringList{"1", "2", "ООО «Стройка» & Ко", "+7 343 555-12-12", " самовывоз", "выставка"}));
+    EXPECT_EQ(stored, (QStringList{"1", "2", "ООО «Стройка» & Ко", "+7 343 555-12-12", " самовывоз", "выставка"}));
 
     open().kt->setEditText("+7 912 000-00-00");  // shown, not yet saved
     basket_print::PrintedOrder p;  // the number stays 0 if nothing is printed
@@ -247,19 +244,16 @@ TEST_F(BasketTest, SavingNumbersTheOrderOncePrintsItAndSurvivesAFailedComparison
     basket_print::setPrintRunner(previous);
     EXPECT_EQ(QStringList({QString::number(p.number), p.client, p.state, p.phone}),
               QStringList({"1", "ООО «Стройка» & Ко", "Отложена", "+7 912 000-00-00"}));
-    EXPECT_EQ(QStringList(
-                  {p.lines.value(0).name, p.lines.value(0).qty, p.lines.value(0).note, p.lines.value(2).qty}),
+    EXPECT_EQ(QStringList({p.lines.value(0).name, p.lines.value(0).qty, p.lines.value(0).note, p.lines.value(2).qty}),
               QStringList({"Арматура А500С ф12 11,7 м", "4", "резать по 6 м", "1"}));
-    EXPECT_EQ(p.tableRows.value(0),
-              (QStringList{"Екатеринбург", "СтальСнаб", "428000", "51500", "60000", "72000"}));
+    EXPECT_EQ(p.tableRows.value(0), (QStringList{"Екатеринбург", "СтальСнаб", "428000", "51500", "60000", "72000"}));
     EXPECT_TRUE(basket_print::orderHtml(p).contains("ООО «Стройка» &amp; Ко"));  // escaped, not markup
 
     messages_.shown.clear();
     db_.recorder().failPrefix("SELECT DISTINCT e.IND", "файл TBL_BSS повреждён");
     open().Comment->setText("после сбоя");
     window_->oform->click();
-    EXPECT_EQ(messages_.texts(),
-              QStringList{"Не удалось построить сравнение предложений: файл TBL_BSS повреждён"});
+    EXPECT_EQ(messages_.texts(), QStringList{"Не удалось построить сравнение предложений: файл TBL_BSS повреждён"});
     EXPECT_EQ(QList<int>({grid().cols(), grid().rows()}), QList<int>({5, 5}));
     EXPECT_EQ(db_.first("SELECT CMT AS N FROM TBL_APPS").toText(), "после сбоя");
 }
@@ -394,8 +388,7 @@ TEST_F(BasketTest, ExportWritesTheShownComparisonAsCsvAndXlsx) {
     EXPECT_EQ(lines[10].toString(), "Лучшая разбивка: 417350 у 2 баз, на 1.7 % дешевле.");
 
     EXPECT_EQ(exportTo(dir.filePath("b.xlsx")), "Заявка 7 05.12.2026.xlsx");
-    const QJsonObject x =
-        python("import openpyxl\n"
+    const QJsonObject x = python("import openpyxl\n"
                "ws=openpyxl.load_workbook(sys.argv[1]).active\n"
                "cells=[[c.value for c in r] for r in ws.iter_rows(min_row=4,max_row=7)]\n"
                "bold=[[c.column for c in r if c.font.b] for r in ws.iter_rows(min_row=4,max_row=7)]\n"

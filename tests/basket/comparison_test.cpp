@@ -32,13 +32,11 @@ TEST(Comparison, LinesAreListedWithLowestPricesAndCompleteTotals) {
     EXPECT_EQ(g[kGroupRow].mid(5), (QStringList{"Арматура", "Уголок", "Труба профильная"}));
     EXPECT_EQ(g[kNameRow].mid(5),
               (QStringList{"Арматура А500С ф12 11,7 м", "Уголок 50х50х5 ст3 12 м", "Труба 40х20х2 6 м"}));
-    EXPECT_EQ(g[kCaptionRow],
-              (QStringList{"", "Отм", "Город", "Поставщик", "Итого\\Заказ", "4", "2,5", "0,75"}));
+    EXPECT_EQ(g[kCaptionRow], (QStringList{"", "Отм", "Город", "Поставщик", "Итого\\Заказ", "4", "2,5", "0,75"}));
     // Bases by city, then by name; base 1 once although it has two price lists, the second
     // cheaper from 3 t. Rebar only from 5 t at base 4: no price for 4 t, so no total either,
     // but the tube from 0.5 t; base 3 has no tube.
-    EXPECT_EQ(
-        g.mid(kFixedRows),
+    EXPECT_EQ(g.mid(kFixedRows),
         (QList<QStringList>{{"2", "", "Екатеринбург", "СтальСнаб", "410000", "51500", "60000", "72000"},
                             {"1", "", "Москва", "Металлобаза Север", "407000", "50500", "61000", "70000"},
                             {"4", "", "Москва", "Электросталь", "", "", "62000", "69000"},
@@ -63,11 +61,9 @@ TEST(Comparison, UnknownPositionsShowTheirKeyTakeNoPriceAndColumnsFollowTheSlots
     EXPECT_EQ(g[2].mid(7), (QStringList{"555", "103"}));
     EXPECT_EQ(g[3].mid(5), (QStringList{"1", "5", "1234567.1", "3"}));
     EXPECT_TRUE(db.recorder().executed().contains("INSERT INTO TBL_CORD(IND_PST,VL) VALUES(555,1234567.1)"));
-    EXPECT_EQ(
-        QList<int>({cmp.slotOfColumn(5), cmp.slotOfColumn(6), cmp.slotOfColumn(7), cmp.slotOfColumn(8)}),
+    EXPECT_EQ(QList<int>({cmp.slotOfColumn(5), cmp.slotOfColumn(6), cmp.slotOfColumn(7), cmp.slotOfColumn(8)}),
         QList<int>({1, 4, 2, 3}));
-    EXPECT_EQ(g[kFixedRows].mid(kCityCol),
-              (QStringList{"Екатеринбург", "СтальСнаб", "", "60000", "60000", "", ""}));
+    EXPECT_EQ(g[kFixedRows].mid(kCityCol), (QStringList{"Екатеринбург", "СтальСнаб", "", "60000", "60000", "", ""}));
     // The walk leaves the cursor past the last line, as every walk over the order does.
     EXPECT_EQ(Global::CurrentOrder().Field("pos").toInt32(), -1);
 }

@@ -24,9 +24,7 @@ namespace testcat {
 //   Positions of Арматура: 100 "Арматура 12 А500С" with three offers (bands 0-5, 5-10,
 //   10-0 at base 1; 0-0 at base 2; 0-7 at base 3), 101 and 103 both named
 //   "Арматура 10 А500С", 102 without offers.
-struct Table {
-    QString name, fields, rows;  // the values of each row, rows parted by "; "
-};
+struct Table { QString name, fields, rows; };  // the values of each row, rows parted by "; "
 inline const std::vector<Table> kTables = {
     {"TBL_TPS", "IND int,TP_NM varchar (250)", "1, 'Сортовой прокат'; 2, 'Трубы'; 3, 'Листовой прокат'"},
     {"TBL_GRPS", "IND int,IND_TP int,GRP_NM varchar (250)",
@@ -68,8 +66,7 @@ class CatalogueDb {
 public:
     explicit CatalogueDb(const QStringList& data = sampleData()) {
         real_ = store::openFolder(dir_.path());
-        for (const Table& t : kTables)
-            real_->execute(QStringLiteral("CREATE TABLE %1 (%2)").arg(t.name, t.fields));
+        for (const Table& t : kTables) real_->execute(QStringLiteral("CREATE TABLE %1 (%2)").arg(t.name, t.fields));
         for (const QString& s : data) real_->execute(s);
         auto rec = std::make_unique<testsupport::RecordingConnection>(real_.get());
         recorder_ = rec.get();

@@ -97,15 +97,13 @@ protected:
 
 TEST_F(PositionsWindow, LoadListsEveryBaseMarkedUnderRegionRowsShowsAnEmptyBasketAndUnloadLetsItGo) {
     const ui::GridModel& b = bases()->model();
-    EXPECT_EQ(column(bases(), 3),
-              (QStringList{"Урал", "Склад ЕКБ", "Центр", "Склад Москва-1", "Тульская база"}));
+    EXPECT_EQ(column(bases(), 3), (QStringList{"Урал", "Склад ЕКБ", "Центр", "Склад Москва-1", "Тульская база"}));
     EXPECT_TRUE(b.mergeRow(2) && b.cellBold(2, 1) && !b.mergeRow(1) && !b.cellBold(1, 1));
     EXPECT_EQ(b.cellBackColor(0, 3), ui::bgr(positions::kRegionBack));
     EXPECT_TRUE(shown("b_emp") && !shown("b_full") && !shown("c_bas") && !shown("frm1") &&
                 !shown("frmWaiting") && text("c_bas") + text("zag") == "0");
     // The filter controls exist, hidden; of the search only the check box shows.
-    for (const char* name : {"Check_r1", "Check_m", "chckProf", "shablon"})
-        EXPECT_FALSE(shown(name));
+    for (const char* name : {"Check_r1", "Check_m", "chckProf", "shablon"}) EXPECT_FALSE(shown(name));
     EXPECT_TRUE(shown("Check_con"));
 
     // Unloading gives the basket indicator up; shown again, the window loads afresh.
@@ -240,8 +238,7 @@ TEST_F(PositionsWindow, ClickingAMarkTogglesItAndRebuildsThePositions) {
     EXPECT_EQ(opened().last(), positionsSql(10, " AND d.IND_BS IN (2,1)"));
     EXPECT_EQ(dg()->model().rowTexts(rowOf("100")).mid(2), (QStringList{"50000", "53000"}));
     click(dg(), rowOf("100"), 1);
-    EXPECT_EQ(prices()->model().text(0, 6), "5 - 7")
-        << "an unmarked base still cuts the bands but shows no row";
+    EXPECT_EQ(prices()->model().text(0, 6), "5 - 7") << "an unmarked base still cuts the bands but shows no row";
     EXPECT_EQ(column(prices(), 3), (QStringList{"Склад ЕКБ", "Склад Москва-1"}));
 
     click(bases(), 1, 1);  // other columns change no mark but still rebuild
@@ -422,8 +419,7 @@ TEST_F(PositionsWindow, FortyTypesAndFortyGroupsStayInsideTheWindow) {
     }
     reopen(data);
     hoverTitle();
-    for (int i = 0; i < 40; ++i)
-        EXPECT_TRUE(child("frm1")->rect().contains(w->lb1().label(i)->geometry())) << i;
+    for (int i = 0; i < 40; ++i) EXPECT_TRUE(child("frm1")->rect().contains(w->lb1().label(i)->geometry())) << i;
     EXPECT_TRUE(w->rect().contains(child("frm1")->geometry()));
     hoverType(39);
     EXPECT_LE(child("frm2")->geometry().bottom(), w->rect().bottom());

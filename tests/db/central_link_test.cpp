@@ -6,11 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QTemporaryDir>
-#include <functional>
-
 #include <QSqlDriver>
 #include <QSqlResult>
+#include <QTemporaryDir>
 
 #include "core/errors.h"
 #include "db/central_fixture.h"
@@ -25,10 +23,7 @@ namespace {
 using testsupport::show;
 
 TEST(CentralDialect, TheLockHintIsRemovedAndNothingElse) {
-    const struct {
-        const char* in;
-        const char* out;
-    } cases[] = {
+    const struct { const char *in, *out; } cases[] = {
         {"select * from tbl_stuffs (nolock) where ind_position>0",
          "select * from tbl_stuffs where ind_position>0"},
         {"select a.* from tbl_costs a (nolock) inner join tbl_stuffs b (nolock) on a.ind_stuff=b.ind",
@@ -71,33 +66,17 @@ TEST_F(CentralLink, IsReadOnlyAndItsFieldsByNameInAnyCaseWithTheirKindsOutliveTh
 }
 
 TEST_F(CentralLink, FailuresNameTheStatementOrTheFileAndCreateNothing) {
-    const auto failure = [](const std::function<void()>& step) {
-        try {
-            step();
-        } catch (const core::DbError& e) {
-            return e.message();
-        }
-        return QStringLiteral("no error");
-    };
     testcentral::makeCentral(path);
     const QString bad =
-        failure([&] { db::openCentralLink(path)->open("select * from tbl_nothing (nolock)"); });
-    EXPECT_TRUE(bad.contains("select * from tbl_nothing (nolock)") && bad.contains("no such table"))
-        << bad.toStdString();
-    const QString missing = tmp.filePath("absent.sqlite");
-    EXPECT_TRUE(failure([&] { db::openCentralLink(missing); }).contains(missing));
+        storetest::failureOf([&] { db::openCentralLink(path)->open("select * from tbl_nothing (nolock)"); });
+    EXPECT_TRUE(bad.contains("select * from tbl_nothing (nolock)") && bad.contains("no such table")) << bad.toStdString();
+    const QString missing = tmp.filePath("absent.sqlite"), junk = tmp.filePath("junk.sqlite");
+    EXPECT_TRUE(storetest::failureOf([&] { db::openCentralLink(missing); }).contains(missing));
     EXPECT_FALSE(QFile::exists(missing));
-    QFile junk(tmp.filePath("junk.sqlite"));
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write("this is not a database, only some text that is long enough to have a header");
-    junk.close();
-    EXPECT_THROW(db::openCentralLink(junk.fileName()), core::DbError);
+    storetest::writeFile(junk, "this is not a database, only some text that is long enough to have a header");
+    EXPECT_THROW(db::openCentralLink(junk), core::DbError);
     EXPECT_THROW(db::openCentralLink(tmp.path()), core::DbError) << "a folder is no database file";
 }
-
-}  // namespace
-
-namespace {
 
 // A Qt SQL driver in place of a SQL Server, which records every statement the link sends;
 // each query answers with no rows. Like an ODBC driver that does not tell the server's
@@ -145,9 +124,8 @@ QStringList sentBySync(const QString& source) {
     QStringList sent;
     QTemporaryDir tmp;
     store::RoutedConnection cn(store::openFolder(tmp.path()), db::openCentralLink(source, new RecordingDriver(&sent)));
-    QSet<QString> all;
-    for (const QString& t : db::referenceTables()) all.insert(t);
-    db::synchronise(cn, all);
+    const QStringList tables = db::referenceTables();
+    db::synchronise(cn, QSet<QString>(tables.begin(), tables.end()));
     return sent;
 }
 
@@ -170,10 +148,7 @@ TEST(CentralServerKind, ASqlServerThroughFreeTdsGetsTheSourceQueriesExactlyAsWri
 }
 
 TEST(CentralCredentials, ThePasswordIsMaskedWhereverItStandsAndMayComeFromTheEnvironment) {
-    const struct {
-        const char* in;
-        const char* out;
-    } cases[] = {
+    const struct { const char *in, *out; } cases[] = {
         {kFreeTds, "DRIVER=FreeTDS;SERVER=sql.trade.local;PORT=1433;DATABASE=trade;UID=desk;PWD=***;TDS_Version=7.4"},
         {"DSN=trade;pwd={a;b}}c};UID=u", "DSN=trade;pwd=***;UID=u"},
         {"Password = x y;Server=s", "Password = ***;Server=s"},

@@ -75,10 +75,7 @@ TEST_F(Synchronisation, EveryBoxCreatesItsTableAfterTheWorkingOnesAndCopiesTheTi
         if (s.startsWith("INSERT INTO ")) s = s.section('(', 0, 0);  // the texts: InsertStatement below
     EXPECT_EQ(sent, expected);
 
-    const struct {
-        const char* table;
-        QStringList rows;
-    } stored[] = {
+    const struct { const char* table; QStringList rows; } stored[] = {
         {"TBL_TPS", {"7|Арматура"}},
         {"TBL_GRPS", {"70|7|А500С"}},
         {"TBL_PSTS", {"700|70|Арматура 12 мм А500С"}},
@@ -97,11 +94,7 @@ TEST_F(Synchronisation, EveryBoxCreatesItsTableAfterTheWorkingOnesAndCopiesTheTi
 // Which tables a choice of boxes creates and fills: the working tables always, then the
 // ticked ones parents first, whatever the set's order.
 TEST_F(Synchronisation, TheTickedTablesAreFilledParentsFirst) {
-    const struct {
-        QSet<QString> ticked;
-        QStringList opened;
-        QStringList absent;
-    } cases[] = {
+    const struct { QSet<QString> ticked; QStringList opened, absent; } cases[] = {
         {{}, {}, {"TBL_TPS", "TBL_CSTS"}},
         {{"TBL_CSTS"}, {db::sourceQuery("TBL_CSTS")}, {"TBL_STFS"}},
         {{"TBL_CSTS", "TBL_TPS", "TBL_BSS"},
@@ -161,8 +154,7 @@ TEST_F(Synchronisation, NullNumbersArriveAsNullAndNullTextsAsEmpty) {
           "INSERT INTO tbl_costs VALUES(5, 9001, NULL, 10, NULL)"});
     db::synchronise(*cn, {"TBL_GRPS", "TBL_CSTS"});
     EXPECT_TRUE(cn->executed().contains("INSERT INTO TBL_GRPS(IND, IND_TP, GRP_NM) VALUES(71, NULL, '')"));
-    EXPECT_EQ(rowsOf("TBL_GRPS"), QStringList{"71|<null>|<null>"})
-        << "an empty text reads back as a blank field";
+    EXPECT_EQ(rowsOf("TBL_GRPS"), QStringList{"71|<null>|<null>"}) << "an empty text reads back as a blank field";
     EXPECT_EQ(rowsOf("TBL_CSTS"), QStringList{"5|9001|<null>|10|<null>"});
 }
 
@@ -179,11 +171,7 @@ TEST_F(Synchronisation, ProgressFollowsTablesAndRecords) {
 // The insert statement of one source record, over records held in memory.
 TEST(InsertStatement, IsBuiltAsTheLocalTableExpectsOrRefused) {
     testsupport::LocaleGuard russian(QLocale(QLocale::Russian, QLocale::Russia));
-    const struct {
-        const char* table;
-        testsupport::Row record;
-        const char* expected;
-    } cases[] = {
+    const struct { const char* table; testsupport::Row record; const char* expected; } cases[] = {
         {"TBL_PRSS",
          {{"IND", 2}, {"Ind_Base", 3}, {"PRICE_NAME", "p"}},  // field names in any case
          "INSERT INTO TBL_PRSS(IND, IND_BS, PRS_NM) VALUES(2, 3, 'p')"},
@@ -195,13 +183,11 @@ TEST(InsertStatement, IsBuiltAsTheLocalTableExpectsOrRefused) {
         EXPECT_EQ(db::insertStatement(c.table, rs), QString::fromUtf8(c.expected));
     }
 
-    MemoryRecordSet text(
-        {{{"ind", 1}, {"ind_stuff", 2}, {"val_from", "много"}, {"val_to", 1.0}, {"cost", 1.0}}});
+    MemoryRecordSet text({{{"ind", 1}, {"ind_stuff", 2}, {"val_from", "много"}, {"val_to", 1.0}, {"cost", 1.0}}});
     EXPECT_THROW(db::insertStatement("TBL_CSTS", text), core::ConversionError);
     MemoryRecordSet missing({{{"ind", 1}}});
     EXPECT_THROW(db::insertStatement("TBL_TPS", missing), core::DbError);
-    EXPECT_THROW(db::insertStatement("TBL_APPS", missing), std::out_of_range)
-        << "no source for a working table";
+    EXPECT_THROW(db::insertStatement("TBL_APPS", missing), std::out_of_range) << "no source for a working table";
     RecordingConnection cn;
     EXPECT_THROW(db::synchronise(cn, {"TBL_APPS"}), std::out_of_range) << "a working table has no box";
     EXPECT_THROW(db::synchronise(cn, {"TBL_NOPE"}), std::out_of_range);

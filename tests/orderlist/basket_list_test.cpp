@@ -61,8 +61,7 @@ protected:
                   const char* client = "", const char* comment = "") {
         real_->execute(QStringLiteral("INSERT INTO TBL_APPS(IND, IND_STT, CR_DT, CGT_NM, CMT) "
                                       "VALUES(%1, %2, '%3', '%4', '%5')")
-                           .arg(ind)
-                           .arg(state, created, client, comment));
+                           .arg(ind).arg(state, created, client, comment));
     }
     // The IND column of a table as stored on disk.
     QStringList stored(const char* table) {
@@ -119,15 +118,13 @@ protected:
 // filter is chosen from its list only. An inverted range is refused; a failed query leaves one
 // hidden placeholder row.
 TEST_F(BasketListTest, ListsBothDaysSortedByTheHeaderAndTheChosenStateOnlyOrSaysWhatFailed) {
-    real_->execute(
-        "INSERT INTO TBL_APPS(IND, IND_STT, CR_DT) VALUES (1, 1, '2010.09.25 23:59'), "
+    real_->execute("INSERT INTO TBL_APPS(IND, IND_STT, CR_DT) VALUES (1, 1, '2010.09.25 23:59'), "
         "(2, NULL, '2010.09.26 00:00'), (3, 2, '2010.09.27 23:59'), (4, 1, '2010.09.28 00:00'), "
         "(5, 1, ''), (6, 0, '2010.09.27 09:00'), (7, 3, '2010.09.27 10:00'), "
         "(8, 4, '2010.09.27 11:00')");
     addOrder(9, "1", "2010.09.26 10:15", "Сталь", "срочно");
     load(kSep26, kSep27);
-    EXPECT_EQ(column(BasketList::colState),
-              (QStringList{"Новая", "Отложена", "", "Обработана", "", "Новая"}));
+    EXPECT_EQ(column(BasketList::colState), (QStringList{"Новая", "Отложена", "", "Обработана", "", "Новая"}));
     EXPECT_EQ(grid().rowTexts(6), (QStringList{"9", "9", "2010.09.26 10:15", "Сталь", "Новая", "срочно"}));
     EXPECT_EQ(grid().colWidth(BasketList::colKey), 0);
     const std::pair<int, QStringList> steps[] = {{BasketList::colDate, {"2", "9", "6", "7", "8", "3"}},

@@ -25,12 +25,9 @@ QStringList column(const GridModel& m, int col) {
 }
 
 TEST(GridModelRows, AddItemSplitsOnTabsAtTheEndOrBeforeARowAndRemoveItemKeepsTheCursorInside) {
-    const struct {
-        QString text;
-        QStringList cells;
-    } cases[] = {{"a\tb\tc", {"a", "b", "c"}},       {"a", {"a", "", ""}},
-                 {"a\tb\tc\td\te", {"a", "b", "c"}}, {"\t\tc", {"", "", "c"}},
-                 {" a \t b", {" a ", " b", ""}},     {"", {"", "", ""}}};
+    const struct { QString text; QStringList cells; } cases[] = {
+        {"a\tb\tc", {"a", "b", "c"}}, {"a", {"a", "", ""}}, {"a\tb\tc\td\te", {"a", "b", "c"}},
+        {"\t\tc", {"", "", "c"}}, {" a \t b", {" a ", " b", ""}}, {"", {"", "", ""}}};
     for (const auto& c : cases) {
         GridModel m(1, 3, 1, 0);
         m.addItem(c.text);
@@ -70,12 +67,7 @@ TEST(GridModelShape, ReshapingKeepsWhatRemainsAndClearingKeepsTheShape) {
 }
 
 TEST(GridModelSort, OrdersTheDataRowsNumbersAsNumbersAndTextsWithoutCaseAndSurvivesMixedColumns) {
-    const struct {
-        QStringList cells;
-        bool ascending;
-        QStringList expected;
-        int fixedRows = 1;
-    } cases[] = {
+    const struct { QStringList cells; bool ascending; QStringList expected; int fixedRows = 1; } cases[] = {
         {{"10", "9", "100", "-2", "0.5"}, true, {"-2", "0.5", "9", "10", "100"}},
         {{"b", "A", "c", "B"}, true, {"A", "b", "B", "c"}},
         {{"Уголок", "арматура", "Лист", "Балка"}, true, {"арматура", "Балка", "Лист", "Уголок"}},
@@ -100,8 +92,7 @@ TEST(GridModelSort, OrdersTheDataRowsNumbersAsNumbersAndTextsWithoutCaseAndSurvi
     // Numbers and texts mixed in one column do not form a consistent order; the sort must
     // still finish with every row present once.
     QStringList cells;
-    for (int i = 0; i < 300; ++i)
-        cells << (i % 3 ? QStringLiteral("%1x").arg(i * 13 % 97) : QString::number(i % 101));
+    for (int i = 0; i < 300; ++i) cells << (i % 3 ? QStringLiteral("%1x").arg(i * 13 % 97) : QString::number(i % 101));
     GridModel m = gridWith(1, cells);
     m.sort(0, true);
     QStringList got = column(m, 0);

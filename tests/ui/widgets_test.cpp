@@ -102,8 +102,7 @@ TEST_F(FlexGridWidget, MouseAndKeysMoveTheCurrentCellAndSignalInOrder) {
         EXPECT_EQ(events.join(' '), c.events);
         EXPECT_EQ(QPoint(grid.model().col(), grid.model().row()), QPoint(c.toCol, c.toRow));
         const bool wholly = grid.cellRect(c.toRow, c.toCol).height() == grid.cellRect(0, 0).height();
-        EXPECT_EQ(wholly, c.toRow != partly)
-            << "keys scroll the cell wholly into view, the mouse does not scroll";
+        EXPECT_EQ(wholly, c.toRow != partly) << "keys scroll the cell wholly into view, the mouse does not scroll";
     }
     EXPECT_TRUE(grid.hasFocus());
 }
@@ -235,14 +234,9 @@ TEST_F(FlexGridWidget, FitColumnsMeasuresTrimmedTextsHeadersBoldAtTheLabelsSize)
                             "   Санкт-Петербург   \tWW\t1234567,89\tскрытый столбец"})
         m.addItem(row);
     m.setColWidth(3, 0);
-    const struct {
-        int boldRows, pointSize, col;
-        const char* widest;
-        bool bold;
-    } cases[] = {{1, 10, 0, "Санкт-Петербург", false},
-                 {1, 10, 1, "WWWWWWWWWW", true},
-                 {3, 10, 0, "Санкт-Петербург", true},
-                 {1, 16, 2, "1234567,89", false}};
+    const struct { int boldRows, pointSize, col; const char* widest; bool bold; } cases[] = {
+        {1, 10, 0, "Санкт-Петербург", false}, {1, 10, 1, "WWWWWWWWWW", true},
+        {3, 10, 0, "Санкт-Петербург", true}, {1, 16, 2, "1234567,89", false}};
     QLabel label;
     for (const auto& c : cases) {
         label.setFont(QFont("Nimbus Mono PS", c.pointSize));  // the label's own family does not count
