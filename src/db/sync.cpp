@@ -1,10 +1,14 @@
 #include "db/sync.h"
 
+#include <QDir>
 #include <stdexcept>
 
+#include "core/checkpoint.h"
 #include "core/errors.h"
 #include "core/sql_text.h"
 #include "db/schema.h"
+#include "store/dbf_connection.h"
+#include "store/table_swap.h"
 
 namespace db {
 namespace {
@@ -145,6 +149,47 @@ void synchronise(store::Connection& cn, const QSet<QString>& ticked, const SyncP
 
 void copyReferenceTables(store::Connection& cn, const SyncProgressFn& progress) {
     run(cn, false, referenceTables(), progress);
+}
+
+void buildFolder(store::Connection& cn, const SyncProgressFn& progress) {
+    const QString folder = cn.folder();
+    const QStringList tables = workingTables() + referenceTables();
+    // A table the folder already holds fails its creation there, as the first statement of
+    // a run in the folder itself would, before anything is written.
+    const QStringList present = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    for (const QString& name : tables)
+        for (const QString& file : present)
+            if (file.compare(name + QStringLiteral(".dbf"), Qt::CaseInsensitive) == 0) {
+                const QString sql = createStatement(name);
+                try {
+                    cn.execute(sql);
+                } catch (const std::exception& e) {
+                    throw SyncError(sql, core::errorText(e), name);
+                }
+            }
+    try {
+        store::prepareStaging(folder);
+        {
+            // Nothing reads the staging folder: its appends are batched and made durable
+            // once, when the tables move into the folder.
+            store::RoutedConnection staged(
+                store::openFolder(store::stagingFolderOf(folder), store::Writes::Batched), store::borrow(cn));
+            QString reported;
+            int rowsSeen = 0;
+            run(staged, true, referenceTables(), [&](const SyncProgress& p) {
+                if (p.table != reported || ++rowsSeen % 200 == 0) core::checkpoint("table built");
+                reported = p.table;
+                if (progress) progress(p);
+            });
+            staged.flush();
+        }
+        core::checkpoint("folder built");
+        cn.replaceTables(tables);
+    } catch (...) {
+        // Before the commit this throws the staged tables away; after it, it moves them in.
+        store::recoverReplacement(folder);
+        throw;
+    }
 }
 
 }  // namespace db

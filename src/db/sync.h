@@ -62,4 +62,12 @@ void synchronise(store::Connection& cn, const QSet<QString>& ticked, const SyncP
 // from its source query, with the same statements in the same order. Throws SyncError.
 void copyReferenceTables(store::Connection& cn, const SyncProgressFn& progress = {});
 
+// The synchronisation of the command line into a folder that holds none of its tables:
+// the same statements, run in the folder's staging folder, whose tables then move into
+// the folder at once (store/table_swap.h). A failure, a cancel or a crash at any moment
+// leaves the folder with all thirteen tables or with none of them. `cn` is connected to
+// the folder and sends the source queries to the central database. Throws SyncError (a
+// table the folder already holds fails its creation statement) or core::DbError.
+void buildFolder(store::Connection& cn, const SyncProgressFn& progress = {});
+
 }  // namespace db

@@ -8,11 +8,13 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include "app/command_line.h"
 #include "db/central_fixture.h"
 #include "db/schema.h"
 #include "store/dbf_connection.h"
+#include "store/dbf_file.h"
 #include "store/store_helpers.h"
 
 namespace testrefresh {
@@ -51,6 +53,35 @@ inline QStringList referenceRows(const QString& folder) {
         }
     }
     return out;
+}
+
+// What is wrong with the table files of a folder: each must open and read whole with the
+// store's reader and with dbfread, and both must find the records its header counts (dbfread
+// reads to the end-of-file mark, whatever the count says). Empty when nothing is.
+inline QString fileFaults(const QString& folder) {
+    QStringList files, faults;
+    for (const QFileInfo& fi : QDir(folder).entryInfoList({"*.dbf"}, QDir::Files)) files << fi.filePath();
+    QStringList counts;
+    for (const QString& path : files) {
+        try {
+            const auto f = store::DbfFile::open(path);
+            std::string records(size_t(f->recordCount()) * size_t(f->recordLength()), '\0');
+            f->read(0, f->recordCount(), records.data());
+            const QByteArray head = storetest::readFile(path).left(8);
+            const uint32_t counted = head.size() < 8 ? 0 : qFromLittleEndian<quint32>(head.constData() + 4);
+            counts << QString::number(counted) + ' ' + QString::number(f->recordCount());
+        } catch (const core::DbError& e) {
+            faults << e.message();
+        }
+    }
+    if (files.isEmpty()) return faults.join('\n');
+    const auto dbfread = storetest::run("/usr/bin/python3", QStringList{"-c",
+        "import dbfread,sys\nfor p in sys.argv[1:]:\n t=dbfread.DBF(p,load=True,char_decode_errors='strict')\n"
+        " print(t.header.numrecords,len(t.records)+len(t.deleted))"} + files);
+    if (dbfread.exitCode != 0) faults << dbfread.err;
+    if (dbfread.out.split('\n', Qt::SkipEmptyParts) != counts)
+        faults << "header counts and records (ours): " + counts.join(", ") + "; dbfread: " + dbfread.out.simplified();
+    return faults.join('\n');
 }
 
 class Folders {
