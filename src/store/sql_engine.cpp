@@ -140,6 +140,8 @@ SqlEngine::~SqlEngine() {
 
 void SqlEngine::flush() {
     for (auto& [name, table] : tables_) table->data->file().flush();
+    // The tables a batched engine created reach the disk under their names too.
+    if (batched_) syncFolder(folder_);
 }
 
 void SqlEngine::registerTable(std::unique_ptr<TableData> data) {
@@ -314,7 +316,8 @@ bool SqlEngine::createTable(const QString& sql) {
     }
     const QString path = dir.filePath(def->name + QStringLiteral(".dbf"));
     try {
-        DbfFile::create(path, def->fields);
+        // A batched engine builds tables that are made durable once, when they are done.
+        DbfFile::create(path, def->fields, kDefaultLanguageDriver, !batched_);
         auto data = std::make_unique<TableData>(DbfFile::open(path));
         data->setName(def->name);
         registerTable(std::move(data));
