@@ -59,28 +59,22 @@ inline QStringList referenceRows(const QString& folder) {
 // store's reader and with dbfread, and both must find the records its header counts (dbfread
 // reads to the end-of-file mark, whatever the count says). Empty when nothing is.
 inline QString fileFaults(const QString& folder) {
-    QStringList files, faults;
+    QStringList files, faults, counts;
     for (const QFileInfo& fi : QDir(folder).entryInfoList({"*.dbf"}, QDir::Files)) files << fi.filePath();
-    QStringList counts;
     for (const QString& path : files) {
         try {
             const auto f = store::DbfFile::open(path);
             std::string records(size_t(f->recordCount()) * size_t(f->recordLength()), '\0');
             f->read(0, f->recordCount(), records.data());
-            const QByteArray head = storetest::readFile(path).left(8);
-            const uint32_t counted = head.size() < 8 ? 0 : qFromLittleEndian<quint32>(head.constData() + 4);
-            counts << QString::number(counted) + ' ' + QString::number(f->recordCount());
+            counts << QString("%1 %2").arg(qFromLittleEndian<quint32>(storetest::readFile(path).constData() + 4)).arg(f->recordCount());
         } catch (const core::DbError& e) {
             faults << e.message();
         }
     }
-    if (files.isEmpty()) return faults.join('\n');
-    const auto dbfread = storetest::run("/usr/bin/python3", QStringList{"-c",
-        "import dbfread,sys\nfor p in sys.argv[1:]:\n t=dbfread.DBF(p,load=True,char_decode_errors='strict')\n"
+    const auto dbfread = storetest::run("/usr/bin/python3", QStringList{"-c", "import dbfread,sys\nfor p in sys.argv[1:]:\n t=dbfread.DBF(p,load=True,char_decode_errors='strict')\n"
         " print(t.header.numrecords,len(t.records)+len(t.deleted))"} + files);
-    if (dbfread.exitCode != 0) faults << dbfread.err;
-    if (dbfread.out.split('\n', Qt::SkipEmptyParts) != counts)
-        faults << "header counts and records (ours): " + counts.join(", ") + "; dbfread: " + dbfread.out.simplified();
+    if (dbfread.exitCode != 0 || dbfread.out.split('\n', Qt::SkipEmptyParts) != counts)
+        faults << "header counts and records (ours): " + counts.join(", ") + "; dbfread: " + dbfread.out.simplified() + dbfread.err;
     return faults.join('\n');
 }
 

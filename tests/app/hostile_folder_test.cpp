@@ -1,0 +1,114 @@
+// Folders the program does not control: a table another program damaged, a disk that is
+// read-only or full. Each is told in a message naming the file and the reason, the program
+// goes on, and not a byte of the folder changes.
+
+#include <gtest/gtest.h>
+
+#include <QDirIterator>
+#include <QRegularExpression>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cerrno>
+
+#include "app/mdi_zelvorin.h"
+#include "app_fixture.h"
+#include "basket/basket.h"
+#include "store/dbf_file.h"
+#include "store/store_helpers.h"
+#include "support/scripted_seams.h"
+
+namespace {
+
+// Every file of a folder and its bytes, subfolders included.
+QMap<QString, QByteArray> snapshot(const QString& folder) {
+    QMap<QString, QByteArray> files;
+    for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) files.insert(it.next(), storetest::readFile(it.filePath()));
+    return files;
+}
+
+class Hostile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        cl.central = testapp::buildDatabase(tmp);
+        cl.db = tmp.filePath("DB");
+    }
+    void TearDown() override { store::setWriteFailureHook(nullptr); }
+    QString table(const char* name) const { return QDir(cl.db).filePath(name + QString(".dbf")); }
+    // Every write fails with `err`, as the system would say it.
+    static void failWrites(int err) {
+        store::setWriteFailureHook([err](const QString&, int64_t, size_t) { return (errno = err) == 0; });
+    }
+    // Saves a one-line order from the basket window while writes fail with `err`: the
+    // message says why, the order stays as typed, and it saves once the disk takes it.
+    void saveFails(int err, const QString& why) {
+        int code = -1;
+        auto w = app::startMainWindow(cl, &code);
+        ASSERT_NE(w, nullptr);
+        Global::CurrentOrder().Clear();
+        Global::CurrentOrder().InsertRow();
+        Global::CurrentOrder().setField("idn", 700);
+        basket b;
+        b.namek->setText("ООО «Стройка»");
+        const auto before = snapshot(cl.db);
+        failWrites(err);
+        b.oform->click();
+        store::setWriteFailureHook(nullptr);
+        EXPECT_EQ(snapshot(cl.db), before);
+        EXPECT_TRUE(boxes.texts().value(0).contains(QRegularExpression("^Заявка не сохранена: .*" + QRegularExpression::escape(table("TBL_APPS") + " не записывается: " + why))));
+        EXPECT_EQ(Global::CurrentOrder().RecordCount(), 1);
+        b.oform->click();
+        EXPECT_EQ(b.Label3->text(), "№ заявки: 1");
+        EXPECT_EQ(Global::Cn().open("SELECT CGT_NM FROM TBL_APPS")->field("CGT_NM").toText(), "ООО «Стройка»");
+    }
+
+    QTemporaryDir tmp;
+    testsupport::GlobalGuard guard;
+    testsupport::ScriptedMessages boxes;
+    app::CommandLine cl;
+};
+
+// A table with a damaged header: the start-up says so and opens the rest, the catalogue
+// that needs the table says so again, the other tables serve, and the file is not touched.
+TEST_F(Hostile, ATableWithADamagedHeaderIsNamedAtStartUpAndByTheWindowThatNeedsIt) {
+    const QByteArray good = storetest::readFile(table("TBL_BSS"));
+    const int fields = (uint8_t(good[8]) + 256 * uint8_t(good[9]) - 33) / 32;
+    const std::pair<QByteArray, const char*> damages[] = {
+        {QByteArray(good).replace(8, 2, "\xFF\x7F"), "неверная длина заголовка 32767: длина файла всего"},
+        {QByteArray(good).replace(10, 1, QByteArray(1, char(good[10] + 1))), "длина записи"},
+        {QByteArray(good).replace(32 + 32 * fields, 1, "X"), "описания полей не завершены байтом 0x0D"}};
+    for (const auto& [bytes, why] : damages) {
+        storetest::writeFile(table("TBL_BSS"), bytes);
+        const auto before = snapshot(cl.db);
+        boxes.shown.clear();
+        int code = -1;
+        auto w = app::startMainWindow(cl, &code);
+        ASSERT_NE(w, nullptr) << why;
+        w->positions_cl_Click();
+        ASSERT_EQ(boxes.shown.size(), 2) << why;
+        for (const QString& text : boxes.texts()) EXPECT_TRUE(text.contains("Файл таблицы " + table("TBL_BSS") + " не читается: " + why)) << text.toStdString();
+        EXPECT_EQ(Global::Cn().open("SELECT TP_NM FROM TBL_TPS")->field("TP_NM").toText(), "Арматура");
+        EXPECT_TRUE(storetest::failureOf([] { Global::Cn().execute("INSERT INTO TBL_BSS(IND) VALUES(1)"); }).contains(why));
+        w.reset();
+        Global::setCn(nullptr);
+        EXPECT_EQ(snapshot(cl.db), before) << why;
+    }
+}
+
+TEST_F(Hostile, AReadOnlyDiskRefusesTheSaveAndTheOrderStays) { saveFails(EROFS, "диск доступен только для чтения"); }
+
+TEST_F(Hostile, AFullDiskRefusesTheSaveAndTheRefreshAndChangesNothing) {
+    saveFails(ENOSPC, "на диске нет места");
+    Global::setCn(nullptr);
+    const auto before = snapshot(cl.db);
+    failWrites(ENOSPC);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(app::runRefresh(cl), 1);
+    const QString err = QString::fromStdString(testing::internal::GetCapturedStderr());
+    store::setWriteFailureHook(nullptr);
+    EXPECT_TRUE(err.contains("данные прежние") && err.contains(".staging/TBL_TPS.dbf не создаётся: на диске нет места"))
+        << err.toStdString();
+    EXPECT_EQ(snapshot(cl.db), before);
+}
+
+}  // namespace
