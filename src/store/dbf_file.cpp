@@ -139,7 +139,8 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
     f->fd_ = ::open(native.constData(), O_RDWR | O_CLOEXEC);
     f->writable_ = f->fd_ >= 0;
     if (!f->writable_)
-        f->readOnlyReason_ = errno == EROFS ? errnoText() : QStringLiteral("файл открыт только для чтения (%1)").arg(errnoText());
+        f->readOnlyReason_ = errno == EROFS ? errnoText()
+                                            : QStringLiteral("файл открыт только для чтения (%1)").arg(errnoText());
     if (f->fd_ < 0) f->fd_ = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
     if (f->fd_ < 0) f->fail(errnoText());
     struct stat st {};

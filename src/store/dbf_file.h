@@ -68,6 +68,7 @@ public:
     uint8_t languageDriver() const { return languageDriver_; }
     const CodePage& codePage() const { return codePage_; }
     bool writable() const { return writable_; }
+    const QString& readOnlyReason() const { return readOnlyReason_; }  // why not, when not
 
     // Reads count records from first into buf (count * recordLength() bytes).
     void read(uint32_t first, uint32_t count, char* buf) const;

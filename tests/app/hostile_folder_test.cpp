@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDirIterator>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,8 +41,9 @@ protected:
     static void failWrites(int err) {
         store::setWriteFailureHook([err](const QString&, int64_t, size_t) { return (errno = err) == 0; });
     }
-    // Saves a one-line order from the basket window while writes fail with `err`: the
-    // message says why, the order stays as typed, and it saves once the disk takes it.
+    // Saves a one-line order from the basket window while writes fail with `err` (0: as the
+    // disk has them fail): the message says why, the order stays as typed, and it saves
+    // once the disk takes it.
     void saveFails(int err, const QString& why) {
         int code = -1;
         auto w = app::startMainWindow(cl, &code);
@@ -51,15 +54,28 @@ protected:
         basket b;
         b.namek->setText("ООО «Стройка»");
         const auto before = snapshot(cl.db);
-        failWrites(err);
+        if (err) failWrites(err);
         b.oform->click();
         store::setWriteFailureHook(nullptr);
         EXPECT_EQ(snapshot(cl.db), before);
-        EXPECT_TRUE(boxes.texts().value(0).contains(QRegularExpression("^Заявка не сохранена: .*" + QRegularExpression::escape(table("TBL_APPS") + " не записывается: " + why))));
+        EXPECT_TRUE(boxes.texts().value(boxes.shown.size() - 1).contains(QRegularExpression("^Заявка не сохранена: .*" + QRegularExpression::escape(table("TBL_APPS") + " не записывается: " + why))))
+            << boxes.texts().join(" / ").toStdString();
         EXPECT_EQ(Global::CurrentOrder().RecordCount(), 1);
+        if (!err) return;  // a disk that stays read-only
         b.oform->click();
         EXPECT_EQ(b.Label3->text(), "№ заявки: 1");
         EXPECT_EQ(Global::Cn().open("SELECT CGT_NM FROM TBL_APPS")->field("CGT_NM").toText(), "ООО «Стройка»");
+    }
+
+    // A refresh on a disk that refuses its new files fails and leaves the folder as it was.
+    void refreshFails(const QString& why) {
+        const auto before = snapshot(cl.db);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(app::runRefresh(cl), 1);
+        const QString err = QString::fromStdString(testing::internal::GetCapturedStderr());
+        store::setWriteFailureHook(nullptr);
+        EXPECT_TRUE(err.contains("данные прежние") && err.contains(".staging/TBL_TPS.dbf не создаётся: " + why)) << err.toStdString();
+        EXPECT_EQ(snapshot(cl.db), before);
     }
 
     QTemporaryDir tmp;
@@ -100,15 +116,39 @@ TEST_F(Hostile, AReadOnlyDiskRefusesTheSaveAndTheOrderStays) { saveFails(EROFS, 
 TEST_F(Hostile, AFullDiskRefusesTheSaveAndTheRefreshAndChangesNothing) {
     saveFails(ENOSPC, "на диске нет места");
     Global::setCn(nullptr);
-    const auto before = snapshot(cl.db);
     failWrites(ENOSPC);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(app::runRefresh(cl), 1);
-    const QString err = QString::fromStdString(testing::internal::GetCapturedStderr());
-    store::setWriteFailureHook(nullptr);
-    EXPECT_TRUE(err.contains("данные прежние") && err.contains(".staging/TBL_TPS.dbf не создаётся: на диске нет места"))
-        << err.toStdString();
+    refreshFails("на диске нет места");
+}
+
+// The same on real disks where the machine lets a test mount them: the folder bound
+// read-only for a save, a full tmpfs for a refresh, each in a mount namespace of its own
+// where this program runs OnAMountedDisk.
+TEST_F(Hostile, MountedDisksReadOnlyOrFull) {
+    if (QProcess::execute("unshare", {"-rm", "mount", "-t", "tmpfs", "none", tmp.path()}) != 0) GTEST_SKIP() << "no mount namespace";
+    const QString inner = "\" && exec \"$0\" --gtest_filter=Hostile.OnAMountedDisk";
+    const std::pair<const char*, QString> disks[] = {
+        {"ro", "mount --bind \"$DB\" \"$DB\" && mount -o remount,bind,ro \"$DB\" && export ZELVORIN_MOUNTED_DB=\"$DB" + inner},
+        {"full", "mount -t tmpfs -o size=1m none \"$MNT\" && cp -a \"$DB\" \"$MNT\" && { dd if=/dev/zero of=\"$MNT/fill\" 2>/dev/null; "
+                 "export ZELVORIN_MOUNTED_DB=\"$MNT/DB" + inner + "; }"}};
+    const auto before = snapshot(cl.db);
+    for (const auto& [disk, script] : disks) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const auto& [k, v] : {std::pair<QString, QString>{"DB", cl.db}, {"MNT", tmp.filePath("mnt")}, {"ZELVORIN_MOUNTED_DISK", disk}}) env.insert(k, v);
+        QDir().mkpath(tmp.filePath("mnt"));
+        const auto p = storetest::run("unshare", {"-rm", "sh", "-c", script, QCoreApplication::applicationFilePath()}, env);
+        EXPECT_TRUE(p.exitCode == 0 && p.out.contains("[  PASSED  ] 1 test.") && !p.out.contains("SKIPPED")) << disk << p.out.toStdString() << p.err.toStdString();
+    }
     EXPECT_EQ(snapshot(cl.db), before);
+}
+
+TEST_F(Hostile, OnAMountedDisk) {
+    const QString disk = qEnvironmentVariable("ZELVORIN_MOUNTED_DISK");
+    if (disk.isEmpty()) GTEST_SKIP() << "run by MountedDisksReadOnlyOrFull on the disk it mounts";
+    cl.db = qEnvironmentVariable("ZELVORIN_MOUNTED_DB");
+    if (disk == "ro")
+        saveFails(0, "диск доступен только для чтения");
+    else
+        refreshFails("на диске нет места");
 }
 
 }  // namespace
