@@ -375,8 +375,7 @@ TEST(EngineFolder, AFolderALinkOutsideOrAnUnreadableFileIsNoTable) {
     QTemporaryDir dir, elsewhere;
     store::openFolder(elsewhere.path())->execute("CREATE TABLE T (IND int)");
     const QByteArray before = readFile(elsewhere.filePath("T.dbf"));
-    QDir(dir.path()).mkdir("D.dbf");
-    QFile::link(elsewhere.filePath("T.dbf"), dir.filePath("T.dbf"));
+    QDir(dir.path()).mkdir("D.dbf"), QFile::link(elsewhere.filePath("T.dbf"), dir.filePath("T.dbf"));
     storetest::writeFile(dir.filePath("J.dbf"), "not a table");
     auto cn = store::openFolder(dir.path());
     cn->execute("CREATE TABLE OK (IND int)");
