@@ -151,6 +151,23 @@ void copyReferenceTables(store::Connection& cn, const SyncProgressFn& progress) 
     run(cn, false, referenceTables(), progress);
 }
 
+void copyIntoStaging(store::Connection& cn, const StagedCopy& copy, const SyncProgressFn& progress, const char* moment,
+                     int rows) {
+    store::prepareStaging(cn.folder());
+    // Nothing reads the staging folder until its tables move: its appends are batched and
+    // made durable once, at the end.
+    store::RoutedConnection staged(
+        store::openFolder(store::stagingFolderOf(cn.folder()), store::Writes::Batched), store::borrow(cn));
+    QString reported;
+    int rowsSeen = 0;
+    copy(staged, [&](const SyncProgress& p) {
+        if (p.table != reported || ++rowsSeen % rows == 0) core::checkpoint(moment);
+        reported = p.table;
+        if (progress) progress(p);
+    });
+    staged.flush();
+}
+
 void buildFolder(store::Connection& cn, const SyncProgressFn& progress) {
     const QString folder = cn.folder();
     const QStringList tables = workingTables() + referenceTables();
@@ -168,21 +185,9 @@ void buildFolder(store::Connection& cn, const SyncProgressFn& progress) {
                 }
             }
     try {
-        store::prepareStaging(folder);
-        {
-            // Nothing reads the staging folder: its appends are batched and made durable
-            // once, when the tables move into the folder.
-            store::RoutedConnection staged(
-                store::openFolder(store::stagingFolderOf(folder), store::Writes::Batched), store::borrow(cn));
-            QString reported;
-            int rowsSeen = 0;
-            run(staged, true, referenceTables(), [&](const SyncProgress& p) {
-                if (p.table != reported || ++rowsSeen % 200 == 0) core::checkpoint("table built");
-                reported = p.table;
-                if (progress) progress(p);
-            });
-            staged.flush();
-        }
+        copyIntoStaging(
+            cn, [](store::Connection& staged, const SyncProgressFn& p) { run(staged, true, referenceTables(), p); },
+            progress, "table built", 200);
         core::checkpoint("folder built");
         cn.replaceTables(tables);
     } catch (...) {
