@@ -344,15 +344,11 @@ int runSync(const CommandLine& cl) {
         std::unique_ptr<store::Connection> central = centralFor(cl);
         if (!QDir().mkpath(folder))
             throw core::DbError(QStringLiteral("Не удалось создать папку %1").arg(folder));
-        // A new folder is read by nobody until the run ends: its appends may be batched.
-        store::RoutedConnection cn(store::openFolder(folder, store::Writes::Batched), std::move(central));
-        QSet<QString> all;
-        for (const QString& t : db::referenceTables())
-            all.insert(t);
+        // The tables appear in the folder all at once when the run ends, or not at all.
+        store::RoutedConnection cn(store::openFolder(folder), std::move(central));
         TableLines lines(printOut);
-        db::synchronise(cn, all, [&](const db::SyncProgress& p) { lines.update(p); });
+        db::buildFolder(cn, [&](const db::SyncProgress& p) { lines.update(p); });
         lines.finish();
-        cn.flush();
     } catch (const db::SyncError& e) {
         undo.undo();
         printErr(QStringLiteral("zelvorin: синхронизация в папку %1 остановлена на таблице %2, папка осталась "

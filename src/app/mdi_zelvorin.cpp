@@ -88,7 +88,12 @@ void mdi_zelvorin::Form_Load(const QString& connectionString, std::unique_ptr<st
     Global::CatalogueOpen = 0;
     std::unique_ptr<store::Connection> local = store::openConnectionString(connectionString);
     refresh_cl->setEnabled(central != nullptr);
+    const QStringList unreadable = local->unreadableTables();
     Global::setCn(std::make_unique<store::RoutedConnection>(std::move(local), std::move(central)));
+    if (!unreadable.isEmpty())
+        core::showMessage(QStringLiteral("Не все таблицы базы данных читаются; окна, которым они нужны, "
+                                         "сообщат об этом и не покажут их данные.\n") +
+                          unreadable.join(QLatin1Char('\n')));
     Global::CurrentOrder().Init();
     setWindowTitle(mainCaption(ZELVORIN_VERSION_MAJOR, ZELVORIN_VERSION_MINOR, ZELVORIN_VERSION_PATCH));
     try {

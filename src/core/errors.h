@@ -32,6 +32,10 @@ public:
 // The text of any exception: the message of our own errors, what() of the others.
 QString errorText(const std::exception& e);
 
+// Why a system call failed, for a message: the common reasons in Russian, the system's
+// own text for the rest.
+QString systemErrorText(int err);
+
 // The text shown when something that is not a std::exception was thrown.
 QString unexpectedErrorText();
 

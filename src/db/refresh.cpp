@@ -18,22 +18,14 @@ ChangeReport refreshReferenceTables(store::Connection& cn, const SyncProgressFn&
         throw RefreshError(QString(), QStringLiteral("у подключения нет папки базы данных"));
     ChangeReport report;
     try {
-        store::prepareStaging(folder);
-        {
-            // The copy needs no write per statement: nothing reads the staging folder
-            // until the replacement, and a crash before it throws the copy away.
-            store::RoutedConnection staged(
-                store::openFolder(store::stagingFolderOf(folder), store::Writes::Batched), store::borrow(cn));
-            QString reported;
-            int rowsSeen = 0;
-            copyReferenceTables(staged, [&](const SyncProgress& p) {
-                if (p.table != reported || ++rowsSeen % 2000 == 0) core::checkpoint("table staged");
-                reported = p.table;
-                if (progress) progress(p);
-            });
-            staged.flush();
-            report = compareReferenceTables(cn, staged);
-        }
+        // A crash before the replacement throws the staged copy away.
+        copyIntoStaging(
+            cn,
+            [&](store::Connection& staged, const SyncProgressFn& p) {
+                copyReferenceTables(staged, p);
+                report = compareReferenceTables(cn, staged);
+            },
+            progress, "table staged", 2000);
         core::checkpoint("copy complete");
         cn.replaceTables(referenceTables());
     } catch (const SyncCancelled&) {

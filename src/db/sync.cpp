@@ -1,10 +1,14 @@
 #include "db/sync.h"
 
+#include <QDir>
 #include <stdexcept>
 
+#include "core/checkpoint.h"
 #include "core/errors.h"
 #include "core/sql_text.h"
 #include "db/schema.h"
+#include "store/dbf_connection.h"
+#include "store/table_swap.h"
 
 namespace db {
 namespace {
@@ -145,6 +149,52 @@ void synchronise(store::Connection& cn, const QSet<QString>& ticked, const SyncP
 
 void copyReferenceTables(store::Connection& cn, const SyncProgressFn& progress) {
     run(cn, false, referenceTables(), progress);
+}
+
+void copyIntoStaging(store::Connection& cn, const StagedCopy& copy, const SyncProgressFn& progress, const char* moment,
+                     int rows) {
+    store::prepareStaging(cn.folder());
+    // Nothing reads the staging folder until its tables move: its appends are batched and
+    // made durable once, at the end.
+    store::RoutedConnection staged(
+        store::openFolder(store::stagingFolderOf(cn.folder()), store::Writes::Batched), store::borrow(cn));
+    QString reported;
+    int rowsSeen = 0;
+    copy(staged, [&](const SyncProgress& p) {
+        if (p.table != reported || ++rowsSeen % rows == 0) core::checkpoint(moment);
+        reported = p.table;
+        if (progress) progress(p);
+    });
+    staged.flush();
+}
+
+void buildFolder(store::Connection& cn, const SyncProgressFn& progress) {
+    const QString folder = cn.folder();
+    const QStringList tables = workingTables() + referenceTables();
+    // A table the folder already holds fails its creation there, as the first statement of
+    // a run in the folder itself would, before anything is written.
+    const QStringList present = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    for (const QString& name : tables)
+        for (const QString& file : present)
+            if (file.compare(name + QStringLiteral(".dbf"), Qt::CaseInsensitive) == 0) {
+                const QString sql = createStatement(name);
+                try {
+                    cn.execute(sql);
+                } catch (const std::exception& e) {
+                    throw SyncError(sql, core::errorText(e), name);
+                }
+            }
+    try {
+        copyIntoStaging(
+            cn, [](store::Connection& staged, const SyncProgressFn& p) { run(staged, true, referenceTables(), p); },
+            progress, "table built", 200);
+        core::checkpoint("folder built");
+        cn.replaceTables(tables);
+    } catch (...) {
+        // Before the commit this throws the staged tables away; after it, it moves them in.
+        store::recoverReplacement(folder);
+        throw;
+    }
 }
 
 }  // namespace db

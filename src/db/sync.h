@@ -62,4 +62,21 @@ void synchronise(store::Connection& cn, const QSet<QString>& ticked, const SyncP
 // from its source query, with the same statements in the same order. Throws SyncError.
 void copyReferenceTables(store::Connection& cn, const SyncProgressFn& progress = {});
 
+// Runs `copy` on a connection to the emptied staging folder of `cn`'s folder
+// (store/table_swap.h) with batched writes, which sends the source queries through `cn`,
+// and makes what it wrote durable. The progress `copy` reports reaches `progress` after a
+// checkpoint named `moment` at each new table and every `rows` rows. Throws what `copy`
+// throws, or core::DbError; the staging folder is then left for the caller to recover.
+using StagedCopy = std::function<void(store::Connection& staged, const SyncProgressFn& progress)>;
+void copyIntoStaging(store::Connection& cn, const StagedCopy& copy, const SyncProgressFn& progress, const char* moment,
+                     int rows);
+
+// The synchronisation of the command line into a folder that holds none of its tables:
+// the same statements, run in the folder's staging folder, whose tables then move into
+// the folder at once (store/table_swap.h). A failure, a cancel or a crash at any moment
+// leaves the folder with all thirteen tables or with none of them. `cn` is connected to
+// the folder and sends the source queries to the central database. Throws SyncError (a
+// table the folder already holds fails its creation statement) or core::DbError.
+void buildFolder(store::Connection& cn, const SyncProgressFn& progress = {});
+
 }  // namespace db

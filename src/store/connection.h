@@ -42,6 +42,9 @@ public:
     // Replaces the named tables by the files staged for them, all or nothing (see
     // table_swap.h), and goes on with the new files. Result sets still open are detached.
     virtual void replaceTables(const QStringList& tables);
+    // Why each table file of the folder that cannot be read is left out (the statements
+    // naming its table fail with the same message); empty when every file reads.
+    virtual QStringList unreadableTables() const { return {}; }
 };
 
 // True for statements addressed to the central server, which the local store does not
@@ -61,6 +64,7 @@ public:
     void flush() override { local_->flush(); }
     QString folder() const override { return local_->folder(); }
     void replaceTables(const QStringList& tables) override { local_->replaceTables(tables); }
+    QStringList unreadableTables() const override { return local_->unreadableTables(); }
     Connection& local() { return *local_; }
     Connection* central() { return central_.get(); }
     void setCentral(std::unique_ptr<Connection> central) { central_ = std::move(central); }

@@ -57,6 +57,7 @@ public:
     std::unique_ptr<RecordSet> open(const QString& sql) override { return engine().open(sql); }
     void flush() override { engine().flush(); }
     QString folder() const override { return folder_; }
+    QStringList unreadableTables() const override { return engine_ ? engine_->unreadableTables() : QStringList(); }
 
     void replaceTables(const QStringList& tables) override {
         // The engine lets go of the old files; the lock stays taken throughout.

@@ -53,7 +53,7 @@ void putToday(unsigned char* p) {
 }
 
 QString errnoText() {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return core::systemErrorText(errno);
 }
 
 // Reads or writes len bytes at offset, however many calls it takes: empty on success,
@@ -101,6 +101,17 @@ bool knownVersion(uint8_t v) {
 
 }  // namespace
 
+void syncFolder(const QString& folder) {
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        const QString why = errnoText();
+        if (fd >= 0) ::close(fd);
+        throw core::DbError(
+            QStringLiteral("Папка %1 не записывается на диск: %2.").arg(QDir::toNativeSeparators(folder), why));
+    }
+    ::close(fd);
+}
+
 void setWriteFailureHook(WriteFailureHook hook) {
     writeHook() = std::move(hook);
 }
@@ -127,6 +138,9 @@ std::unique_ptr<DbfFile> DbfFile::open(const QString& path) {
     const QByteArray native = QFile::encodeName(path);
     f->fd_ = ::open(native.constData(), O_RDWR | O_CLOEXEC);
     f->writable_ = f->fd_ >= 0;
+    if (!f->writable_)
+        f->readOnlyReason_ = errno == EROFS ? errnoText()
+                                            : QStringLiteral("файл открыт только для чтения (%1)").arg(errnoText());
     if (f->fd_ < 0) f->fd_ = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
     if (f->fd_ < 0) f->fail(errnoText());
     struct stat st {};
@@ -319,9 +333,9 @@ void DbfFile::writeAt(int64_t offset, const char* data, size_t len) {
         throw core::DbError(
             QStringLiteral("Файл таблицы %1 не записывается: %2.").arg(QDir::toNativeSeparators(path_), why));
     };
-    if (!writable_) cannot(QStringLiteral("он открыт только для чтения"));
-    if (writeHook() && !writeHook()(path_, offset, len))
-        cannot(QStringLiteral("имитированная ошибка ввода-вывода"));
+    if (!writable_) cannot(readOnlyReason_);
+    errno = 0;
+    if (writeHook() && !writeHook()(path_, offset, len)) cannot(core::systemErrorText(errno ? errno : EIO));
     unsynced_ = true;
     if (flags_ & 0x01) {
         // The peer's index would miss this change: tell it to rebuild or ignore its index.
@@ -353,9 +367,24 @@ void DbfFile::writeRecords(const char* records, uint32_t n) {
     buf.reserve(bytes + 1);
     buf.append(records, bytes);
     buf.push_back('\x1A');
-    writeAt(int64_t(headerLength_) + int64_t(written_) * recordLength_, buf.data(), buf.size());
-    // A power cut must not find a count that covers records still in the cache.
-    if (!batched_) syncNow();
+    const int64_t end = int64_t(headerLength_) + int64_t(written_) * recordLength_;
+    // A write that fails half-way (a full disk) puts back the bytes it covered and the
+    // length: no reader may find part of a record where the end mark was.
+    std::string before(buf.size(), '\0');
+    const ssize_t held = ::pread(fd_, before.data(), before.size(), end);
+    struct stat st {};
+    const bool sized = ::fstat(fd_, &st) == 0;
+    try {
+        writeAt(end, buf.data(), buf.size());
+        // A power cut must not find a count that covers records still in the cache.
+        if (!batched_) syncNow();
+    } catch (...) {
+        if (held > 0) (void)transfer(true, fd_, before.data(), size_t(held), end);
+        if (sized && ::ftruncate(fd_, st.st_size) != 0) {
+            // Past the count and the end mark, what stays is not read.
+        }
+        throw;
+    }
     unsigned char head[7];
     putToday(head);
     putLe32(head + 3, written_ + n);
@@ -430,7 +459,8 @@ void DbfFile::touch() {
     writeAt(1, reinterpret_cast<const char*>(date), sizeof date);
 }
 
-void DbfFile::create(const QString& path, const std::vector<NewField>& fields, uint8_t languageDriver) {
+void DbfFile::create(const QString& path, const std::vector<NewField>& fields, uint8_t languageDriver,
+                     bool durable) {
     auto cannot = [&](const QString& why) {
         throw core::DbError(
             QStringLiteral("Файл таблицы %1 не создаётся: %2.").arg(QDir::toNativeSeparators(path), why));
@@ -476,7 +506,9 @@ void DbfFile::create(const QString& path, const std::vector<NewField>& fields, u
     const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) cannot(errnoText());
     size_t done = 0;
+    errno = 0;
     bool ok = !(writeHook() && !writeHook()(path, 0, header.size()));
+    if (!ok && errno == 0) errno = EIO;
     while (ok && done < header.size()) {
         const ssize_t r = ::write(fd, header.data() + done, header.size() - done);
         if (r < 0 && errno == EINTR) continue;
@@ -486,6 +518,8 @@ void DbfFile::create(const QString& path, const std::vector<NewField>& fields, u
         }
         done += size_t(r);
     }
+    // A new table is durable before its name appears, unless a bulk build syncs it later.
+    if (ok && durable && ::fdatasync(fd) != 0) ok = false;
     const QString writeError = errnoText();
     ::close(fd);
     if (!ok) {
@@ -509,9 +543,10 @@ void DbfFile::create(const QString& path, const std::vector<NewField>& fields, u
             ::unlink(temp.constData());
             cannot(why);
         }
-        return;
+    } else {
+        ::unlink(temp.constData());
     }
-    ::unlink(temp.constData());
+    if (durable) syncFolder(QFileInfo(path).absolutePath());
 }
 
 }  // namespace store

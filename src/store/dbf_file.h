@@ -50,9 +50,10 @@ public:
     // Opens and validates the file. Throws core::DbError naming the file and what is wrong.
     static std::unique_ptr<DbfFile> open(const QString& path);
     // Writes a new, empty table file; fails when the file exists. The file appears
-    // complete or not at all.
+    // complete or not at all, and, when `durable`, it and its folder's entry are on the
+    // disk when this returns (a bulk build passes false and syncs at its end).
     static void create(const QString& path, const std::vector<NewField>& fields,
-                       uint8_t languageDriver = kDefaultLanguageDriver);
+                       uint8_t languageDriver = kDefaultLanguageDriver, bool durable = true);
 
     ~DbfFile();
     DbfFile(const DbfFile&) = delete;
@@ -67,6 +68,7 @@ public:
     uint8_t languageDriver() const { return languageDriver_; }
     const CodePage& codePage() const { return codePage_; }
     bool writable() const { return writable_; }
+    const QString& readOnlyReason() const { return readOnlyReason_; }  // why not, when not
 
     // Reads count records from first into buf (count * recordLength() bytes).
     void read(uint32_t first, uint32_t count, char* buf) const;
@@ -118,6 +120,7 @@ private:
     std::string pending_;    // appended records not yet in the file
     uint32_t written_ = 0;   // records the file's header counts
     bool writable_ = false;
+    QString readOnlyReason_;  // why the file could be opened only for reading
     uint8_t version_ = 0;
     uint8_t languageDriver_ = 0;
     uint32_t recordCount_ = 0;
@@ -153,8 +156,13 @@ bool readDate(const char* p, size_t n, std::string& out);
 
 }  // namespace dbf
 
+// Makes a folder's entries (files created, renamed or removed in it) durable. Throws
+// core::DbError naming the folder.
+void syncFolder(const QString& folder);
+
 // Test seam: a hook consulted before every write to a table file; returning false makes
-// that write fail as an I/O error would. Pass nullptr to remove it.
+// that write fail as an I/O error would, or with the error the hook puts in errno
+// (ENOSPC for a full disk, EROFS for a read-only one). Pass nullptr to remove it.
 using WriteFailureHook = std::function<bool(const QString& path, int64_t offset, size_t len)>;
 void setWriteFailureHook(WriteFailureHook hook);
 

@@ -110,16 +110,33 @@ SqlEngine::SqlEngine(const QString& folder, bool batched) : folder_(folder), bat
                                     ? QStringLiteral("это ссылка на файл вне папки базы данных")
                                 : fi.isDir() ? QStringLiteral("это папка, а не файл")
                                              : QString();
-            if (!why.isEmpty())
-                throw core::DbError(QStringLiteral("Файл таблицы %1 не читается: %2.")
-                                        .arg(QDir::toNativeSeparators(fi.filePath()), why));
             const QString name = fi.completeBaseName();
-            if (tables_.count(name.toUpper()))
+            if (tables_.count(name.toUpper()) || unreadable_.contains(name.toUpper()))
                 throw core::DbError(QStringLiteral("В папке базы данных %1 два файла таблицы %2 "
                                                    "(имена различаются только регистром): %3 и %4.")
                                         .arg(QDir::toNativeSeparators(folder), name,
-                                             tables_.at(name.toUpper())->data->file().path(), fi.filePath()));
-            auto data = std::make_unique<TableData>(DbfFile::open(fi.filePath()));
+                                             tables_.count(name.toUpper())
+                                                 ? tables_.at(name.toUpper())->data->file().path()
+                                                 : unreadable_.value(name.toUpper()).first,
+                                             fi.filePath()));
+            // A file that cannot be a table stays out of the engine, untouched: the statements
+            // that name it fail with why, the others work.
+            std::unique_ptr<DbfFile> file;
+            QString failure = why.isEmpty() ? QString()
+                                            : QStringLiteral("Файл таблицы %1 не читается: %2.")
+                                                  .arg(QDir::toNativeSeparators(fi.filePath()), why);
+            if (failure.isEmpty()) {
+                try {
+                    file = DbfFile::open(fi.filePath());
+                } catch (const core::DbError& e) {
+                    failure = e.message();
+                }
+            }
+            if (!file) {
+                unreadable_.insert(name.toUpper(), {fi.filePath(), failure});
+                continue;
+            }
+            auto data = std::make_unique<TableData>(std::move(file));
             data->setName(name);
             registerTable(std::move(data));
         }
@@ -140,6 +157,8 @@ SqlEngine::~SqlEngine() {
 
 void SqlEngine::flush() {
     for (auto& [name, table] : tables_) table->data->file().flush();
+    // The tables a batched engine created reach the disk under their names too.
+    if (batched_) syncFolder(folder_);
 }
 
 void SqlEngine::registerTable(std::unique_ptr<TableData> data) {
@@ -164,6 +183,12 @@ SqlEngine::Table* SqlEngine::entry(const QString& name) const {
 TableData* SqlEngine::table(const QString& name) const {
     Table* t = entry(name);
     return t ? t->data.get() : nullptr;
+}
+
+QStringList SqlEngine::unreadableTables() const {
+    QStringList out;
+    for (const auto& [path, why] : unreadable_) out << why;
+    return out;
 }
 
 QStringList SqlEngine::tableNames() const {
@@ -199,7 +224,13 @@ sqlite3_stmt* SqlEngine::prepare(const QString& sql, const QString* shown) {
     const int rc = sqlite3_prepare_v3(db_, utf8.constData(), int(utf8.size()) + 1, SQLITE_PREPARE_PERSISTENT,
                                       &stmt, &tail);
     if (rc != SQLITE_OK) {
-        const QString msg = denied_.isEmpty() ? engineError() : denied_;
+        QString msg = denied_.isEmpty() ? engineError() : denied_;
+        static const QLatin1String kNoTable("no such table: ");
+        const QString sqliteMsg = QString::fromUtf8(sqlite3_errmsg(db_));
+        if (sqliteMsg.startsWith(kNoTable)) {
+            const QString missing = sqliteMsg.mid(kNoTable.size()).section(QLatin1Char('.'), -1).toUpper();
+            if (unreadable_.contains(missing)) msg = unreadable_.value(missing).second;
+        }
         sqlite3_finalize(stmt);
         fail(msg, shown ? *shown : sql);
     }
@@ -303,7 +334,7 @@ bool SqlEngine::createTable(const QString& sql) {
     }
     if (!def) return false;
     const QDir dir(folder_);
-    bool exists = tables_.count(def->name.toUpper()) > 0;
+    bool exists = tables_.count(def->name.toUpper()) > 0 || unreadable_.contains(def->name.toUpper());
     if (!exists) {
         for (const QString& f : dir.entryList(QDir::Files | QDir::Hidden))
             if (f.compare(def->name + QStringLiteral(".dbf"), Qt::CaseInsensitive) == 0) exists = true;
@@ -314,7 +345,8 @@ bool SqlEngine::createTable(const QString& sql) {
     }
     const QString path = dir.filePath(def->name + QStringLiteral(".dbf"));
     try {
-        DbfFile::create(path, def->fields);
+        // A batched engine builds tables that are made durable once, when they are done.
+        DbfFile::create(path, def->fields, kDefaultLanguageDriver, !batched_);
         auto data = std::make_unique<TableData>(DbfFile::open(path));
         data->setName(def->name);
         registerTable(std::move(data));

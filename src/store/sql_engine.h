@@ -3,6 +3,7 @@
 // every .dbf file is a virtual table of our own module, plus CREATE TABLE for new files.
 
 #include <QHash>
+#include <QMap>
 #include <QString>
 #include <list>
 #include <map>
@@ -23,8 +24,10 @@ class PriceRanges;
 
 class SqlEngine {
 public:
-    // Opens every table file of the folder (headers only; rows load on first use).
-    // Throws core::DbError for a missing folder or a file that cannot be read.
+    // Opens every table file of the folder (headers only; rows load on first use). A file
+    // that cannot be read (or is a folder, or a link out of the folder) is left alone: the
+    // statements that name its table fail with the file and the reason. Throws
+    // core::DbError for a missing folder or two files of one table.
     // With `batched`, appended records reach the files in large writes (see
     // DbfFile::setBatched) and flush() makes them durable.
     explicit SqlEngine(const QString& folder, bool batched = false);
@@ -41,6 +44,8 @@ public:
     // The table of that name (case-insensitive), or null.
     TableData* table(const QString& name) const;
     QStringList tableNames() const;
+    // Why each table file the engine left out cannot be read (one message per file).
+    QStringList unreadableTables() const;
 
     // Used by the virtual-table module and the result sets.
     struct Table;
@@ -64,6 +69,7 @@ private:
     bool batched_ = false;                              // tables hold appends back (bulk load)
     sqlite3* db_ = nullptr;                             // the in-memory SQLite connection
     std::map<QString, std::unique_ptr<Table>> tables_;  // by upper-case name
+    QMap<QString, QPair<QString, QString>> unreadable_;  // by upper-case name: the file, why not
     // Prepared statements waiting for the same text again, most recently used first.
     std::list<std::pair<QString, sqlite3_stmt*>> idle_;
     QHash<QString, std::list<std::pair<QString, sqlite3_stmt*>>::iterator> idleByText_;

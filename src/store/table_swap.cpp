@@ -21,7 +21,7 @@ constexpr const char* kListTemp = "REPLACE.tmp";
 
 [[noreturn]] void fail(const QString& what, const QString& path) {
     throw core::DbError(QStringLiteral("%1 %2: %3.")
-                            .arg(what, QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno))));
+                            .arg(what, QDir::toNativeSeparators(path), core::systemErrorText(errno)));
 }
 
 // Makes a file's data, or a folder's entries, durable.

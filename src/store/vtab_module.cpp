@@ -262,8 +262,8 @@ int xUpdate(sqlite3_vtab* vt, int argc, sqlite3_value** argv, sqlite3_int64* row
         TableData& t = *table.data;
         DbfFile& file = t.file();
         if (!file.writable())
-            return setError(vt, QStringLiteral("Файл таблицы %1 открыт только для чтения.")
-                                    .arg(QDir::toNativeSeparators(file.path())));
+            return setError(vt, QStringLiteral("Файл таблицы %1 не записывается: %2.")
+                                    .arg(QDir::toNativeSeparators(file.path()), file.readOnlyReason()));
         const auto& fields = file.fields();
         auto liveRow = [&](sqlite3_value* v, uint32_t* row) {
             const sqlite3_int64 r = sqlite3_value_int64(v);

@@ -3,12 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include "app/mdi_zelvorin.h"
 #include "core/errors.h"
+#include "data/demo_data.h"
 #include "db/central_link.h"
 #include "db/refresh.h"
 #include "refresh_fixture.h"
 #include "store/dbf_file.h"
 #include "store/table_swap.h"
+#include "support/global_guard.h"
+#include "support/scripted_seams.h"
 
 namespace {
 
@@ -158,6 +162,7 @@ TEST_F(Refresh, AProcessKilledAtAnyMomentLeavesTheOldTablesOrTheNew) {
         if (after.isEmpty() && now != before) after = now;
         EXPECT_TRUE(now == before || now == after) << "killed at checkpoint " << at;
         EXPECT_EQ(this->orders(), orders) << at;
+        EXPECT_EQ(testrefresh::fileFaults(db()), "") << at;
         if (p.exitCode != -1) {  // it was not killed: it ran to its end
             EXPECT_EQ(p.exitCode, 0) << p.err.toStdString();
             break;
@@ -167,6 +172,36 @@ TEST_F(Refresh, AProcessKilledAtAnyMomentLeavesTheOldTablesOrTheNew) {
     }
     EXPECT_GE(kills, 20);
     EXPECT_EQ(referenceRows(db()), after);
+}
+
+// kill -9 at every checkpoint of a first synchronisation from the demo central database:
+// the start-up then opens the folder, which holds all its tables, each as a whole run
+// writes it, or none; every file reads with both readers.
+TEST(SyncKill, AProcessKilledAtAnyMomentLeavesEveryTableOrNone) {
+    QTemporaryDir dir;
+    testsupport::GlobalGuard guard;
+    testsupport::ScriptedMessages boxes;  // a start-up message would be a file fault, found below
+    const QString central = dir.filePath("demo.sqlite");
+    demodata::generateCentral(central.toStdString(), 0.05);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    app::CommandLine cl;
+    auto sync = [&](const QString& db) { return storetest::run(ZELVORIN_BINARY_DIR "/zelvorin", {"--sync", "--central", central, "--db", cl.db = db}, env); };
+    ASSERT_EQ(sync(dir.filePath("whole")).exitCode, 0);
+    const QStringList whole = referenceRows(cl.db);
+    int runs = 0, code = -1;
+    for (int at = 1; at < 400; ++at, ++runs) {
+        env.insert("ZELVORIN_KILL_AT", QString::number(at));
+        const auto p = sync(dir.filePath(QString("DB%1").arg(at)));
+        EXPECT_NE(app::startMainWindow(cl, &code), nullptr) << at;  // which finishes or throws away a staged build
+        Global::setCn(nullptr);
+        const QStringList tables = QDir(cl.db).entryList({"*.dbf"}, QDir::Files);
+        EXPECT_TRUE(tables.isEmpty() || (tables.size() == 13 && referenceRows(cl.db) == whole)) << at << ": " << tables.join(' ').toStdString();
+        EXPECT_FALSE(QDir(store::stagingFolderOf(cl.db)).exists()) << at;
+        EXPECT_EQ(testrefresh::fileFaults(cl.db), "") << at;
+        QDir(cl.db).removeRecursively();
+        if (p.exitCode != -1) break;  // it ran to its end
+    }
+    EXPECT_GT(runs, 50) << "every run but the last one was killed";
 }
 
 // --find as scripts run it: the matching priced positions in name order, 1 for none, 2 on

@@ -215,7 +215,7 @@ TEST(DbfRead, DamagedFilesAreRefusedWithTheFileAndTheFault) {
             bytes.replace(c.at, c.size, QByteArray(c.bytes, c.size));
         writeFile(dir.filePath("T.dbf"), bytes);
         expectRefused(
-            dir, [&] { store::openFolder(dir.path()); }, c.fault);
+            dir, [&] { store::openFolder(dir.path())->open("SELECT * FROM T"); }, c.fault);
     }
 }
 

@@ -368,18 +368,24 @@ TEST(EngineFolder, StatementsAreRoutedByWhatTheyAre) {
 
 }  // namespace
 
-// A table is a file of the folder itself: a folder under a table's name, or a link to a
-// table elsewhere, stops the opening with the entry and why, and changes nothing.
-TEST(EngineFolder, AFolderOrALinkOutsideIsNoTable) {
+// A table is a file of the folder itself: a folder under a table's name, a link to a table
+// elsewhere or a file that is no table is left alone; the statements naming it fail with
+// the entry and why, the other tables serve, and nothing changes.
+TEST(EngineFolder, AFolderALinkOutsideOrAnUnreadableFileIsNoTable) {
     QTemporaryDir dir, elsewhere;
     store::openFolder(elsewhere.path())->execute("CREATE TABLE T (IND int)");
     const QByteArray before = readFile(elsewhere.filePath("T.dbf"));
-    const auto refusal = [&] { return failureOf([&] { store::openFolder(dir.path()); }); };
-    QDir(dir.path()).mkdir("D.dbf");
-    EXPECT_EQ(refusal(), "Файл таблицы " + dir.filePath("D.dbf") + " не читается: это папка, а не файл.");
-    QDir(dir.path()).rmdir("D.dbf");
-    QFile::link(elsewhere.filePath("T.dbf"), dir.filePath("T.dbf"));
-    EXPECT_EQ(refusal(),
-              "Файл таблицы " + dir.filePath("T.dbf") + " не читается: это ссылка на файл вне папки базы данных.");
-    EXPECT_EQ(readFile(elsewhere.filePath("T.dbf")), before);
+    QDir(dir.path()).mkdir("D.dbf"), QFile::link(elsewhere.filePath("T.dbf"), dir.filePath("T.dbf"));
+    storetest::writeFile(dir.filePath("J.dbf"), "not a table");
+    auto cn = store::openFolder(dir.path());
+    cn->execute("CREATE TABLE OK (IND int)");
+    EXPECT_TRUE(cn->open("SELECT * FROM OK")->eof());
+    const std::pair<const char*, QString> cases[] = {{"D", "это папка, а не файл"}, {"J", "длина файла 11 байт, меньше заголовка таблицы"},
+                                                     {"T", "это ссылка на файл вне папки базы данных"}};
+    for (const auto& [t, why] : cases) {
+        const QString message = "Файл таблицы " + dir.filePath(t + QString(".dbf")) + " не читается: " + why + ".";
+        EXPECT_TRUE(cn->unreadableTables().contains(message) && failureOf([&] { cn->open(QString("SELECT * FROM ") + t); }).startsWith(message) &&
+                    failureOf([&] { cn->execute(QString("CREATE TABLE ") + t + " (IND int)"); }).contains("уже существует")) << t;
+    }
+    EXPECT_EQ(std::make_pair(readFile(elsewhere.filePath("T.dbf")), readFile(dir.filePath("J.dbf"))), std::make_pair(before, QByteArray("not a table")));
 }
