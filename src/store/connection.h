@@ -42,6 +42,36 @@ public:
     // Replaces the named tables by the files staged for them, all or nothing (see
     // table_swap.h), and goes on with the new files. Result sets still open are detached.
     virtual void replaceTables(const QStringList& tables);
+    // A unit of statements that a crash or a power cut leaves entirely done or entirely
+    // undone (the folder's journal, undone at the next opening); an ordinary failure
+    // inside it leaves what ran before. Units nest. Nothing for other connections.
+    // Prefer AtomicUnit. commitUnit() throws core::DbError.
+    virtual void beginUnit() {}
+    virtual void commitUnit() {}
+};
+
+// A unit of statements for the scope: begun here, ended by commit() or, on the way out
+// (an exception included), by the destructor.
+class AtomicUnit {
+public:
+    explicit AtomicUnit(Connection& cn) : cn_(&cn) { cn.beginUnit(); }
+    ~AtomicUnit() {
+        try {
+            if (cn_) cn_->commitUnit();
+        } catch (...) {
+            // Already leaving by a failure; the journal left behind is undone at the next opening.
+        }
+    }
+    AtomicUnit(const AtomicUnit&) = delete;
+    AtomicUnit& operator=(const AtomicUnit&) = delete;
+    void commit() {
+        Connection* cn = cn_;
+        cn_ = nullptr;
+        cn->commitUnit();
+    }
+
+private:
+    Connection* cn_;
 };
 
 // True for statements addressed to the central server, which the local store does not
@@ -61,6 +91,8 @@ public:
     void flush() override { local_->flush(); }
     QString folder() const override { return local_->folder(); }
     void replaceTables(const QStringList& tables) override { local_->replaceTables(tables); }
+    void beginUnit() override { local_->beginUnit(); }
+    void commitUnit() override { local_->commitUnit(); }
     Connection& local() { return *local_; }
     Connection* central() { return central_.get(); }
     void setCentral(std::unique_ptr<Connection> central) { central_ = std::move(central); }

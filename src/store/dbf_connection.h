@@ -15,7 +15,7 @@ namespace store {
 enum class Writes { Through, Batched };
 
 // Opens the folder, after finishing or rolling back a replacement of tables that was
-// interrupted (table_swap.h). Throws core::DbError when the folder is missing, is owned
+// interrupted (table_swap.h) and undoing a unit of statements that was (journal.h). Throws core::DbError when the folder is missing, is owned
 // by another program ("in use"), or holds a table file that cannot be read (the message
 // names the file and what is wrong).
 std::unique_ptr<Connection> openFolder(const QString& folder, Writes writes = Writes::Through);
