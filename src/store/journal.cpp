@@ -38,8 +38,9 @@ uint64_t le(const char* p, int bytes) {
 }
 
 [[noreturn]] void fail(const QString& what, const QString& path) {
-    throw core::DbError(QStringLiteral("%1 %2: %3.")
-                            .arg(what, QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno))));
+    throw core::DbError(
+        QStringLiteral("%1 %2: %3.")
+            .arg(what, QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno))));
 }
 
 void syncFolder(const QString& folder) {
@@ -97,7 +98,9 @@ std::vector<Entry> readEntries(const QByteArray& all) {
 
 }  // namespace
 
-QString journalFileOf(const QString& folder) { return QDir(folder).filePath(QLatin1String(kJournal)); }
+QString journalFileOf(const QString& folder) {
+    return QDir(folder).filePath(QLatin1String(kJournal));
+}
 
 Journal::~Journal() {
     if (fd_ >= 0) ::close(fd_);
@@ -117,7 +120,9 @@ void Journal::add(char kind, const QString& name, int64_t at, const char* data, 
     held_.append(payload);
 }
 
-void Journal::addLength(const QString& name, int64_t length) { add(kLength, name, length, nullptr, 0); }
+void Journal::addLength(const QString& name, int64_t length) {
+    add(kLength, name, length, nullptr, 0);
+}
 
 void Journal::addBytes(const QString& name, int64_t offset, const char* data, size_t len) {
     add(kBytes, name, offset, data, len);
@@ -168,7 +173,7 @@ void recoverJournal(const QString& folder) {
             fail(QStringLiteral("Не восстанавливается файл таблицы"), file);
         }
         const bool ok = e->kind == kLength ? ::ftruncate(fd, off_t(e->at)) == 0
-                                            : writeAll(fd, e->data.constData(), size_t(e->data.size()), e->at);
+                                           : writeAll(fd, e->data.constData(), size_t(e->data.size()), e->at);
         const bool synced = ok && ::fdatasync(fd) == 0;
         const int err = errno;
         ::close(fd);

@@ -56,9 +56,15 @@ for p in sys.argv[1:]:
         std::string records(size_t(f->recordCount()) * size_t(f->recordLength()), ' ');
         f->read(0, f->recordCount(), records.data());
         uint32_t deleted = 0;
-        for (uint32_t r = 0; r < f->recordCount(); ++r) deleted += records[size_t(r) * size_t(f->recordLength())] == '*';
-        ours << QStringLiteral("%1 %2 %3 %4").arg(fi.fileName()).arg(f->recordCount()).arg(f->recordCount() - deleted).arg(deleted);
-        EXPECT_EQ(fi.size(), f->headerLength() + int64_t(f->recordCount()) * f->recordLength() + 1) << fi.fileName().toStdString();
+        for (uint32_t r = 0; r < f->recordCount(); ++r)
+            deleted += records[size_t(r) * size_t(f->recordLength())] == '*';
+        ours << QStringLiteral("%1 %2 %3 %4")
+                    .arg(fi.fileName())
+                    .arg(f->recordCount())
+                    .arg(f->recordCount() - deleted)
+                    .arg(deleted);
+        EXPECT_EQ(fi.size(), f->headerLength() + int64_t(f->recordCount()) * f->recordLength() + 1)
+            << fi.fileName().toStdString();
     }
     const auto py = storetest::run("/usr/bin/python3", QStringList{"-c", script} + files);
     EXPECT_EQ(py.out.trimmed().toStdString(), ours.join('\n').toStdString()) << py.err.toStdString();
@@ -79,7 +85,8 @@ TEST(OrderCrash, AProcessKilledWhileSavingAndDeletingLeavesEveryOrderWholeOrAbse
     for (int round = 0; round < 150 && kills < 60; ++round) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("ZELVORIN_KILL_AT", QString::number(1 + (round * 97) % 260));
-        const auto p = storetest::run(ZELVORIN_BINARY_DIR "/order_churn", {folder, QString::number(round)}, env);
+        const auto p =
+            storetest::run(ZELVORIN_BINARY_DIR "/order_churn", {folder, QString::number(round)}, env);
         QStringList pending;  // the step begun and not reported done
         for (const QString& line : p.out.split('\n', Qt::SkipEmptyParts)) {
             QStringList w = line.split(' ');
@@ -89,8 +96,10 @@ TEST(OrderCrash, AProcessKilledWhileSavingAndDeletingLeavesEveryOrderWholeOrAbse
             if (what == "deleted") expected.erase(n);
             pending = what.endsWith("ing") ? line.split(' ') : QStringList();
         }
-        if (p.exitCode == -1) ++kills;
-        else ASSERT_EQ(p.exitCode, 0) << p.err.toStdString();
+        if (p.exitCode == -1)
+            ++kills;
+        else
+            ASSERT_EQ(p.exitCode, 0) << p.err.toStdString();
         const Orders actual = storedOrders(folder);
         EXPECT_FALSE(QFile::exists(store::journalFileOf(folder)));
         // The step in progress may have happened whole.
@@ -98,13 +107,14 @@ TEST(OrderCrash, AProcessKilledWhileSavingAndDeletingLeavesEveryOrderWholeOrAbse
             const int32_t n = pending[1].toInt();
             const QStringList lines = pending.mid(2);
             if (pending[0] == "deleting" && !actual.count(n)) expected.erase(n);
-            if (pending[0] == "saving" && n != 0 && actual.count(n) && actual.at(n) == lines) expected[n] = lines;
-            if (pending[0] == "saving" && n == 0 && !actual.empty() && !expected.count(actual.rbegin()->first) &&
-                actual.rbegin()->second == lines)
+            if (pending[0] == "saving" && n != 0 && actual.count(n) && actual.at(n) == lines)
+                expected[n] = lines;
+            if (pending[0] == "saving" && n == 0 && !actual.empty() &&
+                !expected.count(actual.rbegin()->first) && actual.rbegin()->second == lines)
                 expected[actual.rbegin()->first] = lines;
         }
-        ASSERT_EQ(shown(actual), shown(expected)) << "round " << round << ", killed while: "
-                                                  << pending.join(' ').toStdString();
+        ASSERT_EQ(shown(actual), shown(expected))
+            << "round " << round << ", killed while: " << pending.join(' ').toStdString();
         expectFilesReadAlike(folder);
         if (HasFailure()) return;
     }

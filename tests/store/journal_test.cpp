@@ -1,6 +1,8 @@
 // A unit of statements across a crash: every image of the folder that a crash inside the
 // unit can leave (the journal's last entry torn or whole) opens as before the unit; an
 // ordinary failure inside it keeps what ran before.
+#include "store/journal.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -9,7 +11,6 @@
 
 #include "core/checkpoint.h"
 #include "store/dbf_connection.h"
-#include "store/journal.h"
 #include "store/store_helpers.h"
 
 namespace {
@@ -36,7 +37,8 @@ struct Unit : testing::Test {
         cn = store::openFolder(db);
         for (const char* t : {"A", "B"}) {
             cn->execute(QStringLiteral("CREATE TABLE %1 (K int, V varchar(10))").arg(t));
-            for (int k = 1; k <= 3; ++k) cn->execute(QStringLiteral("INSERT INTO %1 (K, V) VALUES (%2, 'v')").arg(t).arg(k));
+            for (int k = 1; k <= 3; ++k)
+                cn->execute(QStringLiteral("INSERT INTO %1 (K, V) VALUES (%2, 'v')").arg(t).arg(k));
         }
     }
 };
