@@ -312,6 +312,9 @@ bool clsZak::FindIND(int32_t ind) {
 
 void clsZak::SaveOrder() {
     store::Connection& cn = requireConnection(cn_);
+    // A crash part-way leaves the stored order as it was; a failed statement leaves what
+    // ran before it.
+    store::AtomicUnit unit(cn);
 
     if (norder == 0) {
         const int32_t number = nextKey(cn, QStringLiteral("SELECT MAX(IND) AS MAX_IND FROM TBL_APPS"));
@@ -363,6 +366,7 @@ void clsZak::SaveOrder() {
         notes.append({l.ind_tbl, l.prim});
     }
     order::notes::write(cn, norder, notes);
+    unit.commit();
 }
 
 void clsZak::LoadOrder(const int32_t& ord) {

@@ -14,7 +14,6 @@
 #include "core/errors.h"
 #include "core/guard.h"
 #include "global/global.h"
-#include "order/line_notes.h"
 #include "orderlist/basket_list_logic.h"
 #include "store/connection.h"
 #include "ui/fit_columns.h"
@@ -341,12 +340,9 @@ void BasketList::DeleteOrder() {
     int32_t number = 0;
     if (!orderNumber(m.text(m.row(), colKey), &number)) return;
     const QString n = QString::number(number);
-    // Lines must not outlive their header, nor notes their lines: each goes only once what
-    // hangs on it is gone, and a failure on the way leaves the row listed.
+    // A failure on the way leaves the row listed.
     try {
-        order::notes::removeOfOrder(Global::Cn(), number);
-        Global::Cn().execute(QStringLiteral("DELETE FROM TBL_APTS WHERE IND_APP=") + n);
-        Global::Cn().execute(QStringLiteral("DELETE FROM TBL_APPS WHERE IND=") + n);
+        orderlist::deleteStoredOrder(Global::Cn(), number);
     } catch (const std::exception& e) {
         core::showMessage(
             QStringLiteral("Не удалось удалить заявку ") + n + QStringLiteral(":\n") + core::errorText(e),

@@ -1,11 +1,22 @@
 #include "orderlist/basket_list_logic.h"
 
 #include "core/sql_text.h"
+#include "order/line_notes.h"
+#include "store/connection.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace orderlist {
+
+void deleteStoredOrder(store::Connection& cn, int32_t number) {
+    const QString n = QString::number(number);
+    store::AtomicUnit unit(cn);
+    order::notes::removeOfOrder(cn, number);
+    cn.execute(QStringLiteral("DELETE FROM TBL_APTS WHERE IND_APP=") + n);
+    cn.execute(QStringLiteral("DELETE FROM TBL_APPS WHERE IND=") + n);
+    unit.commit();
+}
 namespace {
 
 const QString& captionOf(int state) {

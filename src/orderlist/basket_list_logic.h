@@ -8,7 +8,17 @@
 
 #include "core/value.h"
 
+namespace store {
+class Connection;
+}
+
 namespace orderlist {
+
+// Deletes a stored order from the local tables: its lines' notes, its lines, then its
+// header, as one unit that a crash leaves whole or gone. Lines never outlive their
+// header, nor notes their lines: a failure on the way leaves what hangs on the rest.
+// Throws core::DbError.
+void deleteStoredOrder(store::Connection& cn, int32_t number);
 
 // The state filter's items, "<Все>" first, then the captions of states 1 to 3.
 const QStringList& stateFilterItems();

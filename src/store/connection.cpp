@@ -59,6 +59,8 @@ public:
     void flush() override { other_.flush(); }
     QString folder() const override { return other_.folder(); }
     void replaceTables(const QStringList& tables) override { other_.replaceTables(tables); }
+    void beginUnit() override { other_.beginUnit(); }
+    void commitUnit() override { other_.commitUnit(); }
 
 private:
     Connection& other_;

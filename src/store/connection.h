@@ -45,6 +45,36 @@ public:
     // Why each table file of the folder that cannot be read is left out (the statements
     // naming its table fail with the same message); empty when every file reads.
     virtual QStringList unreadableTables() const { return {}; }
+    // A unit of statements that a crash or a power cut leaves entirely done or entirely
+    // undone (the folder's journal, undone at the next opening); an ordinary failure
+    // inside it leaves what ran before. Units nest. Nothing for other connections.
+    // Prefer AtomicUnit. commitUnit() throws core::DbError.
+    virtual void beginUnit() {}
+    virtual void commitUnit() {}
+};
+
+// A unit of statements for the scope: begun here, ended by commit() or, on the way out
+// (an exception included), by the destructor.
+class AtomicUnit {
+public:
+    explicit AtomicUnit(Connection& cn) : cn_(&cn) { cn.beginUnit(); }
+    ~AtomicUnit() {
+        try {
+            if (cn_) cn_->commitUnit();
+        } catch (...) {
+            // Already leaving by a failure; the journal left behind is undone at the next opening.
+        }
+    }
+    AtomicUnit(const AtomicUnit&) = delete;
+    AtomicUnit& operator=(const AtomicUnit&) = delete;
+    void commit() {
+        Connection* cn = cn_;
+        cn_ = nullptr;
+        cn->commitUnit();
+    }
+
+private:
+    Connection* cn_;
 };
 
 // True for statements addressed to the central server, which the local store does not
@@ -65,6 +95,8 @@ public:
     QString folder() const override { return local_->folder(); }
     void replaceTables(const QStringList& tables) override { local_->replaceTables(tables); }
     QStringList unreadableTables() const override { return local_->unreadableTables(); }
+    void beginUnit() override { local_->beginUnit(); }
+    void commitUnit() override { local_->commitUnit(); }
     Connection& local() { return *local_; }
     Connection* central() { return central_.get(); }
     void setCentral(std::unique_ptr<Connection> central) { central_ = std::move(central); }

@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include "core/errors.h"
+#include "store/journal.h"
 #include "store/sql_engine.h"
 #include "store/table_swap.h"
 
@@ -56,6 +57,8 @@ public:
     void execute(const QString& sql) override { engine().execute(sql); }
     std::unique_ptr<RecordSet> open(const QString& sql) override { return engine().open(sql); }
     void flush() override { engine().flush(); }
+    void beginUnit() override { engine().beginUnit(); }
+    void commitUnit() override { engine().commitUnit(); }
     QString folder() const override { return folder_; }
     QStringList unreadableTables() const override { return engine_ ? engine_->unreadableTables() : QStringList(); }
 
@@ -80,6 +83,7 @@ private:
     }
     static std::unique_ptr<SqlEngine> opened(const QString& folder, bool batched) {
         recoverReplacement(folder);
+        recoverJournal(folder);
         return std::make_unique<SqlEngine>(folder, batched);
     }
     SqlEngine& engine() {

@@ -15,9 +15,10 @@ namespace store {
 enum class Writes { Through, Batched };
 
 // Opens the folder, after finishing or rolling back a replacement of tables that was
-// interrupted (table_swap.h). Throws core::DbError when the folder is missing or is owned
-// by another program ("in use"). A table file that cannot be read is left out and named
-// by unreadableTables(), with what is wrong.
+// interrupted (table_swap.h) and undoing a unit of statements that was (journal.h).
+// Throws core::DbError when the folder is missing or is owned by another program ("in
+// use"). A table file that cannot be read is left out and named by unreadableTables(),
+// with what is wrong.
 std::unique_ptr<Connection> openFolder(const QString& folder, Writes writes = Writes::Through);
 
 // Opens the folder named by "Data Source=" of a connection string.

@@ -14,7 +14,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/checkpoint.h"
 #include "core/errors.h"
+#include "store/journal.h"
 
 namespace store {
 
@@ -336,6 +338,16 @@ void DbfFile::writeAt(int64_t offset, const char* data, size_t len) {
     if (!writable_) cannot(readOnlyReason_);
     errno = 0;
     if (writeHook() && !writeHook()(path_, offset, len)) cannot(core::systemErrorText(errno ? errno : EIO));
+    if (journal_) {
+        // A write into an original record saves that record first; any first write
+        // saves the file's length and header.
+        const int64_t row = (offset - headerLength_) / recordLength_;
+        if (offset >= headerLength_ && row < int64_t(journaled_ ? unitCount_ : written_) &&
+            !(journaled_ && saved_[size_t(row)]))
+            protect({uint32_t(row)});
+        else if (!journaled_)
+            protect({});
+    }
     unsynced_ = true;
     if (flags_ & 0x01) {
         // The peer's index would miss this change: tell it to rebuild or ignore its index.
@@ -346,6 +358,50 @@ void DbfFile::writeAt(int64_t offset, const char* data, size_t len) {
     }
     const QString why = transfer(true, fd_, const_cast<char*>(data), len, offset);
     if (!why.isEmpty()) cannot(why);
+    core::checkpoint("table file written");
+}
+
+void DbfFile::setJournal(Journal* journal) {
+    journal_ = journal;
+    journaled_ = false;
+    unitCount_ = 0;
+    saved_.clear();
+}
+
+void DbfFile::protect(const std::vector<uint32_t>& rows) {
+    if (!journal_) return;
+    const QString name = QFileInfo(path_).fileName();
+    const uint32_t counted = journaled_ ? unitCount_ : written_;
+    auto keep = [&](int64_t at, size_t len) {
+        std::string bytes(len, '\0');
+        const QString why = transfer(false, fd_, bytes.data(), len, at);
+        if (!why.isEmpty()) fail(why);
+        journal_->addBytes(name, at, bytes.data(), len);
+    };
+    if (!journaled_) {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) fail(errnoText());
+        journal_->addLength(name, st.st_size);
+        keep(0, 32);  // version, date, count and flags: all that a change writes there
+        // What lies past the counted records (the end-of-file mark): appends write over it.
+        const int64_t tail = int64_t(headerLength_) + int64_t(counted) * recordLength_;
+        if (st.st_size > tail) keep(tail, size_t(st.st_size - tail));
+    }
+    std::vector<uint32_t> fresh;
+    for (uint32_t r : rows) {
+        if (r >= counted || (journaled_ && saved_[r]) ||
+            std::find(fresh.begin(), fresh.end(), r) != fresh.end())
+            continue;
+        keep(int64_t(headerLength_) + int64_t(r) * recordLength_, size_t(recordLength_));
+        fresh.push_back(r);
+    }
+    journal_->write();
+    if (!journaled_) {
+        unitCount_ = counted;
+        saved_.assign(counted, false);
+        journaled_ = true;
+    }
+    for (uint32_t r : fresh) saved_[r] = true;
 }
 
 void DbfFile::append(const char* records, uint32_t n) {

@@ -13,6 +13,8 @@
 
 namespace store {
 
+class Journal;
+
 // How a field's bytes read back.
 enum class FieldKind {
     Text,       // C: text, trailing padding dropped, all blank = null
@@ -87,6 +89,13 @@ public:
     // statement failed); the records past it become unused space.
     void setRecordCount(uint32_t count);
 
+    // Within a unit of statements (journal.h): from now on every change of the file is
+    // preceded by a durable journal entry that can undo it. Null ends it.
+    void setJournal(Journal* journal);
+    // Journals the records `rows` before they change, in one durable write; nothing
+    // outside a unit. Throws core::DbError.
+    void protect(const std::vector<uint32_t>& rows);
+
     // A blank record: live flag and every field blank (binary fields zero).
     std::string blankRecord() const;
 
@@ -112,6 +121,10 @@ private:
 
     QString path_;
     int fd_ = -1;
+    Journal* journal_ = nullptr;
+    bool journaled_ = false;      // the journal holds the file's length and header
+    uint32_t unitCount_ = 0;      // the records counted when the unit began
+    std::vector<bool> saved_;     // of those, the ones whose bytes the journal holds
     bool batched_ = false;
     bool unsynced_ = false;  // written since the last fdatasync
     // The header's flags byte; bit 0 says a production index belongs to the table, which

@@ -10,6 +10,7 @@
 #include "store/create_table.h"
 #include "store/engine_table.h"
 #include "store/insert_template.h"
+#include "store/journal.h"
 #include "store/price_range.h"
 #include "store/record_set.h"
 #include "store/text_collation.h"
@@ -161,6 +162,19 @@ void SqlEngine::flush() {
     if (batched_) syncFolder(folder_);
 }
 
+void SqlEngine::beginUnit() {
+    if (unitDepth_++ > 0 || batched_) return;
+    journal_ = std::make_unique<Journal>(folder_);
+    for (auto& [name, table] : tables_) table->data->file().setJournal(journal_.get());
+}
+
+void SqlEngine::commitUnit() {
+    if (unitDepth_ == 0 || --unitDepth_ > 0 || !journal_) return;
+    const std::unique_ptr<Journal> journal = std::move(journal_);
+    for (auto& [name, table] : tables_) table->data->file().setJournal(nullptr);
+    journal->commit();
+}
+
 void SqlEngine::registerTable(std::unique_ptr<TableData> data) {
     auto table = std::make_unique<Table>();
     table->engine = this;
@@ -168,6 +182,7 @@ void SqlEngine::registerTable(std::unique_ptr<TableData> data) {
     table->moduleName = table->name.toUtf8();
     table->data = std::move(data);
     if (batched_) table->data->file().setBatched(true);
+    table->data->file().setJournal(journal_.get());
     Table* raw = table.get();
     tables_[raw->name.toUpper()] = std::move(table);
     if (sqlite3_create_module_v2(db_, raw->moduleName.constData(), &tableModule(), raw, nullptr) != SQLITE_OK)

@@ -21,6 +21,7 @@ namespace store {
 class TableData;
 class SqlRecordSet;
 class PriceRanges;
+class Journal;
 
 class SqlEngine {
 public:
@@ -41,6 +42,11 @@ public:
     const QString& folder() const { return folder_; }
     // Writes every table's held-back records and syncs the files to disk.
     void flush();
+    // A unit of statements that stand or fall together across a crash (journal.h);
+    // units nest, the outermost counts. Nothing in a batched engine. commitUnit()
+    // throws core::DbError when the journal cannot be removed.
+    void beginUnit();
+    void commitUnit();
     // The table of that name (case-insensitive), or null.
     TableData* table(const QString& name) const;
     QStringList tableNames() const;
@@ -74,6 +80,8 @@ private:
     std::list<std::pair<QString, sqlite3_stmt*>> idle_;
     QHash<QString, std::list<std::pair<QString, sqlite3_stmt*>>::iterator> idleByText_;
     std::set<SqlRecordSet*> recordSets_;  // open result sets, detached when the engine goes
+    std::unique_ptr<Journal> journal_;  // while a unit is open
+    int unitDepth_ = 0;
     std::unique_ptr<PriceRanges> priceRanges_;  // answers the catalogue's positions statement
     QString denied_;                      // why the authorizer refused the last statement
     friend int authorize(void*, int, const char*, const char*, const char*, const char*);

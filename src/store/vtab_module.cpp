@@ -343,6 +343,12 @@ int xSync(sqlite3_vtab* vt) {
     size_t updatesDone = 0;
     size_t deletesDone = 0;
     try {
+        // Within a unit, the records about to change are journaled in one go.
+        if (!table.updates.empty() || !table.deletes.empty()) {
+            std::vector<uint32_t> rows(table.deletes);
+            for (const PendingUpdate& u : table.updates) rows.push_back(u.row);
+            file.protect(rows);
+        }
         file.append(table.appends.data(), table.appendCount);
         for (; updatesDone < table.updates.size(); ++updatesDone)
             file.overwrite(table.updates[updatesDone].row, table.updates[updatesDone].record.data());
