@@ -162,7 +162,7 @@ TEST_F(Refresh, AProcessKilledAtAnyMomentLeavesTheOldTablesOrTheNew) {
         if (after.isEmpty() && now != before) after = now;
         EXPECT_TRUE(now == before || now == after) << "killed at checkpoint " << at;
         EXPECT_EQ(this->orders(), orders) << at;
-        EXPECT_EQ(testrefresh::fileFaults(db()), "") << at;
+        EXPECT_EQ(storetest::fileFaults(db()), "") << at;
         if (p.exitCode != -1) {  // it was not killed: it ran to its end
             EXPECT_EQ(p.exitCode, 0) << p.err.toStdString();
             break;
@@ -197,7 +197,7 @@ TEST(SyncKill, AProcessKilledAtAnyMomentLeavesEveryTableOrNone) {
         const QStringList tables = QDir(cl.db).entryList({"*.dbf"}, QDir::Files);
         EXPECT_TRUE(tables.isEmpty() || (tables.size() == 13 && referenceRows(cl.db) == whole)) << at << ": " << tables.join(' ').toStdString();
         EXPECT_FALSE(QDir(store::stagingFolderOf(cl.db)).exists()) << at;
-        EXPECT_EQ(testrefresh::fileFaults(cl.db), "") << at;
+        EXPECT_EQ(storetest::fileFaults(cl.db), "") << at;
         QDir(cl.db).removeRecursively();
         if (p.exitCode != -1) break;  // it ran to its end
     }

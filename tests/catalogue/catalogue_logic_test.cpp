@@ -12,10 +12,7 @@ namespace {
 TEST(Bands, EachPriceBandFillsTheColumnsItCoversWholeUnderCaptionsInShortestNumbers) {
     const std::vector<double> breaks = bandBreaks({0, 5, 7, 10});
     ASSERT_EQ(breaks, (std::vector<double>{0, 5, 7, 10, kEndMark}));
-    const struct {
-        double from, to;
-        std::vector<int> columns;
-    } cases[] = {{0, 5, {1}}, {5, 10, {2, 3}}, {10, 0, {4}}, {0, 0, {1, 2, 3, 4}}, {5, 20, {2, 3}}};
+    const struct { double from, to; std::vector<int> columns; } cases[] = {{0, 5, {1}}, {5, 10, {2, 3}}, {10, 0, {4}}, {0, 0, {1, 2, 3, 4}}, {5, 20, {2, 3}}};
     for (const auto& c : cases)
         EXPECT_EQ(bandsCovered(breaks, c.from, c.to), c.columns) << c.from << "-" << c.to;
     EXPECT_TRUE(bandsCovered(bandBreaks({}), 0, 0).empty()) << "no limits, no band column";

@@ -43,10 +43,7 @@ QStringList linesOf(clsZak& order) {
 // the next save must insert what a failed one did not, and update what it did.
 TEST(OrderPersistence, FailedSaveKeepsOnlyTheNumbersOfWhatWasStored) {
     testsupport::ScriptedMessages boxes;
-    const struct {
-        const char* failing;
-        int before, after, line;
-    } cases[] = {{"INSERT INTO TBL_APPS(", 0, 0, 0},
+    const struct { const char* failing; int before, after, line; } cases[] = {{"INSERT INTO TBL_APPS(", 0, 0, 0},
                  {"UPDATE TBL_APPS", 0, 7, 0},
                  {"INSERT INTO TBL_APTS", 2, 2, 0},
                  {"UPDATE TBL_APTS", 2, 2, 5}};
@@ -84,18 +81,13 @@ TEST(OrderRelease, GoesToTheCentralLinkOnlyForALockedExchangeOrder) {
     clsZak order;
     order.Init();
     order.setConnection(&cn);
-    const struct {
-        bool locked;
-        int32_t ind;
-        bool sends;
-    } cases[] = {{true, 15, true}, {true, 0, false}, {false, 15, false}, {true, -3, false}};
+    const struct { bool locked; int32_t ind; bool sends; } cases[] = {{true, 15, true}, {true, 0, false}, {false, 15, false}, {true, -3, false}};
     for (const auto& c : cases) {
         centralLog->clearCalls();
         order.order_is_locked = c.locked;
         order.order_ind = c.ind;
         order.Clear();
-        EXPECT_EQ(centralLog->statements(),
-                  c.sends ? QStringList{"exec nom_command 'unlockApp', 15"} : QStringList{});
+        EXPECT_EQ(centralLog->statements(), c.sends ? QStringList{"exec nom_command 'unlockApp', 15"} : QStringList{});
         EXPECT_EQ(order.order_ind, 0);
     }
     centralLog->failPrefix("exec nom_command", "no exchange service");
@@ -137,14 +129,11 @@ protected:
         return out;
     }
     void storeOrder(int norder, int lines) {
-        db->execute(
-            QStringLiteral("INSERT INTO TBL_APPS(IND, IND_STT, CGT_NM, CNT_NM, TLP, ML, CMT, ADVT, CR_DT) "
-                           "VALUES(%1,1,'x','', '', '','','', '2024.01.02 03:04')")
-                .arg(norder));
+        db->execute(QStringLiteral("INSERT INTO TBL_APPS(IND, IND_STT, CGT_NM, CNT_NM, TLP, ML, CMT, ADVT, CR_DT) "
+                                   "VALUES(%1,1,'x','', '', '','','', '2024.01.02 03:04')").arg(norder));
         for (int i = 1; i <= lines; ++i)
             db->execute(QStringLiteral("INSERT INTO TBL_APTS(IND, IND_APP, IND_PST, VL) VALUES(%1, %2, 7, 1)")
-                            .arg(norder * 1000 + i)
-                            .arg(norder));
+                            .arg(norder * 1000 + i).arg(norder));
     }
 
     QTemporaryDir dir;

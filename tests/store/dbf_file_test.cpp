@@ -139,12 +139,7 @@ TEST(DbfRead, TextsAreDecodedAndWrittenInTheTablesCodePage) {
 }
 
 TEST(DbfRead, NumericFieldsOfAnyWidthAndPrecision) {
-    const struct {
-        char type;
-        int length, decimals;
-        const char* bytes;
-        const char* expected;
-    } cases[] = {
+    const struct { char type; int length, decimals; const char* bytes; const char* expected; } cases[] = {
         {'N', 9, 0, "123456789", "i:123456789"},
         {'N', 11, 0, "-2147483647", "i:-2147483647"},
         {'N', 11, 0, "9999999999", "d:9999999999"},
@@ -314,11 +309,8 @@ TEST_F(DbfWriteFailure, FailedUpdatePutsBackTheRecordsItWrote) {
 // ---------------------------------------------------------------- number texts
 
 TEST(DbfNumbers, ShortestTextThatFitsTheWidth) {
-    const struct {
-        double v;
-        int width;
-        const char* text;  // nullptr: does not fit
-    } cases[] = {{2.5, 20, "2.5"},
+    // text nullptr: does not fit
+    const struct { double v; int width; const char* text; } cases[] = {{2.5, 20, "2.5"},
                  {0.000123, 20, "0.000123"},
                  {0.1 + 0.2, 20, "0.30000000000000004"},
                  {1.0 / 3.0, 8, "0.333333"},

@@ -17,11 +17,7 @@ TEST(SqlToolTest, EachRunEndsWithItsExitCodeAndOutput) {
     russian.insert("LANG", "ru_RU.UTF-8");
     const QTemporaryDir dir;
     const QString db = dir.path();
-    const struct {
-        QStringList args;
-        int exitCode;
-        const char* out;
-    } cases[] = {
+    const struct { QStringList args; int exitCode; const char* out; } cases[] = {
         // Two bands of costs and a type.
         {{db, "CREATE TABLE TBL_CSTS (IND int,IND_STF int,VL_FRM double,VL_TO double,CST double)"}, 0, ""},
         {{db, "INSERT INTO TBL_CSTS VALUES(2, 10, 0.5, 0, 48000.25), (1, 10, 0, 5, 50000)"}, 0, ""},
