@@ -58,23 +58,6 @@ QString errnoText() {
     return core::systemErrorText(errno);
 }
 
-// Reads or writes len bytes at offset, however many calls it takes: empty on success,
-// else why not.
-QString transfer(bool write, int fd, char* buf, size_t len, int64_t offset) {
-    for (size_t done = 0; done < len;) {
-        const off_t at = off_t(offset + int64_t(done));
-        const ssize_t r =
-            write ? ::pwrite(fd, buf + done, len - done, at) : ::pread(fd, buf + done, len - done, at);
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) return errnoText();
-        if (r == 0)
-            return write ? QStringLiteral("ничего не записано")
-                         : QStringLiteral("файл обрывается раньше срока");
-        done += size_t(r);
-    }
-    return QString();
-}
-
 // The dBASE III family and the later writers that keep its record layout, with or without
 // memo (0x30-0x32 add a 263-byte backlink area, which the header length already covers).
 // Version 7 files (0x04, 0x8C) have other field descriptors.
@@ -102,6 +85,21 @@ bool knownVersion(uint8_t v) {
 }
 
 }  // namespace
+
+QString transferBytes(bool write, int fd, char* buf, size_t len, int64_t offset) {
+    for (size_t done = 0; done < len;) {
+        const off_t at = off_t(offset + int64_t(done));
+        const ssize_t r =
+            write ? ::pwrite(fd, buf + done, len - done, at) : ::pread(fd, buf + done, len - done, at);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return errnoText();
+        if (r == 0)
+            return write ? QStringLiteral("ничего не записано")
+                         : QStringLiteral("файл обрывается раньше срока");
+        done += size_t(r);
+    }
+    return QString();
+}
 
 void syncFolder(const QString& folder) {
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -306,7 +304,7 @@ void DbfFile::read(uint32_t first, uint32_t count, char* buf) const {
         return;
     }
     const int64_t offset = int64_t(headerLength_) + int64_t(first) * recordLength_;
-    const QString why = transfer(false, fd_, buf, size_t(count) * size_t(recordLength_), offset);
+    const QString why = transferBytes(false, fd_, buf, size_t(count) * size_t(recordLength_), offset);
     if (!why.isEmpty()) fail(why);
 }
 
@@ -352,56 +350,13 @@ void DbfFile::writeAt(int64_t offset, const char* data, size_t len) {
     if (flags_ & 0x01) {
         // The peer's index would miss this change: tell it to rebuild or ignore its index.
         char cleared = char(flags_ & ~0x01);
-        const QString why = transfer(true, fd_, &cleared, 1, 28);
+        const QString why = transferBytes(true, fd_, &cleared, 1, 28);
         if (!why.isEmpty()) cannot(why);
         flags_ = uint8_t(cleared);
     }
-    const QString why = transfer(true, fd_, const_cast<char*>(data), len, offset);
+    const QString why = transferBytes(true, fd_, const_cast<char*>(data), len, offset);
     if (!why.isEmpty()) cannot(why);
     core::checkpoint("table file written");
-}
-
-void DbfFile::setJournal(Journal* journal) {
-    journal_ = journal;
-    journaled_ = false;
-    unitCount_ = 0;
-    saved_.clear();
-}
-
-void DbfFile::protect(const std::vector<uint32_t>& rows) {
-    if (!journal_) return;
-    const QString name = QFileInfo(path_).fileName();
-    const uint32_t counted = journaled_ ? unitCount_ : written_;
-    auto keep = [&](int64_t at, size_t len) {
-        std::string bytes(len, '\0');
-        const QString why = transfer(false, fd_, bytes.data(), len, at);
-        if (!why.isEmpty()) fail(why);
-        journal_->addBytes(name, at, bytes.data(), len);
-    };
-    if (!journaled_) {
-        struct stat st {};
-        if (::fstat(fd_, &st) != 0) fail(errnoText());
-        journal_->addLength(name, st.st_size);
-        keep(0, 32);  // version, date, count and flags: all that a change writes there
-        // What lies past the counted records (the end-of-file mark): appends write over it.
-        const int64_t tail = int64_t(headerLength_) + int64_t(counted) * recordLength_;
-        if (st.st_size > tail) keep(tail, size_t(st.st_size - tail));
-    }
-    std::vector<uint32_t> fresh;
-    for (uint32_t r : rows) {
-        if (r >= counted || (journaled_ && saved_[r]) ||
-            std::find(fresh.begin(), fresh.end(), r) != fresh.end())
-            continue;
-        keep(int64_t(headerLength_) + int64_t(r) * recordLength_, size_t(recordLength_));
-        fresh.push_back(r);
-    }
-    journal_->write();
-    if (!journaled_) {
-        unitCount_ = counted;
-        saved_.assign(counted, false);
-        journaled_ = true;
-    }
-    for (uint32_t r : fresh) saved_[r] = true;
 }
 
 void DbfFile::append(const char* records, uint32_t n) {
@@ -435,7 +390,7 @@ void DbfFile::writeRecords(const char* records, uint32_t n) {
         // A power cut must not find a count that covers records still in the cache.
         if (!batched_) syncNow();
     } catch (...) {
-        if (held > 0) (void)transfer(true, fd_, before.data(), size_t(held), end);
+        if (held > 0) (void)transferBytes(true, fd_, before.data(), size_t(held), end);
         if (sized && ::ftruncate(fd_, st.st_size) != 0) {
             // Past the count and the end mark, what stays is not read.
         }

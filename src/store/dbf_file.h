@@ -169,6 +169,10 @@ bool readDate(const char* p, size_t n, std::string& out);
 
 }  // namespace dbf
 
+// Reads or writes len bytes of a file at offset, however many calls it takes: empty on
+// success, else why not (in Russian).
+QString transferBytes(bool write, int fd, char* buf, size_t len, int64_t offset);
+
 // Makes a folder's entries (files created, renamed or removed in it) durable. Throws
 // core::DbError naming the folder.
 void syncFolder(const QString& folder);
