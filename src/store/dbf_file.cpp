@@ -379,10 +379,9 @@ void DbfFile::writeRecords(const char* records, uint32_t n) {
     buf.append(records, bytes);
     buf.push_back('\x1A');
     const int64_t end = int64_t(headerLength_) + int64_t(written_) * recordLength_;
-    // A write that fails half-way (a full disk) puts back the bytes it covered and the
-    // length: no reader may find part of a record where the end mark was.
-    std::string before(buf.size(), '\0');
-    const ssize_t held = ::pread(fd_, before.data(), before.size(), end);
+    // A write that fails half-way (a full disk) puts the end mark back where the counted
+    // records end and the file's length: no reader may find part of a record there. What
+    // lay past the mark is not read, and stays as the write left it.
     struct stat st {};
     const bool sized = ::fstat(fd_, &st) == 0;
     try {
@@ -390,9 +389,10 @@ void DbfFile::writeRecords(const char* records, uint32_t n) {
         // A power cut must not find a count that covers records still in the cache.
         if (!batched_) syncNow();
     } catch (...) {
-        if (held > 0) (void)transferBytes(true, fd_, before.data(), size_t(held), end);
+        char mark = '\x1A';
+        (void)transferBytes(true, fd_, &mark, 1, end);
         if (sized && ::ftruncate(fd_, st.st_size) != 0) {
-            // Past the count and the end mark, what stays is not read.
+            // The length stays longer; past the count and the end mark nothing is read.
         }
         throw;
     }

@@ -6,11 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <cerrno>
-#include <cstring>
 #include <vector>
 
 #include "core/checkpoint.h"
 #include "core/errors.h"
+#include "store/dbf_file.h"
 
 namespace store {
 namespace {
@@ -40,29 +40,7 @@ uint64_t le(const char* p, int bytes) {
 [[noreturn]] void fail(const QString& what, const QString& path) {
     throw core::DbError(
         QStringLiteral("%1 %2: %3.")
-            .arg(what, QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno))));
-}
-
-void syncFolder(const QString& folder) {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) fail(QStringLiteral("Не открывается папка"), folder);
-    const int r = ::fsync(fd);
-    const int err = errno;
-    ::close(fd);
-    errno = err;
-    if (r != 0) fail(QStringLiteral("Не записывается на диск папка"), folder);
-}
-
-bool writeAll(int fd, const char* p, size_t n, int64_t at) {
-    while (n > 0) {
-        const ssize_t r = ::pwrite(fd, p, n, off_t(at));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        p += r;
-        n -= size_t(r);
-        at += r;
-    }
-    return true;
+            .arg(what, QDir::toNativeSeparators(path), core::systemErrorText(errno)));
 }
 
 struct Entry {
@@ -137,7 +115,7 @@ void Journal::write() {
         if (fd_ < 0) fail(QStringLiteral("Не создаётся журнал изменений"), path);
     }
     const off_t end = ::lseek(fd_, 0, SEEK_END);
-    if (end < 0 || !writeAll(fd_, held_.constData(), size_t(held_.size()), end) || ::fdatasync(fd_) != 0)
+    if (end < 0 || !transferBytes(true, fd_, held_.data(), size_t(held_.size()), end).isEmpty() || ::fdatasync(fd_) != 0)
         fail(QStringLiteral("Не записывается журнал изменений"), path);
     held_.clear();
     if (created) syncFolder(folder_);
@@ -173,7 +151,7 @@ void recoverJournal(const QString& folder) {
             fail(QStringLiteral("Не восстанавливается файл таблицы"), file);
         }
         const bool ok = e->kind == kLength ? ::ftruncate(fd, off_t(e->at)) == 0
-                                           : writeAll(fd, e->data.constData(), size_t(e->data.size()), e->at);
+                                           : transferBytes(true, fd, const_cast<char*>(e->data.constData()), size_t(e->data.size()), e->at).isEmpty();
         const bool synced = ok && ::fdatasync(fd) == 0;
         const int err = errno;
         ::close(fd);
